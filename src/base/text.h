@@ -1,0 +1,27 @@
+#pragma once
+
+// Byte-oriented text helpers. Text is held as 8-bit bytes (GBK for the
+// updater's own texts); trimming and splitting never look at characters, so a
+// double-byte character whose second byte equals a separator is split there.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace base {
+
+// Removes the bytes 0x00-0x20 (blank and every control byte) at both ends.
+std::string Trim(std::string_view text);
+
+// Splits at every occurrence of a one-byte separator. An empty text gives no
+// parts at all; otherwise n separators give n + 1 parts, so a leading or a
+// trailing separator gives an empty first or last part.
+std::vector<std::string> SplitBytes(std::string_view text, char separator);
+
+// Code page 936 (GBK) <-> UTF-16. Both directions raise EEncodingError on
+// input that has no counterpart (bytes that are not GBK, unpaired surrogates
+// or characters that GBK cannot hold); nothing is silently replaced.
+std::u16string GbkToUtf16(std::string_view gbk);
+std::string Utf16ToGbk(std::u16string_view utf16);
+
+}  // namespace base
