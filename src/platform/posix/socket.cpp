@@ -1,0 +1,372 @@
+// BSD sockets for the native build. Every failure is raised with the Windows
+// Sockets number of the errno value, so messages match the Windows build.
+//
+// Mapping choices:
+// - EPIPE (sending on a connection the peer has already torn down) becomes
+//   10054, the number Windows gives in the same situation, so callers that
+//   react to a reset (kWsaConnReset) see one number on both systems.
+// - EINTR is retried wherever it can occur and never reaches the caller.
+// - errno values without a Windows Sockets counterpart become 10022
+//   (Invalid argument): a number with a text, never a raw errno that would
+//   read as an unrelated Windows error.
+// - A blocked send that runs out of its SetSendTimeout limit reports EAGAIN;
+//   it is raised as 10060, as Windows does.
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstring>
+#include <utility>
+
+#include "platform/socket.h"
+#include "platform/socket_detail.h"
+
+namespace platform {
+
+namespace {
+
+struct ErrnoMapping {
+    int error;
+    int code;
+};
+
+// EWOULDBLOCK is EAGAIN on Linux; the first match wins, so listing both is harmless.
+constexpr ErrnoMapping kErrnoMappings[] = {
+    {EAGAIN, 10035},          {EWOULDBLOCK, 10035},  {EINTR, 10004},
+    {EBADF, 10009},           {EACCES, 10013},       {EPERM, 10013},
+    {EFAULT, 10014},          {EINVAL, 10022},       {EMFILE, 10024},
+    {ENFILE, 10024},          {EINPROGRESS, 10036},  {EALREADY, 10037},
+    {ENOTSOCK, 10038},        {EDESTADDRREQ, 10039}, {EMSGSIZE, 10040},
+    {EPROTOTYPE, 10041},      {ENOPROTOOPT, 10042},  {EPROTONOSUPPORT, 10043},
+    {ESOCKTNOSUPPORT, 10044}, {EOPNOTSUPP, 10045},   {EPFNOSUPPORT, 10046},
+    {EAFNOSUPPORT, 10047},    {EADDRINUSE, 10048},   {EADDRNOTAVAIL, 10049},
+    {ENETDOWN, 10050},        {ENETUNREACH, 10051},  {ENETRESET, 10052},
+    {ECONNABORTED, 10053},    {ECONNRESET, 10054},   {EPIPE, 10054},
+    {ENOBUFS, 10055},         {ENOMEM, 10055},       {EISCONN, 10056},
+    {ENOTCONN, 10057},        {ESHUTDOWN, 10058},    {ETOOMANYREFS, 10059},
+    {ETIMEDOUT, 10060},       {ECONNREFUSED, 10061}, {ELOOP, 10062},
+    {ENAMETOOLONG, 10063},    {EHOSTDOWN, 10064},    {EHOSTUNREACH, 10065},
+    {ENOTEMPTY, 10066},
+};
+
+}  // namespace
+
+int detail::WsaFromErrno(int error) {
+    for (const ErrnoMapping& m : kErrnoMappings) {
+        if (m.error == error) {
+            return m.code;
+        }
+    }
+    return 10022;
+}
+
+namespace {
+
+[[noreturn]] void RaiseErrno(int error) {
+    throw ESocketError(detail::WsaFromErrno(error));
+}
+[[noreturn]] void RaiseLast() {
+    RaiseErrno(errno);
+}
+
+int Fd(intptr_t handle) {
+    if (handle < 0) {
+        throw ESocketError(10038);  // no socket: what Windows says for INVALID_SOCKET
+    }
+    return static_cast<int>(handle);
+}
+
+sockaddr_in MakeAddress(Ipv4 address, uint16_t port) {
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_port = htons(port);
+    sa.sin_addr.s_addr = htonl(address);
+    return sa;
+}
+
+int NewSocket() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
+    if (fd < 0) {
+        RaiseLast();
+    }
+    return fd;
+}
+
+void CloseFd(int fd) {
+    // Not retried on EINTR: on Linux the descriptor is released either way.
+    ::close(fd);
+}
+
+// Requests go out in one send and nothing waits for more: no reason to let
+// the system hold small segments back. Best effort: a connection that has
+// already failed may refuse the option, and then its next receive reports why.
+void SetNoDelay(int fd) {
+    const int on = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof(on));
+}
+
+// poll() for one descriptor; EINTR resumes with the time that is left.
+// Returns the revents, 0 on time-out.
+short PollOne(int fd, short events, int timeout_ms) {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+    int wait_ms = timeout_ms;
+    for (;;) {
+        pollfd p{fd, events, 0};
+        const int n = ::poll(&p, 1, wait_ms);
+        if (n > 0) {
+            return p.revents;
+        }
+        if (n == 0) {
+            return 0;
+        }
+        if (errno != EINTR) {
+            RaiseLast();
+        }
+        if (timeout_ms >= 0) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+            wait_ms = left.count() > 0 ? static_cast<int>(left.count()) : 0;
+        }
+    }
+}
+
+}  // namespace
+
+Ipv4 ResolveIpv4(const std::string& host) {
+    if (const auto literal = detail::ResolveWithoutResolver(host)) {
+        return *literal;
+    }
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) {
+        throw ESocketError(kWsaHostNotFound);
+    }
+    Ipv4 address = 0;
+    bool have = false;
+    for (const addrinfo* a = found; a != nullptr && !have; a = a->ai_next) {
+        if (a->ai_family == AF_INET && a->ai_addr != nullptr &&
+            a->ai_addrlen >= static_cast<socklen_t>(sizeof(sockaddr_in))) {
+            sockaddr_in sa;
+            std::memcpy(&sa, a->ai_addr, sizeof(sa));
+            address = ntohl(sa.sin_addr.s_addr);
+            have = true;
+        }
+    }
+    ::freeaddrinfo(found);
+    if (!have) {
+        throw ESocketError(kWsaHostNotFound);
+    }
+    return address;
+}
+
+TcpSocket::~TcpSocket() {
+    Close();
+}
+
+TcpSocket::TcpSocket(TcpSocket&& other) noexcept
+    : handle_(std::exchange(other.handle_, kInvalid)) {}
+
+TcpSocket& TcpSocket::operator=(TcpSocket&& other) noexcept {
+    if (this != &other) {
+        Close();
+        handle_ = std::exchange(other.handle_, kInvalid);
+    }
+    return *this;
+}
+
+TcpSocket TcpSocket::Connect(Ipv4 address, uint16_t port) {
+    TcpSocket s(NewSocket());
+    const int fd = static_cast<int>(s.handle_);
+    const sockaddr_in sa = MakeAddress(address, port);
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&sa), sizeof(sa)) != 0) {
+        if (errno != EINTR) {
+            RaiseLast();
+        }
+        // An interrupted connect goes on in the background; calling connect
+        // again would fail with EALREADY. Wait for it and take its result.
+        PollOne(fd, POLLOUT, -1);
+        int error = 0;
+        socklen_t len = sizeof(error);
+        if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &len) != 0) {
+            RaiseLast();
+        }
+        if (error != 0) {
+            RaiseErrno(error);
+        }
+    }
+    SetNoDelay(fd);
+    return s;
+}
+
+TcpSocket TcpSocket::Listen(Ipv4 address, uint16_t port, int backlog) {
+    TcpSocket s(NewSocket());
+    const int fd = static_cast<int>(s.handle_);
+    // A fixed port can be bound again at once while old connections on it
+    // are still in TIME_WAIT.
+    const int on = 1;
+    if (::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof(on)) != 0) {
+        RaiseLast();
+    }
+    const sockaddr_in sa = MakeAddress(address, port);
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&sa), sizeof(sa)) != 0) {
+        RaiseLast();
+    }
+    if (::listen(fd, backlog) != 0) {
+        RaiseLast();
+    }
+    return s;
+}
+
+bool TcpSocket::IsOpen() const {
+    return handle_ != kInvalid;
+}
+
+void TcpSocket::Close() {
+    if (handle_ != kInvalid) {
+        CloseFd(static_cast<int>(std::exchange(handle_, kInvalid)));
+    }
+}
+
+void TcpSocket::AbortiveClose() {
+    if (handle_ == kInvalid) {
+        return;
+    }
+    linger lg{};
+    lg.l_onoff = 1;
+    lg.l_linger = 0;
+    // Best effort: if the option cannot be set the socket still gets closed.
+    ::setsockopt(static_cast<int>(handle_), SOL_SOCKET, SO_LINGER, &lg, sizeof(lg));
+    Close();
+}
+
+void TcpSocket::SetSendTimeout(int timeout_ms) {
+    const int fd = Fd(handle_);
+    if (timeout_ms < 0) {
+        throw ESocketError(10022);
+    }
+    timeval tv{};
+    tv.tv_sec = timeout_ms / 1000;
+    tv.tv_usec = (timeout_ms % 1000) * 1000;
+    if (::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof(tv)) != 0) {
+        RaiseLast();
+    }
+}
+
+void TcpSocket::SendAll(const void* data, size_t size) {
+    const int fd = Fd(handle_);
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+        // MSG_NOSIGNAL: a peer that has gone gives EPIPE, never SIGPIPE.
+        const ssize_t n = ::send(fd, p, size, MSG_NOSIGNAL);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            if (errno == EAGAIN || errno == EWOULDBLOCK) {
+                throw ESocketError(kWsaTimedOut);  // the send time limit ran out
+            }
+            RaiseLast();
+        }
+        p += n;
+        size -= static_cast<size_t>(n);
+    }
+}
+
+size_t TcpSocket::Receive(void* buffer, size_t max) {
+    const int fd = Fd(handle_);
+    if (max == 0) {
+        return 0;
+    }
+    for (;;) {
+        const ssize_t n = ::recv(fd, buffer, max, 0);
+        if (n >= 0) {
+            return static_cast<size_t>(n);
+        }
+        if (errno != EINTR) {
+            RaiseLast();
+        }
+    }
+}
+
+bool TcpSocket::WaitReadable(int timeout_ms) {
+    const int fd = Fd(handle_);
+    // A failed or closed connection is "readable" too: Receive returns at
+    // once (0 or an error) instead of blocking.
+    return PollOne(fd, POLLIN, timeout_ms < 0 ? -1 : timeout_ms) != 0;
+}
+
+bool TcpSocket::PeerClosed() {
+    if (handle_ == kInvalid) {
+        return true;
+    }
+    const int fd = static_cast<int>(handle_);
+    pollfd p{fd, POLLIN, 0};
+    int n;
+    do {
+        n = ::poll(&p, 1, 0);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) {
+        return true;
+    }
+    if (n == 0) {
+        return false;  // nothing has happened on the connection
+    }
+    char byte;
+    for (;;) {
+        const ssize_t got = ::recv(fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+        if (got > 0) {
+            return false;  // data waiting: still open
+        }
+        if (got == 0) {
+            return true;  // orderly close
+        }
+        if (errno == EINTR) {
+            continue;
+        }
+        return errno != EAGAIN && errno != EWOULDBLOCK;
+    }
+}
+
+void TcpSocket::ShutdownSend() {
+    if (::shutdown(Fd(handle_), SHUT_WR) != 0) {
+        RaiseLast();
+    }
+}
+
+TcpSocket TcpSocket::Accept() {
+    const int fd = Fd(handle_);
+    for (;;) {
+        const int client = ::accept4(fd, nullptr, nullptr, SOCK_CLOEXEC);
+        if (client >= 0) {
+            TcpSocket s(client);
+            SetNoDelay(client);
+            return s;
+        }
+        if (errno != EINTR) {
+            RaiseLast();
+        }
+    }
+}
+
+uint16_t TcpSocket::LocalPort() const {
+    sockaddr_in sa{};
+    socklen_t len = sizeof(sa);
+    if (::getsockname(Fd(handle_), reinterpret_cast<sockaddr*>(&sa), &len) != 0) {
+        RaiseLast();
+    }
+    return ntohs(sa.sin_port);
+}
+
+}  // namespace platform
