@@ -439,15 +439,19 @@ void THTTPClient::ReadHead(bool& any_byte) {
                 }
             }
         }
-        if (response_.code != 100) {
+        // Interim answers (100 Continue, 102, 103 Early Hints, ...) come
+        // before the real one, which follows on the same connection. Only a
+        // switch of protocols (101) ends the exchange.
+        if (response_.code < 100 || response_.code > 199 || response_.code == 101) {
             break;
         }
     }
     auto is_close = [this](const char* name) {
         return SameText(base::Trim(response_.headers.Value(name)), "close");
     };
-    response_.keep_alive =
-        !reader_->Closed() && !is_close("Connection") && !is_close("Proxy-Connection");
+    // After a switch of protocols the connection no longer speaks HTTP.
+    response_.keep_alive = !reader_->Closed() && response_.code != 101 && !is_close("Connection") &&
+                           !is_close("Proxy-Connection");
     response_.content_length = ParseContentLength(response_.headers);
 }
 
@@ -615,10 +619,17 @@ void THTTPClient::GetToStream(std::string_view url, base::TStream& dest) {
 void THTTPClient::Get(std::string_view url, base::TMemoryStream& buffer) {
     const int64_t position = buffer.Position();
     const int64_t size = buffer.Size();
+    // The bytes that the body may overwrite, to put back after a failure.
+    const std::string tail = position < size
+                                 ? std::string(buffer.View().substr(static_cast<size_t>(position)))
+                                 : std::string();
     try {
         Exchange(url, buffer);
     } catch (...) {
         buffer.SetSize(size);
+        if (!tail.empty()) {
+            std::copy(tail.begin(), tail.end(), buffer.Memory() + position);
+        }
         buffer.SetPosition(position);
         throw;
     }

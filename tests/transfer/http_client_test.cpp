@@ -259,6 +259,28 @@ TEST_F(HttpClientTest, ContinueThenTheRealResponse) {
     EXPECT_EQ(client->Response().code, 200);
 }
 
+TEST_F(HttpClientTest, InterimAnswersAreSkippedAndASwitchIsRefused) {
+    fake->Add({"HTTP/1.1 103 Early Hints\r\nLink: </a.css>\r\n\r\n" + Ok("first"), Ok("second")},
+              false);
+    EXPECT_EQ(client->Get("http://h/1"), "first");
+    EXPECT_EQ(client->Get("http://h/2"), "second");
+
+    fake->Add({"HTTP/1.1 101 Switching Protocols\r\nUpgrade: x\r\n\r\n"}, false);
+    client->Disconnect();
+    EXPECT_EQ(FailureOf<EHTTPProtocolException>("http://h/3"), "HTTP/1.1 101 Switching Protocols");
+    EXPECT_FALSE(client->Connected());
+}
+
+TEST_F(HttpClientTest, FailedGetLeavesAPositionedBufferAsItWas) {
+    fake->Add({"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nab"});
+    base::TMemoryStream buffer;
+    buffer.WriteBuffer("kept");
+    buffer.SetPosition(2);
+    EXPECT_THROW(client->Get("http://h/x", buffer), EConnClosedGracefully);
+    EXPECT_EQ(buffer.ToString(), "kept");
+    EXPECT_EQ(buffer.Position(), 2);
+}
+
 TEST_F(HttpClientTest, HeadersFoldAndTheFirstOccurrenceCounts) {
     fake->Add(
         {"HTTP/1.1 200 OK\r\nX-Long: one\r\n  two\r\n\tthree\r\ncontent-length: 2\r\n"
