@@ -1,5 +1,7 @@
 #include "base/text.h"
 
+#include "base/exception.h"
+
 namespace base {
 
 namespace {
@@ -35,6 +37,67 @@ std::vector<std::string> SplitBytes(std::string_view text, char separator) {
         parts.emplace_back(text.substr(start, pos - start));
         start = pos + 1;
     }
+}
+
+std::u16string Utf8ToUtf16(std::string_view utf8) {
+    std::u16string out;
+    out.reserve(utf8.size());
+    for (size_t i = 0; i < utf8.size();) {
+        const auto lead = static_cast<unsigned char>(utf8[i]);
+        const size_t extra = lead < 0x80           ? 0
+                             : (lead >> 5) == 0x06 ? 1
+                             : (lead >> 4) == 0x0e ? 2
+                             : (lead >> 3) == 0x1e ? 3
+                                                   : 4;
+        if (extra == 4 || i + extra >= utf8.size() + (extra == 0 ? 1 : 0)) {
+            throw EEncodingError("Text is not valid UTF-8");
+        }
+        uint32_t c = extra == 0 ? lead : lead & (0x3fu >> extra);
+        for (size_t k = 1; k <= extra; ++k) {
+            const auto trail = static_cast<unsigned char>(utf8[i + k]);
+            if ((trail & 0xc0) != 0x80) {
+                throw EEncodingError("Text is not valid UTF-8");
+            }
+            c = (c << 6) | (trail & 0x3fu);
+        }
+        i += extra + 1;
+        if (c >= 0x10000) {
+            c -= 0x10000;
+            out += static_cast<char16_t>(0xd800 + (c >> 10));
+            out += static_cast<char16_t>(0xdc00 + (c & 0x3ff));
+        } else {
+            out += static_cast<char16_t>(c);
+        }
+    }
+    return out;
+}
+
+std::string Utf16ToUtf8(std::u16string_view utf16) {
+    std::string out;
+    out.reserve(utf16.size());
+    for (size_t i = 0; i < utf16.size(); ++i) {
+        uint32_t c = utf16[i];
+        if (c >= 0xd800 && c <= 0xdbff && i + 1 < utf16.size() && utf16[i + 1] >= 0xdc00 &&
+            utf16[i + 1] <= 0xdfff) {
+            c = 0x10000 + ((c - 0xd800) << 10) + (utf16[++i] - 0xdc00u);
+        }
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xc0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3f));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xe0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3f));
+            out += static_cast<char>(0x80 | (c & 0x3f));
+        } else {
+            out += static_cast<char>(0xf0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3f));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3f));
+            out += static_cast<char>(0x80 | (c & 0x3f));
+        }
+    }
+    return out;
 }
 
 }  // namespace base

@@ -24,4 +24,10 @@ std::vector<std::string> SplitBytes(std::string_view text, char separator);
 std::u16string GbkToUtf16(std::string_view gbk);
 std::string Utf16ToGbk(std::u16string_view utf16);
 
+// UTF-8 <-> UTF-16, for the host's file names and terminals. Utf8ToUtf16
+// raises EEncodingError on bytes that are not UTF-8; an unpaired surrogate
+// is written as the character it codes.
+std::u16string Utf8ToUtf16(std::string_view utf8);
+std::string Utf16ToUtf8(std::u16string_view utf16);
+
 }  // namespace base

@@ -88,5 +88,18 @@ TEST(Gbk, RejectsCharactersThatGbkCannotHold) {
     EXPECT_THROW(Utf16ToGbk(u"\U0001F600"), EEncodingError);
 }
 
+TEST(Utf8, ConvertsBothWaysAndRejectsBadBytes) {
+    const std::u16string wide = u"a\u00e9\u5347\U0001F600";
+    const std::string utf8 = "a\xc3\xa9\xe5\x8d\x87\xf0\x9f\x98\x80";
+    EXPECT_EQ(Utf16ToUtf8(wide), utf8);
+    EXPECT_EQ(Utf8ToUtf16(utf8), wide);
+    EXPECT_EQ(Utf8ToUtf16(""), u"");
+    EXPECT_THROW(Utf8ToUtf16("\xc3"), EEncodingError);        // cut short
+    EXPECT_THROW(Utf8ToUtf16("\xe5\x41\x87"), EEncodingError);  // bad continuation
+    EXPECT_THROW(Utf8ToUtf16("\xff"), EEncodingError);
+    // GBK text reaches a UTF-8 terminal through UTF-16.
+    EXPECT_EQ(Utf16ToUtf8(GbkToUtf16("升级")), "\xe5\x8d\x87\xe7\xba\xa7");
+}
+
 }  // namespace
 }  // namespace base
