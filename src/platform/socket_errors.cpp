@@ -3,6 +3,7 @@
 // these numbers before raising.
 
 #include <string>
+#include <utility>
 
 #include "platform/socket.h"
 
@@ -72,5 +73,20 @@ std::string SocketErrorText(int code) {
 ESocketError::ESocketError(int code)
     : base::Exception("Socket Error # " + std::to_string(code) + "\r\n" + SocketErrorText(code)),
       code_(code) {}
+
+// Ownership of the socket handle is the same on every system; Close() is
+// the system-specific part.
+TcpSocket::~TcpSocket() { Close(); }
+
+TcpSocket::TcpSocket(TcpSocket&& other) noexcept
+    : handle_(std::exchange(other.handle_, kInvalid)) {}
+
+TcpSocket& TcpSocket::operator=(TcpSocket&& other) noexcept {
+    if (this != &other) {
+        Close();
+        handle_ = std::exchange(other.handle_, kInvalid);
+    }
+    return *this;
+}
 
 }  // namespace platform

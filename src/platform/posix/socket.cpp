@@ -171,21 +171,6 @@ Ipv4 ResolveIpv4(const std::string& host) {
     return address;
 }
 
-TcpSocket::~TcpSocket() {
-    Close();
-}
-
-TcpSocket::TcpSocket(TcpSocket&& other) noexcept
-    : handle_(std::exchange(other.handle_, kInvalid)) {}
-
-TcpSocket& TcpSocket::operator=(TcpSocket&& other) noexcept {
-    if (this != &other) {
-        Close();
-        handle_ = std::exchange(other.handle_, kInvalid);
-    }
-    return *this;
-}
-
 TcpSocket TcpSocket::Connect(Ipv4 address, uint16_t port) {
     TcpSocket s(NewSocket());
     const int fd = static_cast<int>(s.handle_);

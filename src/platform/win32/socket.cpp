@@ -128,21 +128,6 @@ Ipv4 ResolveIpv4(const std::string& host) {
     return address;
 }
 
-TcpSocket::~TcpSocket() {
-    Close();
-}
-
-TcpSocket::TcpSocket(TcpSocket&& other) noexcept
-    : handle_(std::exchange(other.handle_, kInvalid)) {}
-
-TcpSocket& TcpSocket::operator=(TcpSocket&& other) noexcept {
-    if (this != &other) {
-        Close();
-        handle_ = std::exchange(other.handle_, kInvalid);
-    }
-    return *this;
-}
-
 TcpSocket TcpSocket::Connect(Ipv4 address, uint16_t port) {
     TcpSocket s(static_cast<intptr_t>(NewSocket()));
     const SOCKET sock = static_cast<SOCKET>(s.handle_);
