@@ -6,6 +6,10 @@ namespace transfer {
 
 namespace {
 
+bool IsGbkTrail(unsigned char c) {
+    return c >= 0x40 && c <= 0xfe && c != 0x7f;
+}
+
 bool IsGbkLead(unsigned char c) {
     return c >= 0x81 && c <= 0xfe;
 }
@@ -14,7 +18,8 @@ std::string ForwardSlashes(std::string_view url) {
     std::string out(url);
     for (size_t i = 0; i < out.size(); ++i) {
         const auto c = static_cast<unsigned char>(out[i]);
-        if (IsGbkLead(c) && i + 1 < out.size()) {
+        if (IsGbkLead(c) && i + 1 < out.size() &&
+            IsGbkTrail(static_cast<unsigned char>(out[i + 1]))) {
             ++i;  // the trail byte of a double-byte character stays as it is
         } else if (c == '\\') {
             out[i] = '/';

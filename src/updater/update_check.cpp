@@ -18,7 +18,12 @@ const char* const kCheckFailed = "获取升级信息失败.";
 const char* const kPendingSuffix = "个更新程序包等待下载";
 const char* const kDownloadPrefix = "下载 ";
 
-bool IsGbkLead(unsigned char c) { return c >= 0x81 && c <= 0xfe; }
+bool IsGbkLead(unsigned char c) {
+    return c >= 0x81 && c <= 0xfe;
+}
+bool IsGbkTrail(unsigned char c) {
+    return c >= 0x40 && c <= 0xfe && c != 0x7f;
+}
 
 bool IsDeviceName(std::string_view segment) {
     // The name before the first dot decides: "nul.txt" is the device too.
@@ -89,7 +94,8 @@ bool IsSafeRelativePath(std::string_view path) {
     };
     for (size_t i = 0; i < path.size(); ++i) {
         const auto c = static_cast<unsigned char>(path[i]);
-        if (IsGbkLead(c) && i + 1 < path.size()) {
+        if (IsGbkLead(c) && i + 1 < path.size() &&
+            IsGbkTrail(static_cast<unsigned char>(path[i + 1]))) {
             // A double-byte character: its second byte may be "\" but is no
             // separator.
             segment += path.substr(i, 2);
@@ -114,8 +120,8 @@ bool IsSafeRelativePath(std::string_view path) {
 
 base::TDateTime FileTimeToLocalDateTime(platform::FileTime utc) {
     const platform::FileTime local = platform::FileTimeToLocalFileTime(utc);
-    const int64_t days = static_cast<int64_t>(local / platform::kTicksPerDay) -
-                         kFileTimeDayOfDateTimeZero;
+    const int64_t days =
+        static_cast<int64_t>(local / platform::kTicksPerDay) - kFileTimeDayOfDateTimeZero;
     const int64_t ms =
         static_cast<int64_t>(local % platform::kTicksPerDay / platform::kTicksPerMillisecond);
     const double time = static_cast<double>(ms) / 86'400'000.0;
@@ -179,8 +185,8 @@ TCheckResult RunUpdateCheck(std::string_view argument, transfer::THTTPClient& cl
     if (!result.pending.empty()) {
         const std::string count = std::to_string(result.pending.size());
         result.gauge_text = count + kPendingSuffix;
-        result.label_text = kDownloadPrefix + std::string("0/") + count + " " +
-                            result.pending.front().path;
+        result.label_text =
+            kDownloadPrefix + std::string("0/") + count + " " + result.pending.front().path;
     }
     return result;
 }

@@ -22,7 +22,7 @@ platform::FileTime Ticks(int y, int mo, int d, int h, int mi, int s, int ms = 0,
 }
 
 class UpdateCheckTest : public ::testing::Test {
-protected:
+  protected:
     UpdateCheckTest() {
         env.current_dir = "C:\\game";
         env.settings = base::ChinesePrcSettings(2026);
@@ -77,9 +77,12 @@ TEST(SafePaths, PathsThatStayBelowTheFolder) {
 TEST(SafePaths, PathsThatLeaveTheFolderOrCannotBeStored) {
     for (const char* path :
          {"", "\\Windows\\x.dll", "/etc/passwd", "C:\\x.dll", "c:x.dll", "\\\\srv\\share\\x",
-          "..\\x.dll", "a\\..\\..\\x.dll", "a\\..", ".", "..", "a\\", "a\\\\b", "a<b", "a>b",
-          "a|b", "a?b", "a*b", "a\"b", "a\x01b", "a\tb", "CON", "nul.txt", "Com1", "lpt9.log",
-          "x\\aux\\y.txt", "x\\AUX .txt"}) {
+          "..\\x.dll", "a\\..\\..\\x.dll", "a\\..", ".", "..", "a\\", "a\\\\b", "a<b", "a>b", "a|b",
+          "a?b", "a*b", "a\"b", "a\x01b", "a\tb", "CON", "nul.txt", "Com1", "lpt9.log",
+          "x\\aux\\y.txt", "x\\AUX .txt",
+          // A lead byte before a byte that cannot end a GBK character does
+          // not hide that byte.
+          "\xa3:", "\x81/..\\..\\x", ".\\.\\\xa0/.."}) {
         EXPECT_FALSE(IsSafeRelativePath(path)) << path;
     }
 }
@@ -103,8 +106,8 @@ TEST_F(UpdateCheckTest, InvalidManifests) {
     const std::string entry = "2026-12-09 10:30:00@x@a.txt@http://h/a";
     for (const std::string& manifest : std::vector<std::string>{
              "*" + entry, entry + "*", entry + "**" + entry, entry + "*\r\n", std::string("a@b@c"),
-          "2026-12-09 10:30:00@x@..\\a.txt@http://h/a", "not a date@x@a.txt@http://h/a",
-          "2026-13-09 10:30:00@x@a.txt@http://h/a"}) {
+             "2026-12-09 10:30:00@x@..\\a.txt@http://h/a", "not a date@x@a.txt@http://h/a",
+             "2026-13-09 10:30:00@x@a.txt@http://h/a"}) {
         EXPECT_THROW(Read(manifest), base::Exception) << manifest;
     }
 }
