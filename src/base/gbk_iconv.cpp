@@ -26,6 +26,7 @@ class Converter {
 
     // Converts the whole input or returns false; never substitutes characters.
     bool Run(const char* in, size_t in_size, std::string& out) {
+        iconv(cd_, nullptr, nullptr, nullptr, nullptr);  // a fresh start
         out.assign(in_size * 4 + 16, '\0');
         char* in_ptr = const_cast<char*>(in);
         char* out_ptr = out.data();
@@ -51,7 +52,8 @@ std::u16string GbkToUtf16(std::string_view gbk) {
     if (gbk.empty()) {
         return {};
     }
-    Converter converter("UTF-16LE", "CP936");
+    // Opening a converter costs more than most conversions: one per thread.
+    thread_local Converter converter("UTF-16LE", "CP936");
     std::string bytes;
     if (!converter.Run(gbk.data(), gbk.size(), bytes)) {
         throw EEncodingError(kNotGbkMessage);
@@ -73,7 +75,7 @@ std::string Utf16ToGbk(std::u16string_view utf16) {
         bytes[2 * i] = static_cast<char>(utf16[i] & 0xFF);
         bytes[2 * i + 1] = static_cast<char>(utf16[i] >> 8);
     }
-    Converter converter("CP936", "UTF-16LE");
+    thread_local Converter converter("CP936", "UTF-16LE");
     std::string result;
     if (!converter.Run(bytes.data(), bytes.size(), result)) {
         throw EEncodingError(kNotRepresentableMessage);
