@@ -2,6 +2,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <vector>
 
@@ -20,6 +21,12 @@ constexpr int64_t kEpochDifference = 11'644'473'600;
 // takes. The conversion is done on the characters, so a "\" that is the
 // second byte of a double-byte character is left alone.
 std::string HostPath(const std::string& gbk) {
+    // Plain ASCII is the same in GBK and UTF-8: only the separators change.
+    if (std::all_of(gbk.begin(), gbk.end(), [](char c) { return (c & 0x80) == 0; })) {
+        std::string path = gbk;
+        std::replace(path.begin(), path.end(), '\\', '/');
+        return path;
+    }
     std::u16string wide = base::GbkToUtf16(gbk);
     for (char16_t& c : wide) {
         if (c == u'\\') {
