@@ -49,7 +49,7 @@ std::string Bytes(std::initializer_list<int> values) {
 // 108 or 124; fields a size cannot hold are left out, the rest zero),
 // `extra` (masks after a 40-byte header), the palette bytes and the pixel
 // data. `fileSize` and `offBits` default to the true values.
-struct BmpSpec {
+struct BmpLayout {
     uint32_t infoSize = 40;
     int32_t width = 1;
     int32_t height = 1;
@@ -463,7 +463,7 @@ TEST(BmpCodecTest, LargeImageLoadsAsStored) {
 
 TEST(BmpCodecTest, HeaderVariants) {
     // Core header with three-byte palette entries.
-    BmpSpec core;
+    BmpLayout core;
     core.infoSize = 12;
     core.width = 3;
     core.height = 2;
@@ -479,19 +479,19 @@ TEST(BmpCodecTest, HeaderVariants) {
 
     // 24 bits behind headers of every Windows size; the pixels are the same.
     for (uint32_t infoSize : {40u, 52u, 56u, 108u, 124u}) {
-        BmpSpec spec;
-        spec.infoSize = infoSize;
-        spec.width = 2;
-        spec.height = 1;
-        spec.data = Bytes({1, 2, 3, 4, 5, 6, 0, 0});
-        bmp.LoadFromBytes(spec.Build());
+        BmpLayout layout;
+        layout.infoSize = infoSize;
+        layout.width = 2;
+        layout.height = 1;
+        layout.data = Bytes({1, 2, 3, 4, 5, 6, 0, 0});
+        bmp.LoadFromBytes(layout.Build());
         EXPECT_EQ(bmp.Pixel(0, 0), MakeColor(3, 2, 1)) << infoSize;
         EXPECT_EQ(bmp.Pixel(1, 0), MakeColor(6, 5, 4)) << infoSize;
     }
 
     // A palette shorter than 2^bits (biClrUsed), and pixel data at an offset
     // after a gap.
-    BmpSpec shortPalette;
+    BmpLayout shortPalette;
     shortPalette.width = 2;
     shortPalette.bits = 8;
     shortPalette.clrUsed = 3;
@@ -504,30 +504,30 @@ TEST(BmpCodecTest, HeaderVariants) {
 }
 
 TEST(BmpCodecTest, TopDownRows) {
-    BmpSpec spec;
-    spec.width = 1;
-    spec.height = -3;
-    spec.data = Bytes({1, 1, 1, 0, 2, 2, 2, 0, 3, 3, 3, 0});  // top row first
+    BmpLayout layout;
+    layout.width = 1;
+    layout.height = -3;
+    layout.data = Bytes({1, 1, 1, 0, 2, 2, 2, 0, 3, 3, 3, 0});  // top row first
     TBitmapData bmp;
-    bmp.LoadFromBytes(spec.Build());
+    bmp.LoadFromBytes(layout.Build());
     ASSERT_EQ(bmp.Height(), 3);
     EXPECT_EQ(bmp.Pixel(0, 0), 0x010101u);
     EXPECT_EQ(bmp.Pixel(0, 2), 0x030303u);
     // Stored bottom-up like every bitmap.
     EXPECT_EQ(bmp.Bits()[0], 3);
 
-    spec.bits = 8;
-    spec.height = -2;
-    spec.palette = Palette(std::vector<TColor>(256, 0));
-    spec.data = Bytes({7, 0, 0, 0, 9, 0, 0, 0});
-    bmp.LoadFromBytes(spec.Build());
+    layout.bits = 8;
+    layout.height = -2;
+    layout.palette = Palette(std::vector<TColor>(256, 0));
+    layout.data = Bytes({7, 0, 0, 0, 9, 0, 0, 0});
+    bmp.LoadFromBytes(layout.Build());
     EXPECT_EQ(Indices(bmp), (std::vector<std::vector<int>>{{7}, {9}}));
 }
 
 TEST(BmpCodecTest, SixteenBitsAndBitMasks) {
     // 5-5-5 without masks: white, red, green, blue, and the middle value 16
     // of 31 in every channel.
-    BmpSpec rgb555;
+    BmpLayout rgb555;
     rgb555.width = 5;
     rgb555.bits = 16;
     rgb555.data = Bytes({0xFF, 0x7F, 0x00, 0x7C, 0xE0, 0x03, 0x1F, 0x00, 0x10, 0x42, 0, 0});
@@ -542,7 +542,7 @@ TEST(BmpCodecTest, SixteenBitsAndBitMasks) {
 
     // 5-6-5 with the masks after a 40-byte header, and inside a 52-byte one.
     for (uint32_t infoSize : {40u, 52u}) {
-        BmpSpec rgb565;
+        BmpLayout rgb565;
         rgb565.infoSize = infoSize;
         rgb565.width = 3;
         rgb565.bits = 16;
@@ -565,7 +565,7 @@ TEST(BmpCodecTest, SixteenBitsAndBitMasks) {
 
     // 32 bits with the channels in another order (red in the low byte) and
     // alpha, in a V4 header.
-    BmpSpec rgba;
+    BmpLayout rgba;
     rgba.infoSize = 108;
     rgba.width = 1;
     rgba.bits = 32;
@@ -590,14 +590,14 @@ TEST(BmpCodecTest, SixteenBitsAndBitMasks) {
 }
 
 TEST(BmpCodecTest, Rle8Escapes) {
-    BmpSpec spec;
-    spec.width = 6;
-    spec.height = 3;
-    spec.bits = 8;
-    spec.compression = 1;
-    spec.clrUsed = 4;
-    spec.palette = Palette({0, 1, 2, 3});
-    spec.data = Bytes({
+    BmpLayout layout;
+    layout.width = 6;
+    layout.height = 3;
+    layout.bits = 8;
+    layout.compression = 1;
+    layout.clrUsed = 4;
+    layout.palette = Palette({0, 1, 2, 3});
+    layout.data = Bytes({
         3, 1,              // bottom row: 1 1 1
         0, 3, 2, 3, 2, 0,  // absolute: 2 3 2, padded to an even length
         0, 0,              // end of line
@@ -606,24 +606,24 @@ TEST(BmpCodecTest, Rle8Escapes) {
         0, 1,              // end of bitmap
         9, 9, 9, 9,        // after the end: never read
     });
-    spec.sizeImage = static_cast<uint32_t>(spec.data.size());
+    layout.sizeImage = static_cast<uint32_t>(layout.data.size());
     TBitmapData bmp;
-    bmp.LoadFromBytes(spec.Build());
+    bmp.LoadFromBytes(layout.Build());
     EXPECT_EQ(bmp.PixelFormat(), pf8bit);
     EXPECT_EQ(Indices(bmp), (std::vector<std::vector<int>>{
                                 {0, 0, 3, 3, 0, 0}, {0, 0, 0, 0, 0, 0}, {1, 1, 1, 2, 3, 2}}));
 
     // Runs that stop at a command boundary without an end-of-bitmap escape.
-    spec.data = Bytes({6, 2});
-    spec.sizeImage = 2;
-    bmp.LoadFromBytes(spec.Build());
+    layout.data = Bytes({6, 2});
+    layout.sizeImage = 2;
+    bmp.LoadFromBytes(layout.Build());
     EXPECT_EQ(Indices(bmp)[2], (std::vector<int>{2, 2, 2, 2, 2, 2}));
 
     // Runs over the padding of the row (8 pixels with it) are dropped there,
     // as some encoders write them.
-    spec.data = Bytes({4, 1, 4, 2, 0, 0, 0, 8, 2, 3, 4, 5, 6, 7, 8, 9});
-    spec.sizeImage = static_cast<uint32_t>(spec.data.size());
-    bmp.LoadFromBytes(spec.Build());
+    layout.data = Bytes({4, 1, 4, 2, 0, 0, 0, 8, 2, 3, 4, 5, 6, 7, 8, 9});
+    layout.sizeImage = static_cast<uint32_t>(layout.data.size());
+    bmp.LoadFromBytes(layout.Build());
     EXPECT_EQ(Indices(bmp)[2], (std::vector<int>{1, 1, 1, 1, 2, 2}));
     EXPECT_EQ(Indices(bmp)[1], (std::vector<int>{2, 3, 4, 5, 6, 7}));
     EXPECT_EQ(bmp.Bits()[6], 0);  // the padding itself stays zero
@@ -631,13 +631,13 @@ TEST(BmpCodecTest, Rle8Escapes) {
 }
 
 TEST(BmpCodecTest, Rle4Escapes) {
-    BmpSpec spec;
-    spec.width = 7;
-    spec.height = 2;
-    spec.bits = 4;
-    spec.compression = 2;
-    spec.palette = Palette(std::vector<TColor>(16, 0));
-    spec.data = Bytes({
+    BmpLayout layout;
+    layout.width = 7;
+    layout.height = 2;
+    layout.bits = 4;
+    layout.compression = 2;
+    layout.palette = Palette(std::vector<TColor>(16, 0));
+    layout.data = Bytes({
         5, 0x12,                    // bottom row: 1 2 1 2 1
         2, 0x34,                    // 3 4
         0, 0,                       // end of line
@@ -646,7 +646,7 @@ TEST(BmpCodecTest, Rle4Escapes) {
         0, 1,                       // end of bitmap
     });
     TBitmapData bmp;
-    bmp.LoadFromBytes(spec.Build());  // biSizeImage 0: the runs end with the file
+    bmp.LoadFromBytes(layout.Build());  // biSizeImage 0: the runs end with the file
     EXPECT_EQ(bmp.PixelFormat(), pf4bit);
     EXPECT_EQ(Indices(bmp),
               (std::vector<std::vector<int>>{{10, 11, 12, 13, 14, 15, 15}, {1, 2, 1, 2, 1, 3, 4}}));
@@ -676,11 +676,11 @@ TEST(BmpCodecTest, ImagesBackToBackInOneStream) {
     // A size field of 0, or smaller than the data: the image ends with its
     // pixel data.
     for (int64_t sizeField : {int64_t{200}, int64_t{0}, int64_t{20}}) {
-        BmpSpec spec;
-        spec.width = 2;
-        spec.height = 2;
-        spec.data = Bytes({1, 2, 3, 4, 5, 6, 0, 0, 7, 8, 9, 10, 11, 12, 0, 0});
-        std::string first = spec.Build();  // 70 bytes
+        BmpLayout layout;
+        layout.width = 2;
+        layout.height = 2;
+        layout.data = Bytes({1, 2, 3, 4, 5, 6, 0, 0, 7, 8, 9, 10, 11, 12, 0, 0});
+        std::string first = layout.Build();  // 70 bytes
         if (sizeField > 0 && sizeField > static_cast<int64_t>(first.size())) {
             first.resize(static_cast<size_t>(sizeField), '\x77');
         }
@@ -719,23 +719,23 @@ TEST(BmpCodecTest, ImagesBackToBackInOneStream) {
 
 TEST(BmpCodecTest, InvalidFiles) {
     auto valid = [] {
-        BmpSpec spec;
-        spec.width = 2;
-        spec.height = 2;
-        spec.data = std::string(16, '\x10');
-        return spec;
+        BmpLayout layout;
+        layout.width = 2;
+        layout.height = 2;
+        layout.data = std::string(16, '\x10');
+        return layout;
     };
     auto rle8 = [](std::string data) {
-        BmpSpec spec;
-        spec.width = 6;
-        spec.height = 3;
-        spec.bits = 8;
-        spec.compression = 1;
-        spec.clrUsed = 2;
-        spec.palette = Palette({0, 1});
-        spec.data = std::move(data);
-        spec.sizeImage = static_cast<uint32_t>(spec.data.size());
-        return spec.Build();
+        BmpLayout layout;
+        layout.width = 6;
+        layout.height = 3;
+        layout.bits = 8;
+        layout.compression = 1;
+        layout.clrUsed = 2;
+        layout.palette = Palette({0, 1});
+        layout.data = std::move(data);
+        layout.sizeImage = static_cast<uint32_t>(layout.data.size());
+        return layout.Build();
     };
     {
         TBitmapData bmp;
@@ -750,55 +750,55 @@ TEST(BmpCodecTest, InvalidFiles) {
 
     struct Mutation {
         const char* what;
-        std::function<void(BmpSpec&)> change;
+        std::function<void(BmpLayout&)> change;
     };
     const Mutation mutations[] = {
-        {"info size 20", [](BmpSpec& s) { s.infoSize = 20; }},
-        {"width 0", [](BmpSpec& s) { s.width = 0; }},
-        {"negative width", [](BmpSpec& s) { s.width = -2; }},
-        {"height 0", [](BmpSpec& s) { s.height = 0; }},
-        {"width 40000", [](BmpSpec& s) { s.width = 40000; }},
-        {"height -40000", [](BmpSpec& s) { s.height = -40000; }},
-        {"height INT32_MIN", [](BmpSpec& s) { s.height = INT32_MIN; }},
+        {"info size 20", [](BmpLayout& s) { s.infoSize = 20; }},
+        {"width 0", [](BmpLayout& s) { s.width = 0; }},
+        {"negative width", [](BmpLayout& s) { s.width = -2; }},
+        {"height 0", [](BmpLayout& s) { s.height = 0; }},
+        {"width 40000", [](BmpLayout& s) { s.width = 40000; }},
+        {"height -40000", [](BmpLayout& s) { s.height = -40000; }},
+        {"height INT32_MIN", [](BmpLayout& s) { s.height = INT32_MIN; }},
         {"1 GiB of pixels",
-         [](BmpSpec& s) {
+         [](BmpLayout& s) {
              s.width = 32768;
              s.height = 32768;
          }},
-        {"planes 2", [](BmpSpec& s) { s.planes = 2; }},
-        {"7 bits", [](BmpSpec& s) { s.bits = 7; }},
-        {"JPEG compression", [](BmpSpec& s) { s.compression = 4; }},
-        {"RLE8 at 24 bits", [](BmpSpec& s) { s.compression = 1; }},
-        {"bit masks at 24 bits", [](BmpSpec& s) { s.compression = 3; }},
-        {"truncated pixels", [](BmpSpec& s) { s.data.resize(15); }},
-        {"size field beyond the data", [](BmpSpec& s) { s.fileSize = 1000; }},
-        {"offset inside the headers", [](BmpSpec& s) { s.offBits = 20; }},
+        {"planes 2", [](BmpLayout& s) { s.planes = 2; }},
+        {"7 bits", [](BmpLayout& s) { s.bits = 7; }},
+        {"JPEG compression", [](BmpLayout& s) { s.compression = 4; }},
+        {"RLE8 at 24 bits", [](BmpLayout& s) { s.compression = 1; }},
+        {"bit masks at 24 bits", [](BmpLayout& s) { s.compression = 3; }},
+        {"truncated pixels", [](BmpLayout& s) { s.data.resize(15); }},
+        {"size field beyond the data", [](BmpLayout& s) { s.fileSize = 1000; }},
+        {"offset inside the headers", [](BmpLayout& s) { s.offBits = 20; }},
         {"offset beyond the data",
-         [](BmpSpec& s) {
+         [](BmpLayout& s) {
              s.offBits = 60;
              s.data.resize(10);
          }},
         {"more palette entries than 2^bits",
-         [](BmpSpec& s) {
+         [](BmpLayout& s) {
              s.bits = 1;
              s.clrUsed = 3;
              s.palette = Palette({0, 1, 2});
          }},
         {"palette running into the pixel data",
-         [](BmpSpec& s) {
+         [](BmpLayout& s) {
              s.bits = 8;
              s.clrUsed = 2;
              s.palette = Palette({0, 1});
              s.offBits = 14 + 40 + 4;
          }},
         {"palette cut off",
-         [](BmpSpec& s) {
+         [](BmpLayout& s) {
              s.bits = 8;
              s.palette = Palette({0, 1});
              s.data.clear();
          }},
         {"top-down RLE",
-         [](BmpSpec& s) {
+         [](BmpLayout& s) {
              s.bits = 8;
              s.compression = 1;
              s.height = -2;
@@ -806,7 +806,7 @@ TEST(BmpCodecTest, InvalidFiles) {
              s.data = Bytes({0, 1});
          }},
         {"RLE without size",
-         [](BmpSpec& s) {
+         [](BmpLayout& s) {
              s.bits = 8;
              s.compression = 1;
              s.palette = Palette(std::vector<TColor>(256, 0));
@@ -814,29 +814,29 @@ TEST(BmpCodecTest, InvalidFiles) {
              s.fileSize = 0;
          }},
         {"gapped mask",
-         [](BmpSpec& s) {
+         [](BmpLayout& s) {
              s.bits = 16;
              s.compression = 3;
              s.data = std::string(8, '\0');
              s.extra = Bytes({0x0F, 0xF0, 0, 0, 0xE0, 0x07, 0, 0, 0x1F, 0, 0, 0});  // 0xF00F
          }},
         {"mask beyond 16 bits",
-         [](BmpSpec& s) {
+         [](BmpLayout& s) {
              s.bits = 16;
              s.compression = 3;
              s.data = std::string(8, '\0');
              s.extra = Bytes({0, 0, 1, 0, 0xE0, 0x07, 0, 0, 0x1F, 0, 0, 0});
          }},
         {"core header at 16 bits",
-         [](BmpSpec& s) {
+         [](BmpLayout& s) {
              s.infoSize = 12;
              s.bits = 16;
          }},
     };
     for (const Mutation& m : mutations) {
-        BmpSpec spec = valid();
-        m.change(spec);
-        ExpectInvalidBytes(spec.Build(), m.what);
+        BmpLayout layout = valid();
+        m.change(layout);
+        ExpectInvalidBytes(layout.Build(), m.what);
     }
 
     // The rows are 6 pixels wide, 8 with their padding.
@@ -894,7 +894,7 @@ TEST(BmpCodecTest, DamagedFilesFailCleanly) {
         files.push_back(RandomBitmap(9, 4, format, 6).SaveToBytes());
     }
     files.push_back(RandomBitmap(9, 4, pf8bit, 7, 5).SaveToBytes(bcRle8));
-    BmpSpec rle4;
+    BmpLayout rle4;
     rle4.width = 7;
     rle4.height = 2;
     rle4.bits = 4;
