@@ -546,10 +546,78 @@ void TBitmapData::SetSize(int width, int height) {
         Stride(width, format_) * static_cast<size_t>(height) > kMaxPixelBytes) {
         throw EInvalidGraphicOperation("Bitmap size is out of range");
     }
-    std::vector<uint8_t> bits(Stride(width, format_) * static_cast<size_t>(height));
-    bits_.swap(bits);
+    TPixelMemory bits(Stride(width, format_) * static_cast<size_t>(height),
+                      MemoryHeader(width, height));
+    PixelMemoryChanging();
+    bits_.Swap(bits);
     width_ = width;
     height_ = height;
+    PixelMemoryChanged();
+}
+
+TBitmapData& TBitmapData::operator=(const TBitmapData& other) {
+    if (this != &other) {
+        TBitmapData copy(other);
+        Replace(std::move(copy));
+    }
+    return *this;
+}
+
+TBitmapData& TBitmapData::operator=(TBitmapData&& other) noexcept {
+    if (this != &other) {
+        Replace(std::move(other));
+    }
+    return *this;
+}
+
+void TBitmapData::Replace(TBitmapData&& other) noexcept {
+    PixelMemoryChanging();
+    {
+        TPixelMemory gone(std::move(bits_));
+        bits_.Swap(other.bits_);
+    }
+    width_ = other.width_;
+    height_ = other.height_;
+    format_ = other.format_;
+    palette_.swap(other.palette_);
+    if (IsIndexed(format_)) {
+        // The palette may have been set on `other` after its memory was made.
+        bits_.SetColorTable(ColorTable());
+    }
+    PixelMemoryChanged();
+}
+
+std::string TBitmapData::ColorTable() const {
+    std::string out;
+    if (!IsIndexed(format_)) {
+        return out;
+    }
+    const size_t entries = size_t{1} << framework::BitsPerPixel(format_);
+    out.reserve(entries * 4);
+    for (size_t i = 0; i < entries; ++i) {
+        const TPaletteEntry e = i < palette_.size() ? palette_[i] : TPaletteEntry{};
+        out += static_cast<char>(e.blue);
+        out += static_cast<char>(e.green);
+        out += static_cast<char>(e.red);
+        out += '\0';
+    }
+    return out;
+}
+
+std::string TBitmapData::MemoryHeader(int width, int height) const {
+    std::string out;
+    PutU32(out, kInfoHeaderSize);
+    PutU32(out, static_cast<uint32_t>(width));
+    PutU32(out, static_cast<uint32_t>(height));
+    PutU16(out, 1);
+    PutU16(out, static_cast<uint32_t>(BitsPerPixel()));
+    PutU32(out, kBiRgb);
+    PutU32(out, static_cast<uint32_t>(Stride(width, format_) * static_cast<size_t>(height)));
+    PutU32(out, 0);
+    PutU32(out, 0);
+    PutU32(out, IsIndexed(format_) ? 1u << BitsPerPixel() : 0u);
+    PutU32(out, 0);
+    return out + ColorTable();
 }
 
 uint8_t* TBitmapData::ScanLine(int y) {
@@ -569,6 +637,7 @@ void TBitmapData::SetPalette(std::vector<TPaletteEntry> palette) {
         throw EInvalidGraphicOperation("Palette size does not suit the pixel format");
     }
     palette_ = std::move(palette);
+    bits_.SetColorTable(ColorTable());
 }
 
 int TBitmapData::PixelIndex(int x, int y) const {
@@ -674,7 +743,7 @@ void TBitmapData::ConvertTo(TPixelFormat format) {
                 result.SetPixel(x, y, Pixel(x, y));
             }
         }
-        *this = std::move(result);
+        Replace(std::move(result));
         return;
     }
     const size_t capacity = size_t{1} << framework::BitsPerPixel(format);
@@ -690,7 +759,7 @@ void TBitmapData::ConvertTo(TPixelFormat format) {
                                          : std::max(result.NearestPaletteIndex(0), 0));
             }
         }
-        *this = std::move(result);
+        Replace(std::move(result));
         return;
     }
     // The distinct colours, if they fit; else the default palette.
@@ -719,7 +788,7 @@ void TBitmapData::ConvertTo(TPixelFormat format) {
             result.SetPixelIndex(x, y, it->second);
         }
     }
-    *this = std::move(result);
+    Replace(std::move(result));
 }
 
 std::string TBitmapData::DibHeader() const {
@@ -746,7 +815,7 @@ std::string TBitmapData::DibHeader() const {
 
 void TBitmapData::LoadFromBytes(std::string_view bytes) {
     BmpLayout l = ParseHeaders(bytes, bytes.size());
-    *this = Decode(bytes, l);
+    Replace(Decode(bytes, l));
 }
 
 void TBitmapData::LoadFromStream(base::TStream& stream) {
@@ -762,7 +831,7 @@ void TBitmapData::LoadFromStream(base::TStream& stream) {
         BmpLayout l = ParseHeaders(bytes, available);
         TBitmapData result = Decode(bytes, l);
         stream.SetPosition(start + static_cast<int64_t>(l.total));
-        *this = std::move(result);
+        Replace(std::move(result));
         return;
     }
     try {
@@ -777,7 +846,7 @@ void TBitmapData::LoadFromStream(base::TStream& stream) {
         }
         TBitmapData result = Decode(image, l);
         stream.SetPosition(start + static_cast<int64_t>(l.total));
-        *this = std::move(result);
+        Replace(std::move(result));
     } catch (const base::EReadError&) {
         throw EInvalidGraphic();
     }

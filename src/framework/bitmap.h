@@ -22,6 +22,7 @@
 
 #include "base/exception.h"
 #include "base/streams.h"
+#include "framework/pixel_memory.h"
 
 namespace framework {
 
@@ -188,14 +189,39 @@ class TBitmapData {
     // of the rows do not count.
     bool operator==(const TBitmapData& other) const;
 
+    // The DIB section that holds the pixels on Windows (an HBITMAP; null
+    // natively and for an empty bitmap). It changes whenever the pixel
+    // memory is replaced: by SetSize, a format change, loading, assignment.
+    void* Handle() const { return bits_.Handle(); }
+
+    TBitmapData(const TBitmapData&) = default;
+    TBitmapData(TBitmapData&&) noexcept = default;
+    TBitmapData& operator=(const TBitmapData& other);
+    TBitmapData& operator=(TBitmapData&& other) noexcept;
+    virtual ~TBitmapData() = default;
+
+  protected:
+    // Called before the pixel memory is released or replaced, and after the
+    // new memory is in place: a Windows bitmap that keeps the section
+    // selected into a device context deselects and reselects it here.
+    virtual void PixelMemoryChanging() {}
+    virtual void PixelMemoryChanged() {}
+
   private:
+    // Takes over the pixels, format and palette of `other`.
+    void Replace(TBitmapData&& other) noexcept;
+    // The BITMAPINFO the pixel memory is made with: an indexed format always
+    // carries its full colour table.
+    std::string MemoryHeader(int width, int height) const;
+    std::string ColorTable() const;
+
     size_t RowOffset(int y) const { return static_cast<size_t>(height_ - 1 - y) * Stride(); }
 
     int width_ = 0;
     int height_ = 0;
     TPixelFormat format_ = pf24bit;
     std::vector<TPaletteEntry> palette_;
-    std::vector<uint8_t> bits_;
+    TPixelMemory bits_;
 };
 
 }  // namespace framework

@@ -1,0 +1,223 @@
+#pragma once
+
+// Forms (top-level windows), the application object with its message loop,
+// and timers.
+
+#include "framework/win32_api.h"
+
+#include <exception>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "framework/controls.h"
+
+namespace framework {
+
+enum TBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
+
+enum TBorderIcon : uint32_t {
+    biSystemMenu = 1,
+    biMinimize = 2,
+    biMaximize = 4,
+    biHelp = 8,
+};
+using TBorderIcons = uint32_t;
+
+enum TFormStyle { fsNormal, fsStayOnTop };
+
+enum TPosition { poDesigned, poScreenCenter, poDesktopCenter };
+
+enum TCloseAction { caNone, caHide, caFree, caMinimize };
+
+using TModalResult = int;
+constexpr TModalResult mrNone = 0;
+constexpr TModalResult mrOk = IDOK;
+constexpr TModalResult mrCancel = IDCANCEL;
+constexpr TModalResult mrAbort = IDABORT;
+constexpr TModalResult mrRetry = IDRETRY;
+constexpr TModalResult mrIgnore = IDIGNORE;
+constexpr TModalResult mrYes = IDYES;
+constexpr TModalResult mrNo = IDNO;
+
+using TCloseEvent = std::function<void(TComponent* sender, TCloseAction& action)>;
+
+class TForm : public TWinControl {
+  public:
+    // Joins the application's list of forms. A form is hidden until shown.
+    explicit TForm(TComponent* owner);
+    ~TForm() override;
+
+    TBorderStyle BorderStyle() const { return borderStyle_; }
+    void SetBorderStyle(TBorderStyle style);
+    TBorderIcons BorderIcons() const { return borderIcons_; }
+    void SetBorderIcons(TBorderIcons icons);
+    TFormStyle FormStyle() const { return formStyle_; }
+    void SetFormStyle(TFormStyle style);
+    TPosition Position() const { return position_; }
+    void SetPosition(TPosition position) { position_ = position; }
+
+    // The size of the client area; setting it resizes the window around it
+    // (for whatever frame the window has at that moment).
+    int ClientWidth() const override;
+    int ClientHeight() const override;
+    void SetClientWidth(int width);
+    void SetClientHeight(int height);
+
+    void SetVisible(bool value) override;
+
+    // Runs OnClose; the action it leaves decides: caHide hides the form (and
+    // ends the application for the main form), caFree hides and deletes it
+    // after the current message, caMinimize minimizes, caNone keeps it. In a
+    // modal loop closing sets ModalResult to mrCancel instead.
+    void Close();
+
+    // Shows the form and runs a message loop, with the other forms disabled,
+    // until ModalResult is set (or the application ends); returns it.
+    TModalResult ShowModal();
+    TModalResult ModalResult() const { return modalResult_; }
+    void SetModalResult(TModalResult result) { modalResult_ = result; }
+    bool Modal() const { return inModalLoop_; }
+
+    // Runs OnCreate; the code that creates a form calls it once the form and
+    // its components are read.
+    void DoCreate();
+
+    TNotifyEvent OnCreate;
+    TNotifyEvent OnShow;
+    TCloseEvent OnClose;
+
+    // The windowed control that has (or last had) the focus in this form.
+    TWinControl* ActiveControl() const { return activeControl_; }
+    void SetActiveControl(TWinControl* control);
+    // Moves the focus to the next (or previous) control in tab order that
+    // can take it, from `current` (null: from the start).
+    void SelectNext(TWinControl* current, bool forward);
+
+  protected:
+    void CreateParams(TCreateParams& params) override;
+    void CreateHandleDone() override;
+    void WndProc(TMessage& message) override;
+    void Notification(TComponent* component, TOperation operation) override;
+    virtual void DoShow();
+
+    bool CapturesMouse() const override { return false; }
+
+  private:
+    friend class TApplication;
+    friend class TWinControl;
+    void ApplyClientSize();
+    void PlaceOnScreen();
+
+    TBorderStyle borderStyle_ = bsSizeable;
+    TBorderIcons borderIcons_ = biSystemMenu | biMinimize | biMaximize;
+    TFormStyle formStyle_ = fsNormal;
+    TPosition position_ = poDesigned;
+    int clientWidth_ = -1;
+    int clientHeight_ = -1;
+    TModalResult modalResult_ = mrNone;
+    bool inModalLoop_ = false;
+    bool placed_ = false;
+    TWinControl* activeControl_ = nullptr;
+};
+
+using TMessageEvent = std::function<void(MSG& message, bool& handled)>;
+using TExceptionEvent = std::function<void(TComponent* sender, std::exception_ptr error)>;
+
+class TApplication : public TComponent {
+  public:
+    TApplication();
+    ~TApplication() override;
+
+    // GBK; shown on the task bar (it is the caption of the application's own
+    // window, which owns every form).
+    const std::string& Title() const { return title_; }
+    void SetTitle(std::string title);
+    // The hidden window that carries the task-bar button.
+    HWND Handle();
+
+    // The first form made with CreateForm unless set.
+    TForm* MainForm() const { return mainForm_; }
+    void SetMainForm(TForm* form) { mainForm_ = form; }
+    int FormCount() const { return static_cast<int>(forms_.size()); }
+    TForm* Forms(int index) const { return forms_.at(static_cast<size_t>(index)); }
+
+    // Makes a form owned by the application, makes it the main form when
+    // there is none yet, and runs its OnCreate.
+    template <typename T>
+    T* CreateForm() {
+        T* form = new T(this);
+        AdoptForm(form);
+        return form;
+    }
+    void AdoptForm(TForm* form);
+
+    // Shows the main form and dispatches messages until Terminate.
+    void Run();
+    // Dispatches one message, waiting for one when the queue is empty.
+    void HandleMessage();
+    // Dispatches every waiting message, then returns.
+    void ProcessMessages();
+    // Ends Run (and every modal loop) once the current message is done.
+    void Terminate();
+    bool Terminated() const { return terminated_; }
+
+    // Sees every message the loops take from the queue before it is
+    // dispatched; setting `handled` keeps it from being dispatched.
+    TMessageEvent OnMessage;
+
+    // Where exceptions that escape a handler during message dispatch go.
+    // With OnException set (the error reporter sets it), that gets them;
+    // otherwise ShowException shows the message in a message box.
+    void HandleException(std::exception_ptr error);
+    TExceptionEvent OnException;
+    void ShowException(std::exception_ptr error);
+
+    // The message of an exception as GBK text (what() of a standard
+    // exception; "Unknown exception" for anything else).
+    static std::string ExceptionMessage(std::exception_ptr error);
+
+  private:
+    friend class TForm;
+    bool ProcessMessage(MSG& message);
+    // Tab and shift-tab move the focus between a form's controls.
+    bool IsDialogKey(const MSG& message);
+    static LRESULT CALLBACK AppWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
+    std::string title_;
+    HWND handle_ = nullptr;
+    TForm* mainForm_ = nullptr;
+    std::vector<TForm*> forms_;
+    bool terminated_ = false;
+};
+
+// The application object of the process, made on first use.
+TApplication& Application();
+
+// Calls OnTimer every Interval milliseconds while enabled. The calls come
+// from the message loop of the thread that made the timer.
+class TTimer : public TComponent {
+  public:
+    explicit TTimer(TComponent* owner);
+    ~TTimer() override;
+
+    bool Enabled() const { return enabled_; }
+    void SetEnabled(bool value);
+    // Milliseconds; 0 stops the timer.
+    unsigned Interval() const { return interval_; }
+    void SetInterval(unsigned value);
+
+    TNotifyEvent OnTimer;
+
+    void Loaded() override;
+
+  private:
+    static LRESULT CALLBACK TimerWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    void Update();
+
+    HWND window_ = nullptr;
+    bool enabled_ = true;
+    unsigned interval_ = 1000;
+};
+
+}  // namespace framework

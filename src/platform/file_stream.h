@@ -1,0 +1,53 @@
+#pragma once
+
+// TFileStream: a file on disk as a byte stream. The name is a GBK path ("\"
+// separates folders); on Windows it reaches the system as UTF-16 converted
+// with code page 936, so Chinese names work whatever the system's language.
+
+#include <cstdint>
+#include <string>
+
+#include "base/exception.h"
+#include "base/streams.h"
+
+namespace platform {
+
+// "Cannot create file NAME" / "Cannot open file NAME", NAME as given.
+class EFCreateError : public base::EStreamError {
+  public:
+    using EStreamError::EStreamError;
+};
+class EFOpenError : public base::EStreamError {
+  public:
+    using EStreamError::EStreamError;
+};
+
+enum TFileMode {
+    fmCreate,         // create or truncate, read and write
+    fmOpenRead,       // existing file, read only
+    fmOpenWrite,      // existing file, write only
+    fmOpenReadWrite,  // existing file, read and write
+};
+
+class TFileStream : public base::TStream {
+  public:
+    TFileStream(const std::string& fileName, TFileMode mode);
+    ~TFileStream() override;
+
+    int64_t Read(void* buffer, int64_t count) override;
+    int64_t Write(const void* buffer, int64_t count) override;
+    int64_t Seek(int64_t offset, base::SeekOrigin origin) override;
+    void SetSize(int64_t size) override;
+
+    // Writes what the system still buffers to the disk; EWriteError when
+    // that fails.
+    void Flush();
+
+    const std::string& FileName() const { return fileName_; }
+
+  private:
+    std::string fileName_;
+    intptr_t handle_ = -1;
+};
+
+}  // namespace platform

@@ -1,0 +1,111 @@
+#include "platform/file_stream.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "base/text.h"
+
+namespace platform {
+
+namespace {
+
+std::string HostName(const std::string& gbk) {
+    std::u16string wide = base::GbkToUtf16(gbk);
+    std::replace(wide.begin(), wide.end(), u'\\', u'/');
+    return base::Utf16ToUtf8(wide);
+}
+
+int Fd(intptr_t handle) {
+    return static_cast<int>(handle);
+}
+
+}  // namespace
+
+TFileStream::TFileStream(const std::string& fileName, TFileMode mode) : fileName_(fileName) {
+    int flags = 0;
+    switch (mode) {
+        case fmCreate:
+            flags = O_RDWR | O_CREAT | O_TRUNC;
+            break;
+        case fmOpenRead:
+            flags = O_RDONLY;
+            break;
+        case fmOpenWrite:
+            flags = O_WRONLY;
+            break;
+        case fmOpenReadWrite:
+            flags = O_RDWR;
+            break;
+    }
+    int fd = -1;
+    try {
+        fd = ::open(HostName(fileName).c_str(), flags | O_CLOEXEC, 0666);
+    } catch (const base::EEncodingError&) {
+        // A name GBK cannot carry is a file that cannot be opened.
+    }
+    if (fd < 0) {
+        if (mode == fmCreate) {
+            throw EFCreateError("Cannot create file " + fileName);
+        }
+        throw EFOpenError("Cannot open file " + fileName);
+    }
+    handle_ = fd;
+}
+
+TFileStream::~TFileStream() {
+    ::close(Fd(handle_));
+}
+
+int64_t TFileStream::Read(void* buffer, int64_t count) {
+    if (count <= 0) {
+        return 0;
+    }
+    ssize_t n;
+    do {
+        n = ::read(Fd(handle_), buffer, static_cast<size_t>(count));
+    } while (n < 0 && errno == EINTR);
+    return n < 0 ? 0 : n;
+}
+
+int64_t TFileStream::Write(const void* buffer, int64_t count) {
+    if (count <= 0) {
+        return 0;
+    }
+    ssize_t n;
+    do {
+        n = ::write(Fd(handle_), buffer, static_cast<size_t>(count));
+    } while (n < 0 && errno == EINTR);
+    return n < 0 ? 0 : n;
+}
+
+int64_t TFileStream::Seek(int64_t offset, base::SeekOrigin origin) {
+    const int whence = origin == base::SeekOrigin::Beginning ? SEEK_SET
+                       : origin == base::SeekOrigin::Current ? SEEK_CUR
+                                                             : SEEK_END;
+    const off_t result = ::lseek(Fd(handle_), static_cast<off_t>(offset), whence);
+    if (result < 0) {
+        throw base::EStreamError("Stream seek error");
+    }
+    return result;
+}
+
+void TFileStream::SetSize(int64_t size) {
+    if (size < 0 || ::ftruncate(Fd(handle_), static_cast<off_t>(size)) != 0) {
+        throw base::EStreamError("Stream size error");
+    }
+    if (Position() > size) {
+        Seek(size, base::SeekOrigin::Beginning);
+    }
+}
+
+void TFileStream::Flush() {
+    if (::fsync(Fd(handle_)) != 0 && errno != EINVAL) {
+        throw base::EWriteError("Stream write error");
+    }
+}
+
+}  // namespace platform

@@ -1,0 +1,114 @@
+#include "platform/file_stream.h"
+
+#include <windows.h>
+
+#include <algorithm>
+
+#include "base/text.h"
+
+namespace platform {
+
+namespace {
+
+HANDLE Handle(intptr_t handle) {
+    return reinterpret_cast<HANDLE>(handle);
+}
+
+}  // namespace
+
+TFileStream::TFileStream(const std::string& fileName, TFileMode mode) : fileName_(fileName) {
+    DWORD access = 0;
+    DWORD disposition = OPEN_EXISTING;
+    switch (mode) {
+        case fmCreate:
+            access = GENERIC_READ | GENERIC_WRITE;
+            disposition = CREATE_ALWAYS;
+            break;
+        case fmOpenRead:
+            access = GENERIC_READ;
+            break;
+        case fmOpenWrite:
+            access = GENERIC_WRITE;
+            break;
+        case fmOpenReadWrite:
+            access = GENERIC_READ | GENERIC_WRITE;
+            break;
+    }
+    HANDLE file = INVALID_HANDLE_VALUE;
+    try {
+        const std::u16string wide = base::GbkToUtf16(fileName);
+        file = CreateFileW(reinterpret_cast<const wchar_t*>(wide.c_str()), access, FILE_SHARE_READ,
+                           nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    } catch (const base::EEncodingError&) {
+    }
+    if (file == INVALID_HANDLE_VALUE) {
+        if (mode == fmCreate) {
+            throw EFCreateError("Cannot create file " + fileName);
+        }
+        throw EFOpenError("Cannot open file " + fileName);
+    }
+    handle_ = reinterpret_cast<intptr_t>(file);
+}
+
+TFileStream::~TFileStream() {
+    CloseHandle(Handle(handle_));
+}
+
+int64_t TFileStream::Read(void* buffer, int64_t count) {
+    int64_t total = 0;
+    auto* p = static_cast<char*>(buffer);
+    while (total < count) {
+        const DWORD piece = static_cast<DWORD>(std::min<int64_t>(count - total, 1 << 30));
+        DWORD done = 0;
+        if (!ReadFile(Handle(handle_), p + total, piece, &done, nullptr) || done == 0) {
+            break;
+        }
+        total += done;
+    }
+    return total;
+}
+
+int64_t TFileStream::Write(const void* buffer, int64_t count) {
+    int64_t total = 0;
+    const auto* p = static_cast<const char*>(buffer);
+    while (total < count) {
+        const DWORD piece = static_cast<DWORD>(std::min<int64_t>(count - total, 1 << 30));
+        DWORD done = 0;
+        if (!WriteFile(Handle(handle_), p + total, piece, &done, nullptr) || done == 0) {
+            break;
+        }
+        total += done;
+    }
+    return total;
+}
+
+int64_t TFileStream::Seek(int64_t offset, base::SeekOrigin origin) {
+    const DWORD method = origin == base::SeekOrigin::Beginning ? FILE_BEGIN
+                         : origin == base::SeekOrigin::Current ? FILE_CURRENT
+                                                               : FILE_END;
+    LARGE_INTEGER distance;
+    distance.QuadPart = offset;
+    LARGE_INTEGER result;
+    if (!SetFilePointerEx(Handle(handle_), distance, &result, method)) {
+        throw base::EStreamError("Stream seek error");
+    }
+    return result.QuadPart;
+}
+
+void TFileStream::SetSize(int64_t size) {
+    const int64_t position = Position();
+    Seek(size, base::SeekOrigin::Beginning);
+    if (size < 0 || !SetEndOfFile(Handle(handle_))) {
+        Seek(position, base::SeekOrigin::Beginning);
+        throw base::EStreamError("Stream size error");
+    }
+    Seek(std::min(position, size), base::SeekOrigin::Beginning);
+}
+
+void TFileStream::Flush() {
+    if (!FlushFileBuffers(Handle(handle_))) {
+        throw base::EWriteError("Stream write error");
+    }
+}
+
+}  // namespace platform
