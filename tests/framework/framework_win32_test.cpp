@@ -290,8 +290,15 @@ TEST_F(SampleWindowTest, AModalFormReturnsItsModalResultWithTheOtherFormsDisable
     std::vector<TCloseAction> closes;
     dialog->OnClose = [&](TComponent*, TCloseAction& action) { closes.push_back(action); };
     dialog->OnShow = [&](TComponent*) { PostClick(*ok); };
+    // The application's message hook sees the modal loop's messages too.
+    int hookedClicks = 0;
+    Application().OnMessage = [&](MSG& msg, bool&) {
+        hookedClicks += msg.hwnd == ok->Handle() && msg.message == WM_LBUTTONUP;
+    };
 
     EXPECT_EQ(dialog->ShowModal(), mrOk);
+    Application().OnMessage = nullptr;
+    EXPECT_EQ(hookedClicks, 1);
     EXPECT_FALSE(ownerEnabledDuringModal);
     EXPECT_TRUE(IsWindowEnabled(W().Handle()));
     EXPECT_FALSE(dialog->Visible());
@@ -377,6 +384,64 @@ TEST_F(SampleWindowTest, ClosingAFormThatIsNotTheMainFormHidesIt) {
     EXPECT_FALSE(W().Visible());
     EXPECT_FALSE(IsWindowVisible(W().Handle()));
     EXPECT_FALSE(Application().Terminated());
+}
+
+// A control that keeps its background: it answers the erase message without
+// drawing, and paints nothing either.
+class TKeepBackground : public TCustomControl {
+  public:
+    using TCustomControl::TCustomControl;
+    int erases = 0;
+
+  protected:
+    void WMEraseBkgnd(TMessage& m) override {
+        ++erases;
+        m.Result = 1;
+    }
+};
+
+TEST(Controls, AControlMayKeepItsBackgroundFromBeingErased) {
+    TForm form(nullptr);
+    form.SetBorderStyle(bsNone);
+    form.SetBounds(100, 100, 120, 60);
+    form.SetColor(clBlue);
+    auto* plain = new TCustomControl(&form);
+    plain->SetParent(&form);
+    plain->SetBounds(0, 0, 60, 60);
+    plain->SetColor(clRed);
+    auto* keep = new TKeepBackground(&form);
+    keep->SetParent(&form);
+    keep->SetBounds(60, 0, 60, 60);
+    keep->SetColor(clRed);
+    form.Show();
+    ASSERT_TRUE(PumpUntil([&] { return keep->erases > 0; }));
+    Pump(50);
+    TBitmap shot;
+    CaptureScreen(Rect(100, 100, 220, 160), shot);
+    // Erased with its colour by default; the other shows no red at all.
+    EXPECT_EQ(shot.Pixel(30, 30), clRed);
+    EXPECT_NE(shot.Pixel(90, 30), clRed);
+}
+
+TEST(Graphics, RegionsCombineAndLeaveTheirHandleOnRelease) {
+    TRegion a = TRegion::FromRect(0, 0, 10, 10);
+    EXPECT_FALSE(a.Empty());
+    TRegion none;
+    EXPECT_TRUE(none.Empty());
+    none.Union(TRegion::FromRect(20, 0, 30, 5));
+    EXPECT_FALSE(none.Empty());
+    a.Union(none);
+    a.Offset(5, 5);
+    RECT box;
+    GetRgnBox(a.Handle(), &box);
+    EXPECT_EQ(box.left, 5);
+    EXPECT_EQ(box.right, 35);
+    EXPECT_EQ(box.bottom, 15);
+    EXPECT_TRUE(PtInRegion(a.Handle(), 10, 10));
+    EXPECT_FALSE(PtInRegion(a.Handle(), 20, 12)) << "the gap between the two";
+    HRGN taken = a.Release();
+    EXPECT_EQ(a.Handle(), nullptr);
+    EXPECT_TRUE(DeleteObject(taken)) << "the handle was still alive";
 }
 
 TEST(Forms, TheApplicationKnowsItsFormsAndShowsItsTitleOnTheTaskBar) {
