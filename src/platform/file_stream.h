@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "base/exception.h"
 #include "base/streams.h"
@@ -49,5 +50,22 @@ class TFileStream : public base::TStream {
     std::string fileName_;
     intptr_t handle_ = -1;
 };
+
+// Replaces the file at `path` (GBK) with `bytes` so that it is either the old
+// file or the whole new one, never a part: the bytes go to a temporary file
+// beside it, are flushed to the disk, and the temporary file is moved over the
+// old one in one step. On failure the temporary file is removed, the old file
+// is untouched, and the error is EFCreateError "Cannot create file PATH" (the
+// folder is missing or not writable, or the old file is locked) or
+// EWriteError "Stream write error" (the disk is full).
+void WriteFileAtomically(const std::string& path, std::string_view bytes);
+
+// The name of the temporary file WriteFileAtomically uses for `path`.
+std::string TemporaryNameFor(const std::string& path);
+
+// Moves `from` over `to` (replacing it) in one step; false on failure.
+bool MoveFileReplacing(const std::string& from, const std::string& to);
+// Removes a file; false when it could not be removed.
+bool RemoveFile(const std::string& path);
 
 }  // namespace platform

@@ -76,7 +76,9 @@ ESocketError::ESocketError(int code)
 
 // Ownership of the socket handle is the same on every system; Close() is
 // the system-specific part.
-TcpSocket::~TcpSocket() { Close(); }
+TcpSocket::~TcpSocket() {
+    Close();
+}
 
 TcpSocket::TcpSocket(TcpSocket&& other) noexcept
     : handle_(std::exchange(other.handle_, kInvalid)) {}

@@ -70,5 +70,60 @@ TEST(FileStream, FailuresNameTheFileAsGiven) {
     }
 }
 
+std::string ReadAll(const std::string& name) {
+    TFileStream in(name, fmOpenRead);
+    std::string bytes(static_cast<size_t>(in.Size()), '\0');
+    in.ReadBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+    return bytes;
+}
+
+bool Exists(const std::string& name) {
+    return FirstMatchLastWriteTime(name) != 0;
+}
+
+TEST(WriteFileAtomically, ReplacesTheWholeFileAndLeavesNoTemporaryFile) {
+    const std::string name = Folder("atomic") + "-新.dat";
+    WriteFileAtomically(name, "first version");
+    EXPECT_EQ(ReadAll(name), "first version");
+    WriteFileAtomically(name, "v2");
+    EXPECT_EQ(ReadAll(name), "v2");
+    WriteFileAtomically(name, "");
+    EXPECT_EQ(ReadAll(name), "");
+    EXPECT_FALSE(Exists(TemporaryNameFor(name)));
+}
+
+TEST(WriteFileAtomically, AFailureKeepsWhatWasThere) {
+    const std::string missing = Folder("atomic-missing") + "\\no such folder\\a.dat";
+    try {
+        WriteFileAtomically(missing, "x");
+        FAIL() << "wrote into a folder that does not exist";
+    } catch (const EFCreateError& e) {
+        EXPECT_EQ(std::string(e.what()), "Cannot create file " + missing);
+    }
+    EXPECT_FALSE(Exists(TemporaryNameFor(missing)));
+
+    // A folder where the file should be: the move fails, the folder and
+    // what is in it stay.
+    const std::string inside = Folder("atomic-kept") + ".dat";
+    WriteFileAtomically(inside, "keep");
+    const std::string blocked = std::string(UPDATER_TEST_OUTPUT);
+    EXPECT_THROW(WriteFileAtomically(blocked, "x"), EFCreateError);
+    EXPECT_FALSE(Exists(TemporaryNameFor(blocked)));
+    EXPECT_EQ(ReadAll(inside), "keep");
+}
+
+#ifdef _WIN32
+TEST(WriteFileAtomically, ALockedFileKeepsItsContent) {
+    const std::string name = Folder("atomic-locked") + ".exe";
+    WriteFileAtomically(name, "running program");
+    {
+        TFileStream running(name, fmOpenRead);  // shared for reading only
+        EXPECT_THROW(WriteFileAtomically(name, "new program"), EFCreateError);
+    }
+    EXPECT_EQ(ReadAll(name), "running program");
+    EXPECT_FALSE(Exists(TemporaryNameFor(name)));
+}
+#endif
+
 }  // namespace
 }  // namespace platform

@@ -109,3 +109,23 @@ void TFileStream::Flush() {
 }
 
 }  // namespace platform
+
+namespace platform {
+
+bool MoveFileReplacing(const std::string& from, const std::string& to) {
+    try {
+        return ::rename(HostName(from).c_str(), HostName(to).c_str()) == 0;
+    } catch (const base::EEncodingError&) {
+        return false;
+    }
+}
+
+bool RemoveFile(const std::string& path) {
+    try {
+        return ::unlink(HostName(path).c_str()) == 0;
+    } catch (const base::EEncodingError&) {
+        return false;
+    }
+}
+
+}  // namespace platform

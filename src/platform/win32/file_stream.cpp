@@ -112,3 +112,33 @@ void TFileStream::Flush() {
 }
 
 }  // namespace platform
+
+namespace platform {
+
+namespace {
+
+std::wstring WidePath(const std::string& gbk) {
+    const std::u16string u = base::GbkToUtf16(gbk);
+    return std::wstring(u.begin(), u.end());
+}
+
+}  // namespace
+
+bool MoveFileReplacing(const std::string& from, const std::string& to) {
+    try {
+        return MoveFileExW(WidePath(from).c_str(), WidePath(to).c_str(),
+                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    } catch (const base::EEncodingError&) {
+        return false;
+    }
+}
+
+bool RemoveFile(const std::string& path) {
+    try {
+        return DeleteFileW(WidePath(path).c_str()) != 0;
+    } catch (const base::EEncodingError&) {
+        return false;
+    }
+}
+
+}  // namespace platform

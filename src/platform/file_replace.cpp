@@ -1,0 +1,36 @@
+#include <memory>
+#include <string>
+
+#include "platform/file_stream.h"
+
+namespace platform {
+
+std::string TemporaryNameFor(const std::string& path) {
+    return path + ".updating";
+}
+
+void WriteFileAtomically(const std::string& path, std::string_view bytes) {
+    const std::string temporary = TemporaryNameFor(path);
+    {
+        std::unique_ptr<TFileStream> file;
+        try {
+            file = std::make_unique<TFileStream>(temporary, fmCreate);
+        } catch (const EFCreateError&) {
+            throw EFCreateError("Cannot create file " + path);
+        }
+        try {
+            file->WriteBuffer(bytes);
+            file->Flush();
+        } catch (...) {
+            file.reset();
+            RemoveFile(temporary);
+            throw;
+        }
+    }
+    if (!MoveFileReplacing(temporary, path)) {
+        RemoveFile(temporary);
+        throw EFCreateError("Cannot create file " + path);
+    }
+}
+
+}  // namespace platform

@@ -1,0 +1,105 @@
+#pragma once
+
+// What the update window does, apart from its controls: the check when it is
+// shown, the run and the launch, the close press, and the progress and speed
+// display during transfers. Portable: the window implements TUpdateView over
+// its controls and forwards its handlers here; tests drive it with a fake
+// view.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "base/string_list.h"
+#include "transfer/http_client.h"
+#include "updater/update_check.h"
+
+namespace updater {
+
+// Kinds of message box.
+enum class TMessageKind { Error = 1, Information = 2 };
+
+// The window's controls, as far as the updater uses them.
+class TUpdateView {
+  public:
+    virtual ~TUpdateView() = default;
+
+    // The list of pending updates.
+    virtual int ItemCount() const = 0;
+    virtual int ItemIndex() const = 0;
+    // Selects the item and scrolls it into view (-1: none).
+    virtual void SetItemIndex(int index) = 0;
+    virtual void ClearItems() = 0;
+    virtual void AddItem(const std::string& text) = 0;
+
+    // The gauge; every change repaints it at once.
+    virtual void SetProgressText(const std::string& text) = 0;
+    virtual void SetGaugeMax(int value) = 0;
+    virtual void SetGaugeMin(int value) = 0;
+    virtual void SetGaugeValue(int value) = 0;
+    virtual int GaugeMax() const = 0;
+
+    // The two labels (repainted at once) and the start / launch button.
+    virtual void SetFileLabel(const std::string& text) = 0;
+    virtual void SetSpeedLabel(const std::string& text) = 0;
+    virtual void SetStartCaption(const std::string& text) = 0;
+
+    // A modal message box with only the Yes button; returns when it closes.
+    virtual void ShowMessage(const std::string& text, TMessageKind kind) = 0;
+    // Closes the window, which ends the application.
+    virtual void CloseWindow() = 0;
+};
+
+// What the logic needs of the machine; the defaults are the platform's.
+struct TUpdateEnvironment {
+    // The first command-line argument (empty when there is none).
+    std::string argument;
+    // The check's view of the disk and the regional settings; its
+    // current_dir is also where files are written and game.exe is started.
+    TCheckEnvironment check;
+    // The millisecond tick count (wraps at 2^32).
+    std::function<uint32_t()> tick_count;
+    // Replaces the file at a GBK path with the bytes, atomically.
+    std::function<void(const std::string& path, std::string_view bytes)> write_file;
+    // Starts a program (a GBK path) in a folder; the result is ignored.
+    std::function<void(const std::string& program, const std::string& folder)> start_program;
+};
+
+class TUpdateLogic {
+  public:
+    TUpdateLogic(TUpdateView& view, transfer::THTTPClient& client, TUpdateEnvironment env);
+
+    // The window's handlers.
+    void FormCreate();
+    void FormShow();
+    void FormClose();
+    void StartPressed();  // bsSkinButton2Click
+    void ClosePressed();  // bsSkinButton1Click
+    void WorkBegin(int32_t expected);
+    void Work(int32_t position);
+    void WorkEnd();
+
+    const base::TStringList& UrlList() const { return urlList_; }
+    const base::TStringList& PathList() const { return pathList_; }
+    bool Finished() const { return finished_; }
+
+  private:
+    void Run();
+
+    TUpdateView& view_;
+    transfer::THTTPClient& client_;
+    TUpdateEnvironment env_;
+
+    base::TStringList urlList_;
+    base::TStringList pathList_;
+    bool finished_ = false;
+    int32_t workEventCount_ = 0;
+    uint32_t speedStartTick_ = 0;
+    int32_t speedStartBytes_ = 0;
+};
+
+// The text of the message when a file arrived shorter than announced.
+std::string IncompleteBodyMessage(int64_t received, int64_t announced);
+
+}  // namespace updater
