@@ -377,6 +377,20 @@ void TWinControl::CreateHandle() {
 void TWinControl::CreateWnd() {
     TCreateParams p;
     CreateParams(p);
+    if (p.systemClass) {
+        HWND hwnd =
+            CreateWindowExW(p.exStyle, p.windowClass.c_str(), p.caption.c_str(), p.style, p.x, p.y,
+                            p.width, p.height, p.parent, nullptr, Instance(), nullptr);
+        if (hwnd == nullptr) {
+            throw EComponentError("Cannot create the window of " +
+                                  (Name().empty() ? std::string("a control") : Name()));
+        }
+        SetPropW(hwnd, kControlProperty, this);
+        handle_ = hwnd;
+        defaultProc_ = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&StandardWndProc)));
+        return;
+    }
     static std::set<std::wstring> registered;
     const std::wstring key = p.windowClass + L"/" + std::to_wstring(p.classStyle);
     if (registered.count(key) == 0) {
@@ -438,13 +452,19 @@ LRESULT CALLBACK TWinControl::StandardWndProc(HWND hwnd, UINT msg, WPARAM wParam
         RemovePropW(hwnd, kControlProperty);
         if (control->handle_ == hwnd) {
             control->handle_ = nullptr;
+            control->defaultProc_ = nullptr;
         }
     }
     return m.Result;
 }
 
 void TWinControl::DefaultHandler(TMessage& m) {
-    if (handle_ != nullptr) {
+    if (handle_ == nullptr) {
+        return;
+    }
+    if (defaultProc_ != nullptr) {
+        m.Result = CallWindowProcW(defaultProc_, handle_, m.Msg, m.WParam, m.LParam);
+    } else {
         m.Result = DefWindowProcW(handle_, m.Msg, m.WParam, m.LParam);
     }
 }
@@ -683,6 +703,12 @@ void TWinControl::DispatchMouseToGraphic(TMessage& m) {
 }
 
 void TWinControl::WndProc(TMessage& m) {
+    if (defaultProc_ != nullptr &&
+        (m.Msg == WM_PAINT || m.Msg == WM_ERASEBKGND || m.Msg == WM_PRINTCLIENT)) {
+        // A system control paints itself.
+        DefaultHandler(m);
+        return;
+    }
     switch (m.Msg) {
         case WM_PAINT:
             WMPaint(m);
@@ -706,13 +732,14 @@ void TWinControl::WndProc(TMessage& m) {
             KeyPress(static_cast<char16_t>(m.WParam));
             break;
         case WM_SETFOCUS:
+            FocusChanged(true);
             for (TControl* c = Parent(); c != nullptr; c = c->Parent()) {
                 if (auto* form = dynamic_cast<TForm*>(c)) {
                     form->activeControl_ = this;
+                    form->BroadcastFocusChanged(this);
                     break;
                 }
             }
-            FocusChanged(true);
             break;
         case WM_KILLFOCUS:
             FocusChanged(false);

@@ -23,6 +23,15 @@
 
 namespace framework {
 
+// The framework's own notifications between controls.
+// CM_DIALOGKEY (wParam: VK_RETURN or VK_ESCAPE): a dialog key that the
+// focused control did not want; a control that acts on it sets Result to 1.
+// CM_FOCUSCHANGED (lParam: the TWinControl* that took the focus): sent to
+// every control of a form whenever the focus moves inside it.
+constexpr UINT CM_BASE = 0xB000;
+constexpr UINT CM_DIALOGKEY = CM_BASE + 1;
+constexpr UINT CM_FOCUSCHANGED = CM_BASE + 2;
+
 struct TMessage {
     UINT Msg = 0;
     WPARAM WParam = 0;
@@ -183,6 +192,10 @@ struct TCreateParams {
     HWND parent = nullptr;
     std::wstring windowClass;
     UINT classStyle = CS_DBLCLKS;
+    // The window class is one of the system's (LISTBOX, ...): the window is
+    // made with it and then subclassed, and the class's own procedure is
+    // what DefaultHandler calls.
+    bool systemClass = false;
 };
 
 class TWinControl : public TControl {
@@ -248,6 +261,10 @@ class TWinControl : public TControl {
     virtual void KeyPress(char16_t ch);
     // Focus arrived (true) or left.
     virtual void FocusChanged(bool focused);
+    // Whether the control handles this key itself when it has the focus
+    // (Enter and Esc are otherwise offered to the form's controls as dialog
+    // keys).
+    virtual bool WantsKey(WORD /*key*/) const { return false; }
     // Whether a left press captures the mouse until the release, so that the
     // release reaches this control wherever it happens (true but for forms).
     virtual bool CapturesMouse() const { return true; }
@@ -258,6 +275,7 @@ class TWinControl : public TControl {
 
   private:
     friend class TControl;
+    friend class TApplication;
 
     static LRESULT CALLBACK StandardWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     void CreateHandle();
@@ -268,6 +286,7 @@ class TWinControl : public TControl {
     void DispatchMouseToGraphic(TMessage& message);
 
     HWND handle_ = nullptr;
+    WNDPROC defaultProc_ = nullptr;
     bool destroyingHandle_ = false;
     bool tabStop_ = false;
     std::vector<TControl*> controls_;

@@ -353,6 +353,33 @@ void TForm::SelectNext(TWinControl* current, bool forward) {
     }
 }
 
+namespace {
+
+LRESULT BroadcastTo(const TWinControl& parent, UINT msg, WPARAM wParam, LPARAM lParam) {
+    for (int i = 0; i < parent.ControlCount(); ++i) {
+        TControl* c = parent.Controls(i);
+        if (const LRESULT r = c->Perform(msg, wParam, lParam); r != 0) {
+            return r;
+        }
+        if (auto* win = dynamic_cast<TWinControl*>(c)) {
+            if (const LRESULT r = BroadcastTo(*win, msg, wParam, lParam); r != 0) {
+                return r;
+            }
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+LRESULT TForm::Broadcast(UINT msg, WPARAM wParam, LPARAM lParam) {
+    return BroadcastTo(*this, msg, wParam, lParam);
+}
+
+void TForm::BroadcastFocusChanged(TWinControl* focused) {
+    Broadcast(CM_FOCUSCHANGED, 0, reinterpret_cast<LPARAM>(focused));
+}
+
 void TForm::Notification(TComponent* component, TOperation operation) {
     TWinControl::Notification(component, operation);
     if (operation == opRemove && component == activeControl_) {
@@ -515,7 +542,8 @@ bool TApplication::ProcessMessage(MSG& msg) {
 }
 
 bool TApplication::IsDialogKey(const MSG& msg) {
-    if (msg.message != WM_KEYDOWN || msg.wParam != VK_TAB ||
+    if (msg.message != WM_KEYDOWN ||
+        (msg.wParam != VK_TAB && msg.wParam != VK_RETURN && msg.wParam != VK_ESCAPE) ||
         (ShiftStateFromKeyboard() & (ssCtrl | ssAlt)) != 0) {
         return false;
     }
@@ -527,9 +555,15 @@ bool TApplication::IsDialogKey(const MSG& msg) {
     if (form == nullptr) {
         return false;
     }
-    const bool backwards = (ShiftStateFromKeyboard() & ssShift) != 0;
-    form->SelectNext(form->ActiveControl(), !backwards);
-    return true;
+    if (msg.wParam == VK_TAB) {
+        const bool backwards = (ShiftStateFromKeyboard() & ssShift) != 0;
+        form->SelectNext(form->ActiveControl(), !backwards);
+        return true;
+    }
+    if (control != nullptr && control->WantsKey(static_cast<WORD>(msg.wParam))) {
+        return false;
+    }
+    return form->Broadcast(CM_DIALOGKEY, msg.wParam, 0) != 0;
 }
 
 void TApplication::HandleMessage() {

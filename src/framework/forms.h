@@ -94,6 +94,11 @@ class TForm : public TWinControl {
     // can take it, from `current` (null: from the start).
     void SelectNext(TWinControl* current, bool forward);
 
+    // Sends `msg` to every control on the form (nested ones included), in
+    // creation order, until one sets a non-zero result; returns it.
+    LRESULT Broadcast(UINT msg, WPARAM wParam, LPARAM lParam);
+    void BroadcastFocusChanged(TWinControl* focused);
+
   protected:
     void CreateParams(TCreateParams& params) override;
     void CreateHandleDone() override;

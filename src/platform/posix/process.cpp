@@ -1,0 +1,50 @@
+#include "platform/process.h"
+
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "base/exception.h"
+#include "base/text.h"
+
+extern char** environ;
+
+namespace platform {
+
+uint32_t TickCount() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<uint32_t>(static_cast<uint64_t>(ts.tv_sec) * 1000u +
+                                 static_cast<uint64_t>(ts.tv_nsec) / 1'000'000u);
+}
+
+bool StartProgram(const std::string& program, const std::string& folder) {
+    std::string path;
+    std::string directory;
+    try {
+        std::u16string p = base::GbkToUtf16(program);
+        std::u16string d = base::GbkToUtf16(folder);
+        std::replace(p.begin(), p.end(), u'\\', u'/');
+        std::replace(d.begin(), d.end(), u'\\', u'/');
+        path = base::Utf16ToUtf8(p);
+        directory = base::Utf16ToUtf8(d);
+    } catch (const base::EEncodingError&) {
+        return false;
+    }
+    const pid_t child = fork();
+    if (child < 0) {
+        return false;
+    }
+    if (child == 0) {
+        if (!directory.empty() && chdir(directory.c_str()) != 0) {
+            _exit(127);
+        }
+        char* const argv[] = {path.data(), nullptr};
+        execve(path.c_str(), argv, environ);
+        _exit(127);
+    }
+    return true;
+}
+
+}  // namespace platform

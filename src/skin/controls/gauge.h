@@ -1,0 +1,63 @@
+#pragma once
+
+// TbsSkinGauge: a progress bar whose value is kept between its limits, with
+// a centred text made of a progress text and a percentage. Every change
+// repaints it at once, so it shows progress while the window thread is busy
+// with a transfer and dispatches no messages.
+
+#include <string>
+
+#include "skin/controls/skin_control.h"
+
+namespace skin {
+
+class TbsSkinGauge : public TbsSkinCustomControl {
+  public:
+    explicit TbsSkinGauge(TComponent* owner);
+
+    int MinValue() const { return minValue_; }
+    void SetMinValue(int value);
+    int MaxValue() const { return maxValue_; }
+    void SetMaxValue(int value);
+    int Value() const { return value_; }
+    // Kept within MinValue..MaxValue.
+    void SetValue(int value);
+    const std::string& ProgressText() const { return progressText_; }
+    void SetProgressText(std::string text);
+    bool ShowProgressText() const { return showProgressText_; }
+    void SetShowProgressText(bool value);
+    bool ShowPercent() const { return showPercent_; }
+    void SetShowPercent(bool value);
+    bool Vertical() const { return vertical_; }
+    void SetVertical(bool value) { vertical_ = value; }
+    bool UseSkinSize() const { return useSkinSize_; }
+    void SetUseSkinSize(bool value);
+
+    // The share of the range the value covers (0 when the limits are equal),
+    // the percentage shown (rounded, halves to even), and the whole text.
+    double Fraction() const;
+    int Percent() const;
+    std::string Text() const;
+
+  protected:
+    void PaintDefault(TBitmap& target) override;
+    bool PaintsOnErase() const override { return true; }
+
+    // The bar rectangle of an area for the current value.
+    RECT BarRect(const RECT& area) const;
+    void DrawProgressText(framework::TCanvas& canvas, int width, int height);
+
+  private:
+    void Changed();
+
+    int minValue_ = 0;
+    int maxValue_ = 100;
+    int value_ = 50;
+    std::string progressText_;
+    bool showProgressText_ = false;
+    bool showPercent_ = false;
+    bool vertical_ = false;
+    bool useSkinSize_ = true;
+};
+
+}  // namespace skin

@@ -1,0 +1,93 @@
+#pragma once
+
+// TbsSkinListBox: a frame around an inner system list box that holds the
+// items. The inner list box draws its items itself (owner-drawn, in the
+// skin's look or the plain one) but keeps their texts, so the standard
+// list-box messages (LB_GETCOUNT, LB_GETTEXT, LB_GETCURSEL, ...) sent to it
+// read the list from any process.
+
+#include <string>
+#include <vector>
+
+#include "skin/controls/skin_control.h"
+
+namespace skin {
+
+class TbsSkinListBox;
+
+// The inner list box window.
+class TbsListBoxWindow : public framework::TWinControl {
+  public:
+    explicit TbsListBoxWindow(TbsSkinListBox& owner);
+
+  protected:
+    void CreateParams(framework::TCreateParams& params) override;
+    void CreateHandleDone() override;
+    bool CapturesMouse() const override { return false; }
+
+  private:
+    TbsSkinListBox& list_;
+};
+
+class TbsSkinListBox : public TbsSkinCustomControl {
+  public:
+    explicit TbsSkinListBox(TComponent* owner);
+    ~TbsSkinListBox() override;
+
+    // The items (GBK texts).
+    int ItemCount() const { return static_cast<int>(items_.size()); }
+    const std::string& Item(int index) const { return items_.at(static_cast<size_t>(index)); }
+    void ClearItems();
+    void AddItem(const std::string& text);
+    void SetItems(const std::vector<std::string>& items);
+
+    // The selected item, -1 for none; setting it scrolls the item into view.
+    int ItemIndex() const;
+    void SetItemIndex(int index);
+
+    bool Sorted() const { return sorted_; }
+    void SetSorted(bool value) { sorted_ = value; }
+    bool MultiSelect() const { return multiSelect_; }
+    void SetMultiSelect(bool value) { multiSelect_ = value; }
+    bool CaptionMode() const { return captionMode_; }
+    void SetCaptionMode(bool value);
+    bool UseSkinItemHeight() const { return useSkinItemHeight_; }
+    void SetUseSkinItemHeight(bool value) { useSkinItemHeight_ = value; }
+    int DefaultItemHeight() const { return defaultItemHeight_; }
+    void SetDefaultItemHeight(int value);
+    int DefaultCaptionHeight() const { return defaultCaptionHeight_; }
+    void SetDefaultCaptionHeight(int value);
+    // The items' font.
+    TFont& ListBoxFont() { return listBoxFont_; }
+
+    TbsListBoxWindow& ListBox() { return *listBox_; }
+
+  protected:
+    void PaintDefault(TBitmap& target) override;
+    void Resize() override;
+    void WndProc(TMessage& message) override;
+    void CreateHandleDone() override;
+
+    // Draws one item of the inner list box.
+    virtual void DrawItem(const DRAWITEMSTRUCT& item);
+
+  private:
+    friend class TbsListBoxWindow;
+    // Places the inner list box in the frame.
+    void Layout();
+    // Fills the inner list box from the items.
+    void LoadItems();
+
+    std::vector<std::string> items_;
+    int itemIndex_ = -1;
+    bool sorted_ = false;
+    bool multiSelect_ = false;
+    bool captionMode_ = false;
+    bool useSkinItemHeight_ = true;
+    int defaultItemHeight_ = 20;
+    int defaultCaptionHeight_ = 20;
+    TFont listBoxFont_;
+    TbsListBoxWindow* listBox_ = nullptr;
+};
+
+}  // namespace skin

@@ -1,0 +1,124 @@
+#include "skin/controls/skin_control.h"
+
+namespace skin {
+
+using framework::TCanvas;
+
+TbsSkinControl::TbsSkinControl(TComponent* owner) : TCustomControl(owner) {}
+
+void TbsSkinControl::SetSkinDataName(std::string name) {
+    skinDataName_ = std::move(name);
+}
+
+void TbsSkinControl::FindSkinObject() {
+    // Without skin data every control draws its plain look.
+    dataIndex_ = -1;
+}
+
+void TbsSkinControl::PaintDefault(TBitmap&) {}
+void TbsSkinControl::PaintSkinned(TBitmap&) {}
+
+void TbsSkinControl::Paint() {
+    if (Width() <= 0 || Height() <= 0) {
+        return;
+    }
+    FindSkinObject();
+    TBitmap buffer(Width(), Height());
+    if (dataIndex_ < 0) {
+        PaintDefault(buffer);
+    } else {
+        PaintSkinned(buffer);
+    }
+    Canvas().Draw(0, 0, buffer);
+}
+
+void TbsSkinControl::PaintTo(HDC dc) {
+    if (Width() <= 0 || Height() <= 0) {
+        return;
+    }
+    TCanvas canvas(dc);
+    canvas.Font().Assign(Font());
+    FindSkinObject();
+    TBitmap buffer(Width(), Height());
+    if (dataIndex_ < 0) {
+        PaintDefault(buffer);
+    } else {
+        PaintSkinned(buffer);
+    }
+    canvas.Draw(0, 0, buffer);
+    canvas.SetHandle(nullptr);
+}
+
+void TbsSkinControl::WndProc(TMessage& m) {
+    if (m.Msg == WM_PAINT) {
+        inPaintMessage_ = true;
+        try {
+            TCustomControl::WndProc(m);
+        } catch (...) {
+            inPaintMessage_ = false;
+            throw;
+        }
+        inPaintMessage_ = false;
+        return;
+    }
+    TCustomControl::WndProc(m);
+}
+
+void TbsSkinControl::WMEraseBkgnd(TMessage& m) {
+    if (PaintsOnErase() && !inPaintMessage_) {
+        PaintTo(reinterpret_cast<HDC>(m.WParam));
+    }
+    m.Result = 1;
+}
+
+void TbsSkinControl::MouseEnter() {
+    if (!Designing() && OnMouseEnter) {
+        OnMouseEnter(this);
+    }
+}
+
+void TbsSkinControl::MouseLeave() {
+    if (!Designing() && OnMouseLeave) {
+        OnMouseLeave(this);
+    }
+}
+
+TbsSkinCustomControl::TbsSkinCustomControl(TComponent* owner) : TbsSkinControl(owner) {
+    defaultFont_.SetName("Arial");
+    defaultFont_.SetHeight(14);
+    defaultFont_.SetColor(framework::clWindowText);
+    defaultFont_.OnChange = [this](TFont&) {
+        DefaultFontChanged();
+        if (dataIndex_ < 0) {
+            Invalidate();
+        }
+    };
+}
+
+void TbsSkinCustomControl::SetDefaultWidth(int value) {
+    defaultWidth_ = value;
+    if (dataIndex_ < 0 && value > 0) {
+        SetWidth(value);
+    }
+}
+
+void TbsSkinCustomControl::SetDefaultHeight(int value) {
+    defaultHeight_ = value;
+    if (dataIndex_ < 0 && value > 0) {
+        SetHeight(value);
+    }
+}
+
+void TbsSkinCustomControl::SetUseSkinFont(bool value) {
+    if (value != useSkinFont_) {
+        useSkinFont_ = value;
+        Invalidate();
+    }
+}
+
+void TbsSkinCustomControl::PaintDefault(TBitmap& target) {
+    target.Canvas().Brush().SetColor(framework::clBtnFace);
+    target.Canvas().FillRect(framework::Rect(0, 0, target.Width(), target.Height()));
+}
+
+}  // namespace skin

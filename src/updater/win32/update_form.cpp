@@ -1,0 +1,148 @@
+#include "updater/win32/update_form.h"
+
+#include "framework/classes.h"
+#include "skin/controls/classes.h"
+
+namespace updater {
+
+using namespace framework;
+
+namespace {
+
+void RegisterMessageClass(TClassRegistry& r) {
+    using M = skin::TbsSkinMessage;
+    r.RegisterClass<M>("TbsSkinMessage", "");
+    r.RegisterProperty<M>(
+        "TbsSkinMessage", "UseSkinFont",
+        [](M& m, const TDefinitionValue& v, TReaderContext&) { m.SetUseSkinFont(v.AsBoolean()); });
+    RegisterFontProperties(r, "TbsSkinMessage", "DefaultFont", [](TComponent& c) -> TFont& {
+        return static_cast<M&>(c).DefaultFont();
+    });
+    RegisterFontProperties(r, "TbsSkinMessage", "DefaultButtonFont", [](TComponent& c) -> TFont& {
+        return static_cast<M&>(c).DefaultButtonFont();
+    });
+}
+
+}  // namespace
+
+const TClassRegistry& UpdateWindowRegistry() {
+    static const TClassRegistry registry = [] {
+        TClassRegistry r;
+        RegisterFrameworkClasses(r);
+        skin::RegisterSkinControlClasses(r);
+        RegisterMessageClass(r);
+        RegisterHttpClientClass(r);
+        r.RegisterClass("TUpdateForm", "TForm", nullptr);
+        return r;
+    }();
+    return registry;
+}
+
+template <typename T>
+T* TUpdateForm::Find(const char* name) {
+    T* component = dynamic_cast<T*>(FindComponent(name));
+    if (component == nullptr) {
+        throw EDefinitionError(std::string("the update window has no ") + name +
+                               " of the class it needs");
+    }
+    return component;
+}
+
+TUpdateForm::TUpdateForm(TComponent* owner, TUpdateEnvironment env, std::string_view definition)
+    : TForm(owner) {
+    using Notify = void(TComponent*);
+    methods_.Add<Notify>("FormCreate", [this](TComponent*) { logic_->FormCreate(); });
+    methods_.Add<Notify>("FormShow", [this](TComponent*) { logic_->FormShow(); });
+    methods_.Add<void(TComponent*, TCloseAction&)>(
+        "FormClose", [this](TComponent*, TCloseAction&) { logic_->FormClose(); });
+    methods_.Add<Notify>("bsSkinButton1Click", [this](TComponent*) { logic_->ClosePressed(); });
+    methods_.Add<Notify>("bsSkinButton2Click", [this](TComponent*) { logic_->StartPressed(); });
+    methods_.Add<void(TComponent*, int, int32_t)>(
+        "HTTPClient1WorkBegin",
+        [this](TComponent*, int, int32_t expected) { logic_->WorkBegin(expected); });
+    methods_.Add<void(TComponent*, int, int32_t)>(
+        "HTTPClient1Work", [this](TComponent*, int, int32_t position) { logic_->Work(position); });
+    methods_.Add<void(TComponent*, int)>("HTTPClient1WorkEnd",
+                                         [this](TComponent*, int) { logic_->WorkEnd(); });
+
+    ReadDefinition(definition.empty() ? EmbeddedDefinition(kUpdateFormDefinition) : definition,
+                   UpdateWindowRegistry(), *this);
+    Image1 = Find<TImage>("Image1");
+    bsSkinGauge1 = Find<skin::TbsSkinGauge>("bsSkinGauge1");
+    bsSkinListBox1 = Find<skin::TbsSkinListBox>("bsSkinListBox1");
+    bsSkinButton1 = Find<skin::TbsSkinButton>("bsSkinButton1");
+    bsSkinButton2 = Find<skin::TbsSkinButton>("bsSkinButton2");
+    bsSkinLabel1 = Find<skin::TbsSkinLabel>("bsSkinLabel1");
+    bsSkinLabel2 = Find<skin::TbsSkinLabel>("bsSkinLabel2");
+    bsg = Find<skin::TbsSkinMessage>("bsg");
+    HTTPClient1 = Find<THTTPClientComponent>("HTTPClient1");
+    TUpdateView& view = *this;
+    logic_ = std::make_unique<TUpdateLogic>(view, HTTPClient1->Client(), std::move(env));
+}
+
+TUpdateForm::~TUpdateForm() {
+    // The components go while the handlers' logic is still there.
+    DestroyComponents();
+}
+
+int TUpdateForm::ItemCount() const {
+    return bsSkinListBox1->ItemCount();
+}
+
+int TUpdateForm::ItemIndex() const {
+    return bsSkinListBox1->ItemIndex();
+}
+
+void TUpdateForm::SetItemIndex(int index) {
+    bsSkinListBox1->SetItemIndex(index);
+}
+
+void TUpdateForm::ClearItems() {
+    bsSkinListBox1->ClearItems();
+}
+
+void TUpdateForm::AddItem(const std::string& text) {
+    bsSkinListBox1->AddItem(text);
+}
+
+void TUpdateForm::SetProgressText(const std::string& text) {
+    bsSkinGauge1->SetProgressText(text);
+}
+
+void TUpdateForm::SetGaugeMax(int value) {
+    bsSkinGauge1->SetMaxValue(value);
+}
+
+void TUpdateForm::SetGaugeMin(int value) {
+    bsSkinGauge1->SetMinValue(value);
+}
+
+void TUpdateForm::SetGaugeValue(int value) {
+    bsSkinGauge1->SetValue(value);
+}
+
+int TUpdateForm::GaugeMax() const {
+    return bsSkinGauge1->MaxValue();
+}
+
+void TUpdateForm::SetFileLabel(const std::string& text) {
+    bsSkinLabel1->SetCaption(text);
+}
+
+void TUpdateForm::SetSpeedLabel(const std::string& text) {
+    bsSkinLabel2->SetCaption(text);
+}
+
+void TUpdateForm::SetStartCaption(const std::string& text) {
+    bsSkinButton2->SetCaption(text);
+}
+
+void TUpdateForm::ShowMessage(const std::string& text, TMessageKind kind) {
+    bsg->ShowMessageDialog(text, static_cast<int>(kind), 1, 0);
+}
+
+void TUpdateForm::CloseWindow() {
+    Close();
+}
+
+}  // namespace updater

@@ -1,0 +1,24 @@
+// A stand-in for the game the updater launches: it records that it started,
+// with its current directory and its command line, in started.txt of its
+// current directory, and ends.
+
+#include <windows.h>
+
+#include <string>
+
+int main() {
+    wchar_t dir[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, dir);
+    const std::wstring record =
+        std::wstring(L"cwd=") + dir + L"\r\ncmd=" + GetCommandLineW() + L"\r\n";
+    HANDLE file = CreateFileW(L"started.txt", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return 1;
+    }
+    DWORD written = 0;
+    WriteFile(file, record.data(), static_cast<DWORD>(record.size() * sizeof(wchar_t)), &written,
+              nullptr);
+    CloseHandle(file);
+    return 0;
+}
