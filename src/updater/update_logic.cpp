@@ -96,6 +96,10 @@ void TUpdateLogic::Run() {
             return;
         }
         view_.SetProgressText(kWritingGauge);
+        if (buffer.Size() >= kFlushBeforeWriteBytes) {
+            // A long write follows: show its text and the last progress now.
+            view_.FlushDisplay();
+        }
         const std::string path = base::Trim(env_.check.current_dir + "\\" + pathList_[i]);
         // A failed write leaves the handler: the application's exception
         // handling reports it, and the old file stays as it was.

@@ -45,6 +45,11 @@ class TUpdateView {
     virtual void SetSpeedLabel(const std::string& text) = 0;
     virtual void SetStartCaption(const std::string& text) = 0;
 
+    // Paints at once what the controls still hold back of their last
+    // changes (they pace their repaints during fast transfers); called
+    // before a write long enough for a held-back change to be noticed.
+    virtual void FlushDisplay() {}
+
     // A modal message box with only the Yes button; returns when it closes.
     virtual void ShowMessage(const std::string& text, TMessageKind kind) = 0;
     // Closes the window, which ends the application.
@@ -86,6 +91,11 @@ class TUpdateLogic {
 
   private:
     void Run();
+
+    // Files at least this large are written after the display is brought up
+    // to date; smaller ones are written at once (the next change or the
+    // message loop shows what is held back).
+    static constexpr int64_t kFlushBeforeWriteBytes = 1 << 20;
 
     TUpdateView& view_;
     transfer::THTTPClient& client_;

@@ -343,6 +343,19 @@ TEST(HttpgetTest, AppendsEveryBodyToTheOutputFileOnOneConnection) {
     EXPECT_EQ(log[2].request_number, 4);
 }
 
+TEST(HttpgetTest, IntoWritesEachBodyToItsOwnFile) {
+    const std::string dir = kFixture + "/httpget-into";
+    std::system(("mkdir -p '" + dir + "'").c_str());
+    const HttpgetRun run = RunHttpget("--into '" + dir + "' '" + Url("/random.bin") + "' '" +
+                                      Url("/dir/a.txt?x=1") + "'");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "");
+    EXPECT_TRUE(ReadFile(dir + "/random.bin") == Document("random.bin"));
+    EXPECT_EQ(ReadFile(dir + "/a.txt"), Document("dir/a.txt"));
+    EXPECT_NE(RunHttpget("--into '" + dir + "' --output x '" + Url("/small.txt") + "'").status, 0)
+        << "--into and --output exclude each other";
+}
+
 TEST(HttpgetTest, NotFoundFailsWithTheStatusLine) {
     const HttpgetRun run = RunHttpget("'" + Url("/small.txt") + "' '" + Url("/no-such-file.txt") +
                                       "' '" + Url("/dir/a.txt") + "'");

@@ -1,8 +1,11 @@
 // httpget: fetches each URL in turn with one HTTP client, so that keep-alive,
 // cookies and relative URLs work as they do in the updater, and writes the
-// bodies to standard output or, appended in order, to one file.
+// bodies to standard output or, appended in order, to one file. With --into,
+// each body is held in memory and written to a file of its own in DIR (named
+// after the URL's last path segment) exactly as the updater writes files:
+// to a temporary file, flushed, then moved over the old one.
 //
-//   httpget [--events] [--output FILE] [--timeout MS] URL...
+//   httpget [--events] [--output FILE | --into DIR] [--timeout MS] URL...
 //
 // Exit status: 0 when every body arrived whole, 1 on the first failure (its
 // message on standard error), 2 on a usage error.
@@ -22,11 +25,13 @@
 
 #include "base/exception.h"
 #include "base/streams.h"
+#include "platform/file_stream.h"
 #include "transfer/http_client.h"
 
 namespace {
 
-constexpr const char* kUsage = "usage: httpget [--events] [--output FILE] [--timeout MS] URL...";
+constexpr const char* kUsage =
+    "usage: httpget [--events] [--output FILE | --into DIR] [--timeout MS] URL...";
 
 // A write-only stream over a C file. It only moves forward: the position is
 // the number of bytes written, and seeking anywhere else is refused.
@@ -93,6 +98,7 @@ class TFileWriter : public base::TStream {
 struct Options {
     bool events = false;
     std::string output;   // empty: standard output
+    std::string into;     // empty: bodies go to `output`
     int timeout_ms = -1;  // -1: the client's default
     std::vector<std::string> urls;
 };
@@ -124,6 +130,8 @@ bool ParseArguments(int argc, char** argv, Options& options) {
             options.events = true;
         } else if (arg == "--output" && i + 1 < argc && argv[i + 1][0] != '\0') {
             options.output = argv[++i];
+        } else if (arg == "--into" && i + 1 < argc && argv[i + 1][0] != '\0') {
+            options.into = argv[++i];
         } else if (arg == "--timeout" && i + 1 < argc) {
             options.timeout_ms = ParseMilliseconds(argv[++i]);
             if (options.timeout_ms < 0) {
@@ -133,7 +141,15 @@ bool ParseArguments(int argc, char** argv, Options& options) {
             return false;
         }
     }
-    return !options.urls.empty();
+    return !options.urls.empty() && (options.into.empty() || options.output.empty());
+}
+
+// The last path segment of a URL (without query or fragment), or "index".
+std::string FileNameOf(std::string_view url) {
+    url = url.substr(0, url.find_first_of("?#"));
+    const size_t slash = url.find_last_of('/');
+    std::string name(slash == std::string_view::npos ? url : url.substr(slash + 1));
+    return name.empty() || name == "." || name == ".." ? "index" : name;
 }
 
 void Fail(const std::string& message) {
@@ -170,7 +186,12 @@ int Run(const Options& options) {
     TFileWriter writer(out);
     try {
         for (const std::string& url : options.urls) {
-            client.GetToStream(url, writer);
+            base::TMemoryStream body;
+            if (options.into.empty()) {
+                client.GetToStream(url, writer);
+            } else {
+                client.Get(url, body);
+            }
             const transfer::THTTPResponse& response = client.Response();
             if (response.incomplete) {
                 std::string message = "Incomplete body: " + std::to_string(response.body_bytes);
@@ -180,6 +201,9 @@ int Run(const Options& options) {
                 Fail(message + " bytes");
                 status = 1;
                 break;
+            }
+            if (!options.into.empty()) {
+                platform::WriteFileAtomically(options.into + "/" + FileNameOf(url), body.View());
             }
         }
     } catch (const base::Exception& e) {

@@ -15,8 +15,12 @@ void TbsSkinGauge::Changed() {
     if (HandleAllocated()) {
         // The window text is what the gauge shows, for programs that read
         // the window (automation, accessibility tools).
-        SetWindowTextW(Handle(), WideText(Text()).c_str());
-        Repaint();
+        std::wstring text = WideText(Text());
+        if (text != shownText_) {
+            shownText_ = std::move(text);
+            SetWindowTextW(Handle(), shownText_.c_str());
+        }
+        ShowChange();
     }
 }
 

@@ -51,6 +51,7 @@ class TbsSkinGauge : public TbsSkinCustomControl {
     void Changed();
 
     int minValue_ = 0;
+    std::wstring shownText_;
     int maxValue_ = 100;
     int value_ = 50;
     std::string progressText_;

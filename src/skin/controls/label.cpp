@@ -64,9 +64,7 @@ void TbsSkinLabel::FitText() {
 void TbsSkinLabel::TextChanged() {
     TbsSkinCustomControl::TextChanged();
     FitText();
-    if (HandleAllocated()) {
-        Repaint();
-    }
+    ShowChange();
 }
 
 void TbsSkinLabel::DrawCaption(TCanvas& c, const RECT& r) {

@@ -95,8 +95,19 @@ int TbsSkinListBox::ItemIndex() const {
 void TbsSkinListBox::SetItemIndex(int index) {
     itemIndex_ = index >= 0 && index < ItemCount() ? index : -1;
     if (listBox_->HandleAllocated()) {
-        // Selecting also scrolls the item into view.
-        SendMessageW(listBox_->Handle(), LB_SETCURSEL, static_cast<WPARAM>(itemIndex_), 0);
+        // Selecting also scrolls the item into view, which the system list
+        // box draws at once. Selections that follow each other faster than
+        // the repaint pace are drawn by the next one or the message loop.
+        HWND h = listBox_->Handle();
+        const bool now = RepaintDue();
+        if (!now) {
+            SendMessageW(h, WM_SETREDRAW, FALSE, 0);
+        }
+        SendMessageW(h, LB_SETCURSEL, static_cast<WPARAM>(itemIndex_), 0);
+        if (!now) {
+            SendMessageW(h, WM_SETREDRAW, TRUE, 0);
+            InvalidateRect(h, nullptr, TRUE);
+        }
     }
 }
 

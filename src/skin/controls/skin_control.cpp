@@ -1,5 +1,7 @@
 #include "skin/controls/skin_control.h"
 
+#include <chrono>
+
 namespace skin {
 
 using framework::TCanvas;
@@ -13,6 +15,47 @@ void TbsSkinControl::SetSkinDataName(std::string name) {
 void TbsSkinControl::FindSkinObject() {
     // Without skin data every control draws its plain look.
     dataIndex_ = -1;
+}
+
+namespace {
+
+int64_t NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+}  // namespace
+
+bool TbsSkinControl::RepaintDue() {
+    const int64_t now = NowMs();
+    if (now - lastRepaint_ < kRepaintInterval) {
+        return false;
+    }
+    lastRepaint_ = now;
+    return true;
+}
+
+void TbsSkinControl::ShowChange() {
+    if (!HandleAllocated()) {
+        return;
+    }
+    if (RepaintDue()) {
+        repaintPending_ = false;
+        Repaint();
+    } else if (!repaintPending_) {
+        // Painted by the next change, FlushRepaint or the message loop.
+        repaintPending_ = true;
+        Invalidate();
+    }
+}
+
+void TbsSkinControl::FlushRepaint() {
+    if (repaintPending_ && HandleAllocated()) {
+        repaintPending_ = false;
+        lastRepaint_ = NowMs();
+        Repaint();
+    }
 }
 
 void TbsSkinControl::PaintDefault(TBitmap&) {}
@@ -51,6 +94,7 @@ void TbsSkinControl::PaintTo(HDC dc) {
 
 void TbsSkinControl::WndProc(TMessage& m) {
     if (m.Msg == WM_PAINT) {
+        repaintPending_ = false;
         inPaintMessage_ = true;
         try {
             TCustomControl::WndProc(m);

@@ -46,6 +46,18 @@ class TbsSkinControl : public framework::TCustomControl {
     // Looks the control's object up again; sets DataIndex.
     virtual void FindSkinObject();
 
+    // Shows a change of what the control displays. The control repaints at
+    // once, without waiting for the message loop (progress is shown while
+    // the window thread is busy with a transfer), but at most once per
+    // kRepaintInterval milliseconds: a change that comes sooner is painted by
+    // the next one, by FlushRepaint, or by the message loop, whichever comes
+    // first. Fast transfers report progress thousands of times a second;
+    // painting each report would cost more than the transfer.
+    void ShowChange();
+    // Paints a change that ShowChange held back, now.
+    void FlushRepaint();
+    static constexpr int kRepaintInterval = 25;
+
   protected:
     // Draw the whole control into `target` (already of the control's size).
     virtual void PaintDefault(TBitmap& target);
@@ -67,9 +79,14 @@ class TbsSkinControl : public framework::TCustomControl {
 
     int dataIndex_ = -1;
 
+    // Whether a change now is due for painting (and then takes the slot).
+    bool RepaintDue();
+
   private:
     std::string skinDataName_;
     bool inPaintMessage_ = false;
+    bool repaintPending_ = false;
+    int64_t lastRepaint_ = 0;  // milliseconds of a steady clock
 };
 
 class TbsSkinCustomControl : public TbsSkinControl {

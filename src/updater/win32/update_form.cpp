@@ -137,6 +137,12 @@ void TUpdateForm::SetStartCaption(const std::string& text) {
     bsSkinButton2->SetCaption(text);
 }
 
+void TUpdateForm::FlushDisplay() {
+    bsSkinGauge1->FlushRepaint();
+    bsSkinLabel1->FlushRepaint();
+    bsSkinLabel2->FlushRepaint();
+}
+
 void TUpdateForm::ShowMessage(const std::string& text, TMessageKind kind) {
     bsg->ShowMessageDialog(text, static_cast<int>(kind), 1, 0);
 }

@@ -65,6 +65,7 @@ class TUpdateForm : public framework::TForm,
     void SetFileLabel(const std::string& text) override;
     void SetSpeedLabel(const std::string& text) override;
     void SetStartCaption(const std::string& text) override;
+    void FlushDisplay() override;
     void ShowMessage(const std::string& text, TMessageKind kind) override;
     void CloseWindow() override;
 

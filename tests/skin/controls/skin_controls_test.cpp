@@ -264,6 +264,42 @@ TEST_F(ControlsTest, LabelsRepaintTheirCaptionAtOnceAndAlignIt) {
     EXPECT_GT(grow->Width(), 100);
 }
 
+// A label that counts its paints.
+class TCountingLabel : public TbsSkinLabel {
+  public:
+    using TbsSkinLabel::TbsSkinLabel;
+    int paints = 0;
+
+  protected:
+    void PaintDefault(TBitmap& target) override {
+        ++paints;
+        TbsSkinLabel::PaintDefault(target);
+    }
+};
+
+TEST_F(ControlsTest, ChangesPaintAtOnceButNoFasterThanThePace) {
+    auto* label = Make<TCountingLabel>(10, 10, 200, 22);
+    Pump(50);
+    label->paints = 0;
+    Sleep(TbsSkinControl::kRepaintInterval + 5);
+    label->SetCaption("1KB");
+    EXPECT_EQ(label->paints, 1) << "painted at once, without the message loop";
+    label->SetCaption("2KB");
+    label->SetCaption("3KB");
+    EXPECT_EQ(label->paints, 1) << "changes within the pace are held back";
+    EXPECT_EQ(Text(label->Handle()), L"3KB") << "but the window text is current";
+    label->FlushRepaint();
+    EXPECT_EQ(label->paints, 2);
+    label->FlushRepaint();
+    EXPECT_EQ(label->paints, 2) << "nothing more to flush";
+    label->SetCaption("4KB");
+    Pump(50);
+    EXPECT_EQ(label->paints, 3) << "the message loop paints what was held back";
+    Sleep(TbsSkinControl::kRepaintInterval + 5);
+    label->SetCaption("5KB");
+    EXPECT_EQ(label->paints, 4);
+}
+
 TEST_F(ControlsTest, TheListBoxIsReadableThroughListBoxMessages) {
     auto* list = Make<TbsSkinListBox>(10, 10, 300, 100);
     list->AddItem("第一项");

@@ -1,0 +1,231 @@
+#include "window_driver.h"
+
+#include <algorithm>
+#include <chrono>
+
+#include "framework/graphics.h"
+
+namespace e2e {
+
+using framework::GbkText;
+
+std::string ReadHostFile(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return "<missing>";
+    }
+    std::string bytes;
+    char buffer[65536];
+    DWORD n = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &n, nullptr) && n > 0) {
+        bytes.append(buffer, n);
+    }
+    CloseHandle(file);
+    return bytes;
+}
+
+bool Exists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool WriteHostFile(const std::wstring& path, const std::string& bytes) {
+    // Folders first.
+    for (size_t i = 3; i < path.size(); ++i) {
+        if (path[i] == L'\\' || path[i] == L'/') {
+            CreateDirectoryW(path.substr(0, i).c_str(), nullptr);
+        }
+    }
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    DWORD written = 0;
+    const bool ok =
+        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+        written == bytes.size();
+    CloseHandle(file);
+    return ok;
+}
+
+std::wstring Wide(const std::string& gbk) {
+    return framework::WideText(gbk);
+}
+
+// Waits until `done` holds, checking every 20 ms for at most `ms`.
+bool WaitUntil(const std::function<bool()>& done, int ms) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < end) {
+        if (done()) {
+            return true;
+        }
+        Sleep(20);
+    }
+    return done();
+}
+
+std::wstring Text(HWND hwnd) {
+    wchar_t buffer[1024] = {};
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(hwnd, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buffer), SMTO_BLOCK, 5000,
+                        &result);
+    return buffer;
+}
+
+struct FindData {
+    DWORD pid;
+    std::wstring className;
+    std::wstring caption;
+    HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND hwnd, LPARAM lParam) {
+    auto* d = reinterpret_cast<FindData*>(lParam);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(hwnd, &owner);
+    wchar_t cls[64] = {};
+    GetClassNameW(hwnd, cls, 64);
+    if (owner == d->pid && d->className == cls && IsWindowVisible(hwnd) &&
+        Text(hwnd) == d->caption) {
+        d->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A visible top-level window of the process with that class and caption.
+HWND FindTopLevel(DWORD pid, const std::wstring& className, const std::wstring& caption) {
+    FindData data{pid, className, caption, nullptr};
+    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&data));
+    return data.found;
+}
+
+BOOL CALLBACK DescribeWindow(HWND hwnd, LPARAM lParam) {
+    auto* d = reinterpret_cast<std::pair<DWORD, std::string>*>(lParam);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(hwnd, &owner);
+    if (owner == d->first && IsWindowVisible(hwnd)) {
+        wchar_t cls[64] = {};
+        GetClassNameW(hwnd, cls, 64);
+        auto utf8 = [](const std::wstring& w) {
+            std::string out(w.size() * 3 + 1, '\0');
+            out.resize(static_cast<size_t>(
+                WideCharToMultiByte(CP_UTF8, 0, w.c_str(), static_cast<int>(w.size()), out.data(),
+                                    static_cast<int>(out.size()), nullptr, nullptr)));
+            return out;
+        };
+        d->second += utf8(cls) + " \"" + utf8(Text(hwnd)) + "\"";
+        wchar_t text[512] = {};
+        if (GetDlgItemTextW(hwnd, 0xFFFF, text, 512) > 0) {
+            d->second += ": " + utf8(text);
+        } else if (HWND label = FindWindowExW(hwnd, nullptr, L"STATIC", nullptr)) {
+            d->second += ": " + utf8(Text(label));
+        }
+        d->second += "; ";
+    }
+    return TRUE;
+}
+
+// The visible windows of a process, for failure messages.
+std::string DescribeWindows(DWORD pid) {
+    std::pair<DWORD, std::string> data{pid, ""};
+    EnumWindows(DescribeWindow, reinterpret_cast<LPARAM>(&data));
+    return data.second;
+}
+
+// The child window at a point of the client area.
+HWND ControlAt(HWND window, int x, int y) {
+    HWND child = ChildWindowFromPointEx(window, POINT{x, y}, CWP_SKIPINVISIBLE);
+    return child == window ? nullptr : child;
+}
+
+void Click(HWND control) {
+    PostMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    PostMessageW(control, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+}
+
+std::vector<std::wstring> ListItems(HWND list) {
+    std::vector<std::wstring> items;
+    const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        const LRESULT length = SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0);
+        std::wstring text(static_cast<size_t>(std::max<LRESULT>(length, 0)) + 1, L'\0');
+        SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(i),
+                     reinterpret_cast<LPARAM>(text.data()));
+        text.resize(static_cast<size_t>(std::max<LRESULT>(length, 0)));
+        items.push_back(text);
+    }
+    return items;
+}
+
+UpdaterProcess::UpdaterProcess(const std::string& exe, const std::wstring& folder,
+                               const std::string& argument) {
+    std::wstring commandLine = L"\"" + Wide(exe) + L"\"";
+    if (!argument.empty()) {
+        commandLine += L" " + Wide(argument);
+    }
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    started_ = CreateProcessW(Wide(exe).c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
+                              nullptr, folder.c_str(), &startup, &info_) != 0;
+}
+
+UpdaterProcess::~UpdaterProcess() {
+    if (started_) {
+        if (WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT) {
+            TerminateProcess(info_.hProcess, 9);
+            WaitForSingleObject(info_.hProcess, 5000);
+        }
+        CloseHandle(info_.hThread);
+        CloseHandle(info_.hProcess);
+    }
+}
+
+bool UpdaterProcess::Ended(int ms) const {
+    return WaitForSingleObject(info_.hProcess, ms) == WAIT_OBJECT_0;
+}
+
+DWORD UpdaterProcess::ExitCode() const {
+    DWORD code = 0;
+    GetExitCodeProcess(info_.hProcess, &code);
+    return code;
+}
+
+HWND UpdaterProcess::Window() {
+    WaitUntil([&] { return (window_ = FindTopLevel(Pid(), L"UpdaterForm", L"升级更新")); });
+    return window_;
+}
+
+HWND UpdaterProcess::Dialog(const std::wstring& caption) {
+    HWND box = nullptr;
+    WaitUntil([&] { return (box = FindTopLevel(Pid(), L"UpdaterForm", caption)) != nullptr; });
+    return box;
+}
+
+// The text of a message box and a press of its Yes button.
+std::wstring DialogText(HWND box) {
+    HWND text = FindWindowExW(box, nullptr, L"STATIC", nullptr);
+    return text != nullptr ? Text(text) : L"<no text>";
+}
+
+bool PressYes(HWND box) {
+    HWND child = nullptr;
+    while ((child = FindWindowExW(box, child, L"UpdaterControl", nullptr)) != nullptr) {
+        if (Text(child) == L"是(&Y)") {
+            Click(child);
+            return true;
+        }
+    }
+    return false;
+}
+
+Controls::Controls(HWND w)
+    : gauge(ControlAt(w, 120, 210)),
+      listFrame(ControlAt(w, 300, 100)),
+      list(FindWindowExW(listFrame, nullptr, L"LISTBOX", nullptr)),
+      close(ControlAt(w, 410, 240)),
+      start(ControlAt(w, 320, 240)),
+      fileLabel(ControlAt(w, 130, 185)),
+      speedLabel(ControlAt(w, 470, 185)) {}
+
+}  // namespace e2e
