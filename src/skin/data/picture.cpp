@@ -32,6 +32,48 @@ TPartGeometry Sane(const TPartGeometry& g) {
                          Sane(g.right_bottom), Sane(g.client)};
 }
 
+void CopyBytes(uint8_t* to, const uint8_t* from, size_t n) {
+    if (n > 256) {
+        std::memcpy(to, from, n);
+        return;
+    }
+    // Short runs (a few dozen pixels) are most of a skin picture's copies:
+    // move them in 16-byte steps, the last step overlapping the one before,
+    // which costs less than a call for each.
+    if (n >= 32) {
+        size_t i = 0;
+        for (; i + 32 <= n; i += 32) {
+            std::memcpy(to + i, from + i, 32);
+        }
+        if (n - i > 16) {
+            std::memcpy(to + i, from + i, 16);
+        }
+        if (n > i) {
+            std::memcpy(to + n - 16, from + n - 16, 16);
+        }
+    } else if (n >= 16) {
+        std::memcpy(to, from, 16);
+        std::memcpy(to + n - 16, from + n - 16, 16);
+    } else if (n >= 8) {
+        std::memcpy(to, from, 8);
+        std::memcpy(to + n - 8, from + n - 8, 8);
+    } else if (n >= 4) {
+        std::memcpy(to, from, 4);
+        std::memcpy(to + n - 4, from + n - 4, 4);
+    } else {
+        for (size_t i = 0; i < n; ++i) {
+            to[i] = from[i];
+        }
+    }
+}
+
+Rows::Rows(const TBitmapData& bitmap) {
+    if (bitmap.Height() > 0) {
+        first_ = const_cast<uint8_t*>(bitmap.ScanLine(0));
+        step_ = bitmap.Height() > 1 ? bitmap.ScanLine(1) - bitmap.ScanLine(0) : 0;
+    }
+}
+
 Source24::Source24(const TBitmapData& source, std::initializer_list<const TBitmapData*> targets) {
     const bool shared = std::find(targets.begin(), targets.end(), &source) != targets.end();
     if (source.PixelFormat() == pf24bit && !shared) {
@@ -49,6 +91,14 @@ void Prepare(TBitmapData& target, int width, int height) {
         target.SetPixelFormat(pf24bit);
     }
     target.SetSize(std::max(width, 0), std::max(height, 0));
+}
+
+void FillByDoubling(uint8_t* start, size_t filled, size_t span) {
+    while (filled < span) {
+        const size_t n = std::min(filled, span - filled);
+        CopyBytes(start + filled, start, n);
+        filled += n;
+    }
 }
 
 void Tile24(TBitmapData& target, const TRect& to, const TBitmapData& source, const TRect& piece,
@@ -74,16 +124,19 @@ void Tile24(TBitmapData& target, const TRect& to, const TBitmapData& source, con
         return;
     }
 
-    // The columns of a row as runs of 1:1 copies. When the piece's columns
-    // lie wholly inside the source, only one period is planned; the rest of
-    // each row is filled by doubling what the row already holds, which keeps
-    // every column at its place in the period and takes few, long copies.
-    const bool doubling = across && piece.left >= 0 && piece.right <= source.Width();
+    // The columns of a row as runs of 1:1 copies from the source row. A
+    // narrow piece inside the source would take many short runs: then only
+    // one period is planned and the rest of each row is filled by doubling
+    // what the row already holds, which keeps every column at its place in
+    // the period and takes few, longer copies.
+    const bool doubling = across && pw < kDoublingBelow && piece.left >= 0 &&
+                          piece.right <= source.Width() && x1 - x0 > pw;
     const int64_t planned_end = doubling ? std::min(x1, x0 + pw) : x1;
     struct Run {
         int64_t to, from, length;
     };
-    Run runs[2];
+    constexpr size_t kInline = 8;
+    Run runs[kInline];
     std::vector<Run> more;
     size_t count = 0;
     for (int64_t tx = x0; tx < planned_end;) {
@@ -95,7 +148,7 @@ void Tile24(TBitmapData& target, const TRect& to, const TBitmapData& source, con
         const int64_t b = std::min<int64_t>(sx + length, source.Width());
         if (b > a) {
             const Run run{tx + (a - sx), a, b - a};
-            if (count < 2) {
+            if (count < kInline) {
                 runs[count] = run;
             } else {
                 more.push_back(run);
@@ -111,26 +164,23 @@ void Tile24(TBitmapData& target, const TRect& to, const TBitmapData& source, con
     constexpr int64_t kBytes = 3;
     const size_t span = static_cast<size_t>((x1 - x0) * kBytes);
     const size_t period = static_cast<size_t>((planned_end - x0) * kBytes);
+    const Rows source_rows(source);
+    const Rows target_rows(target);
     for (int64_t ty = y0; ty < y1; ++ty) {
         const int64_t v = ty - to.top;
         const int64_t sy = piece.top + (down ? v % ph : v);
         if (sy < 0 || sy >= source.Height()) {
             continue;
         }
-        const uint8_t* s = source.ScanLine(static_cast<int>(sy));
-        uint8_t* d = target.ScanLine(static_cast<int>(ty));
+        const uint8_t* s = source_rows.Row(static_cast<int>(sy));
+        uint8_t* d = target_rows.Row(static_cast<int>(ty));
         for (size_t i = 0; i < count; ++i) {
-            const Run& r = i < 2 ? runs[i] : more[i - 2];
-            std::memcpy(d + r.to * kBytes, s + r.from * kBytes,
-                        static_cast<size_t>(r.length * kBytes));
+            const Run& r = i < kInline ? runs[i] : more[i - kInline];
+            CopyBytes(d + r.to * kBytes, s + r.from * kBytes,
+                      static_cast<size_t>(r.length * kBytes));
         }
         if (doubling) {
-            uint8_t* start = d + x0 * kBytes;
-            for (size_t filled = period; filled < span;) {
-                const size_t n = std::min(filled, span - filled);
-                std::memcpy(start + filled, start, n);
-                filled += n;
-            }
+            FillByDoubling(d + x0 * kBytes, period, span);
         }
     }
 }
@@ -145,6 +195,55 @@ using namespace detail;
 
 namespace {
 
+// Build3H for the usual case: the piece lies inside the source and the ends
+// do not overlap, in the piece or in the target. Each row is then one copy
+// of the left end with the middle's first period, the rest of the middle
+// doubled within the row, and the right end. Every pixel of the target is
+// written, so a target of the right size and format is reused as it is
+// rather than allocated and cleared again. Returns false, having done
+// nothing, for any other case.
+bool Build3HWhole(const TBitmapData& source, const TRect& s, int left, int right, int width,
+                  bool right_part, TBitmapData& target) {
+    const int sw = s.Width();
+    const int h = s.Height();
+    const int end = right_part ? right : 0;  // columns of the right end drawn
+    const int middle = sw - left - right;    // the piece's middle columns
+    const int span = width - left - end;     // the target's middle columns
+    if (s.left < 0 || s.top < 0 || s.right > source.Width() || s.bottom > source.Height() ||
+        h < 1 || width < 1 || middle < 0 || span < 0 || (middle == 0 && span > 0)) {
+        return false;
+    }
+    if (target.Width() != width || target.Height() != h ||
+        target.PixelFormat() != framework::pf24bit) {
+        Prepare(target, width, h);
+    }
+    const Rows source_rows(source);
+    const Rows target_rows(target);
+    const size_t head = static_cast<size_t>(left + std::min(middle, span)) * 3;
+    const bool doubling = middle < kDoublingBelow && span > middle;
+    const size_t period = static_cast<size_t>(middle) * 3;
+    const size_t span_bytes = static_cast<size_t>(span) * 3;
+    for (int y = 0; y < h; ++y) {
+        const uint8_t* from = source_rows.Row(s.top + y) + static_cast<size_t>(s.left) * 3;
+        uint8_t* to = target_rows.Row(y);
+        CopyBytes(to, from, head);  // the left end and the first period
+        uint8_t* mid = to + static_cast<size_t>(left) * 3;
+        if (doubling) {
+            FillByDoubling(mid, period, span_bytes);
+        } else {
+            for (size_t done = period; done < span_bytes; done += period) {
+                CopyBytes(mid + done, from + static_cast<size_t>(left) * 3,
+                          std::min(period, span_bytes - done));
+            }
+        }
+        if (end > 0) {
+            CopyBytes(to + static_cast<size_t>(width - end) * 3,
+                      from + static_cast<size_t>(sw - end) * 3, static_cast<size_t>(end) * 3);
+        }
+    }
+    return true;
+}
+
 // Builds a three-part image along the width. Without `right_part` the middle
 // runs to the right edge.
 void Build3H(const TBitmapData& source_in, TRect s, int left, int right, int width, bool right_part,
@@ -154,6 +253,9 @@ void Build3H(const TBitmapData& source_in, TRect s, int left, int right, int wid
     right = std::max(Sane(right), 0);
     width = Sane(width);
     const Source24 source(source_in, {&target});
+    if (Build3HWhole(source.get(), s, left, right, width, right_part, target)) {
+        return;
+    }
     Prepare(target, width, s.Height());
     width = target.Width();
     const int h = target.Height();

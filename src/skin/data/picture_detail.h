@@ -3,6 +3,8 @@
 // The copy core shared by the picture builders and the mask regions. Not for
 // use outside src/skin/data.
 
+#include <cstddef>
+#include <cstdint>
 #include <initializer_list>
 
 #include "skin/data/picture.h"
@@ -32,6 +34,31 @@ class Source24 {
   private:
     const TBitmapData* source_ = nullptr;
     TBitmapData copy_;
+};
+
+// Tiled pieces narrower than this many pixels are repeated by doubling
+// within the target row; wider ones are copied from the source each time
+// (reading back freshly written bytes stalls the processor, which only pays
+// off when it saves many short copies).
+inline constexpr int kDoublingBelow = 16;
+
+// Copies n bytes between two ranges that do not overlap.
+void CopyBytes(uint8_t* to, const uint8_t* from, size_t n);
+
+// Fills span bytes from `start` with the pattern of the first `filled`
+// bytes, repeated: each copy doubles what is there.
+void FillByDoubling(uint8_t* start, size_t filled, size_t span);
+
+// The rows of a picture by pointer arithmetic: ScanLine once, then steps.
+class Rows {
+  public:
+    explicit Rows(const TBitmapData& bitmap);
+    // Row y, which must be inside the picture.
+    uint8_t* Row(int y) const { return first_ + static_cast<ptrdiff_t>(y) * step_; }
+
+  private:
+    uint8_t* first_ = nullptr;
+    ptrdiff_t step_ = 0;
 };
 
 // Makes `target` a black 24-bit picture of the size (negative sides count as

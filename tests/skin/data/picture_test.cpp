@@ -8,6 +8,7 @@
 
 #include "framework/bitmap_ops.h"
 #include "picture_test_util.h"
+#include "skin/data/picture_detail.h"
 
 namespace skin {
 namespace {
@@ -113,15 +114,29 @@ TEST(BuildPartImage3, MatchesTheTilingRuleOnRandomGeometry) {
     for (int round = 0; round < 300; ++round) {
         SCOPED_TRACE(round);
         const TBitmapData source = Coded(Between(rng, 1, 40), Between(rng, 1, 30));
-        const TRect piece =
-            TRect::Bounds(Between(rng, -5, source.Width()), Between(rng, -5, source.Height()),
-                          Between(rng, 0, 45), Between(rng, 0, 35));
-        const int a = Between(rng, -2, piece.Width() + 2);
-        const int b = Between(rng, -2, piece.Width() + 2);
+        // Even rounds: a piece inside the picture with ends inside the piece
+        // (the usual case); odd rounds: anything.
+        const bool usual = round % 2 == 0;
+        TRect piece;
+        if (usual) {
+            piece.left = Between(rng, 0, source.Width() - 1);
+            piece.top = Between(rng, 0, source.Height() - 1);
+            piece.right = Between(rng, piece.left + 1, source.Width());
+            piece.bottom = Between(rng, piece.top + 1, source.Height());
+        } else {
+            piece =
+                TRect::Bounds(Between(rng, -5, source.Width()), Between(rng, -5, source.Height()),
+                              Between(rng, 0, 45), Between(rng, 0, 35));
+        }
+        const int a = usual ? Between(rng, 0, piece.Width()) : Between(rng, -2, piece.Width() + 2);
+        const int b =
+            usual ? Between(rng, 0, piece.Width() - a) : Between(rng, -2, piece.Width() + 2);
         const int size = Between(rng, -2, 120);
         const int l = std::max(a, 0), r = std::max(b, 0);
 
-        TBitmapData target;
+        // A target that already has the size and old pixels must come out
+        // the same as a new one.
+        TBitmapData target = usual ? Coded(std::max(size, 0), piece.Height()) : TBitmapData();
         BuildPartImage3H(source, piece, a, b, size, target);
         TBitmapData expected = Black(size, piece.Height());
         RefTile(expected, TRect{0, 0, l, piece.Height()}, source,
@@ -132,6 +147,7 @@ TEST(BuildPartImage3, MatchesTheTilingRuleOnRandomGeometry) {
                 TRect{piece.left + l, piece.top, piece.right - r, piece.bottom}, true, false);
         ASSERT_TRUE(SamePicture(target, expected)) << "3H";
 
+        target = usual ? Coded(std::max(size, 0), piece.Height()) : TBitmapData();
         BuildPartImageLeft(source, piece, a, b, size, target);
         expected = Black(size, piece.Height());
         RefTile(expected, TRect{0, 0, l, piece.Height()}, source,
@@ -562,6 +578,40 @@ TEST(DrawStripGlyph, DrawsNothingForAGlyphThatDoesNotExist) {
     // Far outside the canvas: clipped away.
     DrawStripGlyph(canvas, INT_MAX, INT_MIN, 1, 3, strip);
     EXPECT_TRUE(SamePicture(canvas, before));
+}
+
+// --- the copy core ------------------------------------------------------------------
+
+TEST(PictureCopyCore, CopiesExactlyTheBytesAskedFor) {
+    std::vector<uint8_t> from(320), to(340);
+    for (size_t i = 0; i < from.size(); ++i) {
+        from[i] = static_cast<uint8_t>(i * 7 + 1);
+    }
+    for (size_t n = 0; n <= 300; ++n) {
+        std::fill(to.begin(), to.end(), 0xEE);
+        detail::CopyBytes(to.data() + 10, from.data() + 3, n);
+        for (size_t i = 0; i < to.size(); ++i) {
+            const uint8_t want = i >= 10 && i < 10 + n ? from[i - 10 + 3] : 0xEE;
+            ASSERT_EQ(to[i], want) << "n " << n << " byte " << i;
+        }
+    }
+}
+
+TEST(PictureCopyCore, DoublingRepeatsThePattern) {
+    for (size_t period = 1; period <= 20; ++period) {
+        for (size_t span = period; span <= 100; span += 7) {
+            std::vector<uint8_t> row(110, 0xEE);
+            for (size_t i = 0; i < period; ++i) {
+                row[2 + i] = static_cast<uint8_t>(i + 1);
+            }
+            detail::FillByDoubling(row.data() + 2, period, span);
+            for (size_t i = 0; i < row.size(); ++i) {
+                const uint8_t want =
+                    i >= 2 && i < 2 + span ? static_cast<uint8_t>((i - 2) % period + 1) : 0xEE;
+                ASSERT_EQ(row[i], want) << period << " " << span << " " << i;
+            }
+        }
+    }
 }
 
 // --- outside input ------------------------------------------------------------------
