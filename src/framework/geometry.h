@@ -38,6 +38,7 @@ struct TRect {
     constexpr bool Contains(int x, int y) const {
         return x >= left && x < right && y >= top && y < bottom;
     }
+    // The coordinates must stay within the range of int.
     constexpr TRect Offset(int dx, int dy) const {
         return TRect{left + dx, top + dy, right + dx, bottom + dy};
     }
