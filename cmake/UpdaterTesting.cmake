@@ -54,4 +54,10 @@ function(updater_add_test name)
                 UPDATER_TEST_DATA="${drive}${PROJECT_SOURCE_DIR}/tests/data")
     add_test(NAME ${name} COMMAND ${name} --gtest_brief=0)
     set_tests_properties(${name} PROPERTIES TIMEOUT 300)
+    if(arg_WIN32_ONLY)
+        # Tests that put windows on the virtual display and move the mouse
+        # take turns: run side by side, their windows would overlap and one
+        # test's input would reach the other's windows.
+        set_tests_properties(${name} PROPERTIES RESOURCE_LOCK virtual_display)
+    endif()
 endfunction()

@@ -163,6 +163,10 @@ TEST_F(ControlsTest, GroupButtonsClickOnThePressAndReleaseEachOther) {
 
 TEST_F(ControlsTest, ARepeatButtonClicksWhileHeld) {
     auto* b = Make<TbsSkinButton>(10, 10, 75, 25);
+    // The real cursor over the button, so the system does not report that
+    // the mouse left it.
+    const POINT over = b->ClientToScreen(POINT{30, 12});
+    SetCursorPos(over.x, over.y);
     b->SetRepeatMode(true);
     b->SetRepeatInterval(30);
     int clicks = 0;
@@ -186,6 +190,8 @@ TEST_F(ControlsTest, ThePlainButtonLooks) {
     b->Repaint();
     EXPECT_EQ(ScreenPixel(10, 10), ColorToRGB(clBtnShadow)) << "frame";
     EXPECT_EQ(ScreenPixel(12, 12), ColorToRGB(clBtnFace)) << "fill";
+    const POINT over = b->ClientToScreen(POINT{30, 12});
+    SetCursorPos(over.x, over.y);
     SendMessageW(b->Handle(), WM_MOUSEMOVE, 0, At(5, 5));
     EXPECT_EQ(ScreenPixel(10, 10), MakeColor(0, 0, 128));
     EXPECT_EQ(ScreenPixel(12, 12), MakeColor(182, 189, 210));
@@ -336,8 +342,11 @@ TEST_F(ControlsTest, TheMessageBoxShowsItsKindTextAndButtons) {
     std::wstring caption;
     std::wstring text;
     std::wstring button;
-    // Read the box from its own modal loop, then press Yes.
-    Application().OnMessage = [&](MSG&, bool&) {
+    // Read the box from its own modal loop (a timer keeps that loop
+    // turning), then press Yes.
+    TTimer reader(nullptr);
+    reader.SetInterval(20);
+    reader.OnTimer = [&](TComponent*) {
         if (!caption.empty()) {
             return;
         }
@@ -354,7 +363,7 @@ TEST_F(ControlsTest, TheMessageBoxShowsItsKindTextAndButtons) {
         }
     };
     EXPECT_EQ(box.ShowMessageDialog("没有可供升级的项目.", 2, 1, 0), mrYes);
-    Application().OnMessage = nullptr;
+    reader.SetEnabled(false);
     EXPECT_EQ(caption, L"信息");
     EXPECT_EQ(text, L"没有可供升级的项目.");
     EXPECT_EQ(button, L"是(&Y)");
