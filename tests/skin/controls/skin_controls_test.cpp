@@ -46,6 +46,8 @@ std::wstring Text(HWND hwnd) {
 class ControlsTest : public ::testing::Test {
   protected:
     void SetUp() override {
+        // The real cursor away from the form: no control starts hot.
+        SetCursorPos(1, 1);
         form_ = std::make_unique<TForm>(nullptr);
         form_->SetBorderStyle(bsNone);
         form_->SetBounds(200, 200, 400, 200);
