@@ -154,7 +154,7 @@ TEST_F(UpdaterE2E, ANotFoundFileStopsTheRunAfterWritingTheFilesBeforeIt) {
     EXPECT_TRUE(updater.Ended(15000));
 }
 
-TEST_F(UpdaterE2E, TheCloseButtonEndsTheUpdaterWithoutWriting) {
+TEST_F(UpdaterE2E, TheWindowItsFocusOrderAndTheCloseButton) {
     const std::wstring folder = Install("close");
     UpdaterProcess updater(UPDATER_EXE, folder,
                            Publish("close", "list.txt",
@@ -163,6 +163,32 @@ TEST_F(UpdaterE2E, TheCloseButtonEndsTheUpdaterWithoutWriting) {
     ASSERT_NE(window, nullptr);
     Controls ui(window);
     ASSERT_TRUE(WaitUntil([&] { return SendMessageW(ui.list, LB_GETCOUNT, 0, 0) == 1; }));
+
+    // The window: 480 x 263 client pixels, centred, above other windows.
+    RECT client;
+    GetClientRect(window, &client);
+    EXPECT_EQ(client.right, 480);
+    EXPECT_EQ(client.bottom, 263);
+    RECT frame;
+    GetWindowRect(window, &frame);
+    EXPECT_EQ(frame.left, (GetSystemMetrics(SM_CXSCREEN) - (frame.right - frame.left)) / 2);
+    EXPECT_NE(GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
+
+    // Tab moves the focus between the two buttons only: the close button
+    // first, then the start button, then round again.
+    const DWORD thread = GetWindowThreadProcessId(window, nullptr);
+    auto focused = [thread] {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        GetGUIThreadInfo(thread, &info);
+        return info.hwndFocus;
+    };
+    ASSERT_TRUE(WaitUntil([&] { return focused() == ui.close; }, 5000));
+    PostMessageW(ui.close, WM_KEYDOWN, VK_TAB, 0);
+    EXPECT_TRUE(WaitUntil([&] { return focused() == ui.start; }, 5000));
+    PostMessageW(ui.start, WM_KEYDOWN, VK_TAB, 0);
+    EXPECT_TRUE(WaitUntil([&] { return focused() == ui.close; }, 5000));
+
     Click(ui.close);
     EXPECT_TRUE(updater.Ended(15000));
     EXPECT_FALSE(Exists(folder + L"\\x.txt"));
