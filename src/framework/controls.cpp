@@ -849,16 +849,25 @@ void TWinControl::FocusChanged(bool) {}
 
 TCustomControl::TCustomControl(TComponent* owner) : TWinControl(owner) {}
 
+namespace {
+
+// Runs `paint` with `canvas` on `dc` in the control's font; the canvas lets
+// go of the device context afterwards, also when `paint` throws.
+template <typename Paint>
+void PaintOnCanvas(TCanvas& canvas, HDC dc, const TFont& font, Paint paint) {
+    struct Release {
+        TCanvas& canvas;
+        ~Release() { canvas.SetHandle(nullptr); }
+    } release{canvas};
+    canvas.SetHandle(dc);
+    canvas.Font().Assign(font);
+    paint();
+}
+
+}  // namespace
+
 void TCustomControl::PaintWindow(HDC dc) {
-    canvas_.SetHandle(dc);
-    canvas_.Font().Assign(Font());
-    try {
-        Paint();
-    } catch (...) {
-        canvas_.SetHandle(nullptr);
-        throw;
-    }
-    canvas_.SetHandle(nullptr);
+    PaintOnCanvas(canvas_, dc, Font(), [this] { Paint(); });
 }
 
 // --- TGraphicControl, TImage -------------------------------------------------
@@ -874,15 +883,7 @@ void TGraphicControl::Repaint() {
 }
 
 void TGraphicControl::PaintOn(HDC dc) {
-    canvas_.SetHandle(dc);
-    canvas_.Font().Assign(Font());
-    try {
-        Paint();
-    } catch (...) {
-        canvas_.SetHandle(nullptr);
-        throw;
-    }
-    canvas_.SetHandle(nullptr);
+    PaintOnCanvas(canvas_, dc, Font(), [this] { Paint(); });
 }
 
 TImage::TImage(TComponent* owner) : TGraphicControl(owner) {

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/message_pump.h"
+
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -19,23 +21,8 @@ using namespace framework;
 using sample::TSampleButton;
 using sample::TSampleWindow;
 
-// Dispatches messages for `ms` milliseconds (or until `done` holds).
-template <typename Done>
-bool PumpUntil(Done done, int ms = 3000) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (std::chrono::steady_clock::now() < end) {
-        Application().ProcessMessages();
-        if (done()) {
-            return true;
-        }
-        Sleep(5);
-    }
-    return done();
-}
-
-void Pump(int ms) {
-    PumpUntil([] { return false; }, ms);
-}
+using test_support::Pump;
+using test_support::PumpUntil;
 
 LPARAM Point(int x, int y) {
     return MAKELPARAM(x, y);

@@ -61,26 +61,10 @@ void TbsSkinControl::FlushRepaint() {
 void TbsSkinControl::PaintDefault(TBitmap&) {}
 void TbsSkinControl::PaintSkinned(TBitmap&) {}
 
-void TbsSkinControl::Paint() {
+void TbsSkinControl::PaintThrough(TCanvas& canvas) {
     if (Width() <= 0 || Height() <= 0) {
         return;
     }
-    FindSkinObject();
-    TBitmap buffer(Width(), Height());
-    if (dataIndex_ < 0) {
-        PaintDefault(buffer);
-    } else {
-        PaintSkinned(buffer);
-    }
-    Canvas().Draw(0, 0, buffer);
-}
-
-void TbsSkinControl::PaintTo(HDC dc) {
-    if (Width() <= 0 || Height() <= 0) {
-        return;
-    }
-    TCanvas canvas(dc);
-    canvas.Font().Assign(Font());
     FindSkinObject();
     TBitmap buffer(Width(), Height());
     if (dataIndex_ < 0) {
@@ -89,7 +73,15 @@ void TbsSkinControl::PaintTo(HDC dc) {
         PaintSkinned(buffer);
     }
     canvas.Draw(0, 0, buffer);
-    canvas.SetHandle(nullptr);
+}
+
+void TbsSkinControl::Paint() {
+    PaintThrough(Canvas());
+}
+
+void TbsSkinControl::PaintTo(HDC dc) {
+    TCanvas canvas(dc);
+    PaintThrough(canvas);
 }
 
 void TbsSkinControl::WndProc(TMessage& m) {

@@ -63,7 +63,8 @@ class TbsSkinControl : public framework::TCustomControl {
     virtual void PaintDefault(TBitmap& target);
     virtual void PaintSkinned(TBitmap& target);
 
-    // Paints the control into an off-screen bitmap and shows it.
+    // Paints the control into an off-screen bitmap and shows it on `canvas`.
+    void PaintThrough(framework::TCanvas& canvas);
     void Paint() override;
     // The whole control into a device context (used for the erase message
     // by the controls that fill their background themselves).

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/message_pump.h"
+
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -21,21 +23,8 @@ namespace {
 
 using namespace framework;
 
-bool PumpUntil(const std::function<bool()>& done, int ms = 3000) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (std::chrono::steady_clock::now() < end) {
-        Application().ProcessMessages();
-        if (done()) {
-            return true;
-        }
-        Sleep(5);
-    }
-    return done();
-}
-
-void Pump(int ms) {
-    PumpUntil([] { return false; }, ms);
-}
+using test_support::Pump;
+using test_support::PumpUntil;
 
 std::wstring Text(HWND hwnd) {
     wchar_t buffer[256] = {};
