@@ -74,7 +74,10 @@ void ReadObjectList(const framework::TMemIniFile& ini, std::string_view section,
             continue;
         }
         list.push_back(std::move(object));
-        list.back()->Load(ini);
+        // An entry without a name has no section to read: every value is its
+        // default, even when the text has a "[]" section.
+        static const framework::TMemIniFile kNothing;
+        list.back()->Load(list.back()->name.empty() ? kNothing : ini);
     }
 }
 
