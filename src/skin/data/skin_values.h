@@ -4,8 +4,10 @@
 // the description objects use for their keys.
 //
 // A description is INI text held in a framework::TMemIniFile (its text rules:
-// lines trimmed, ";" comments, "[section]", "key=value", names matched without
-// regard to ASCII case, the first of two equal keys wins). On top of it:
+// lines end at CR LF, CR or LF and are trimmed, ";" starts a comment,
+// "[section]", "key=value", names match without regard to ASCII case; of two
+// equal keys in a section the first wins, and a section that occurs twice is
+// read as one). On top of it:
 //
 //   integer    decimal with an optional sign, or hexadecimal after "$" or
 //              "0x"; anything else gives the key's default

@@ -152,15 +152,6 @@ TEST_F(SkinLoadTest, Version3ArchiveAndTheNotificationsAroundIt) {
     EXPECT_EQ(data->PictureName(), "");
 }
 
-TEST_F(SkinLoadTest, MessageValues) {
-    EXPECT_EQ(WM_SKINDATA_CHANGING, 1225u);
-    EXPECT_EQ(WM_SKINDATA_CHANGED, 1226u);
-    EXPECT_EQ(WM_SKINDATA_CHANGED_MDI, 1227u);
-    EXPECT_EQ(WM_CLOSE_SKIN_MENUS, 1228u);
-    EXPECT_EQ(WM_SKIN_STRINGS_CHANGED, 1274u);
-    EXPECT_EQ(kSkinMessageLParam, 1000);
-}
-
 TEST_F(SkinLoadTest, EmptyStoreChangesNothingAndSendsNothing) {
     TRecordingHook hook;
     TbsCompressedStoredSkin empty(nullptr);
