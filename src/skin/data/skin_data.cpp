@@ -16,9 +16,9 @@ TSkinBroadcastHook& BroadcastHook() {
     return hook;
 }
 
-// The index a key names when it is the decimal text of a number 0..INT_MAX
-// written as a list index is written ("0", "17"; no sign, blank or leading
-// zero), else -1.
+// The index a list key names: the decimal text of a number 0..INT_MAX as a
+// list writes it ("0", "17"; no sign, blank or leading zero). -1 for any
+// other key.
 int ListIndexOf(std::string_view key) {
     if (key.empty() || key.size() > 10 || (key.size() > 1 && key[0] == '0')) {
         return -1;
