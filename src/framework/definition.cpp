@@ -637,9 +637,10 @@ class Parser {
                 if (t.text == "true" || t.text == "false") {
                     v.kind = TValueKind::Boolean;
                     v.integer = t.text == "true" ? 1 : 0;
-                } else if ((t.text == "file" || t.text == "data") && IsPunct(Peek(false), '(')) {
+                } else if ((t.text == "file" || t.text == "data" || t.text == "skin") &&
+                           IsPunct(Peek(false), '(')) {
                     Next(false);
-                    ParseFunction(t.text == "file", v);
+                    ParseFunction(t.text, v);
                     v.sourceEnd = pos_;
                     return v;
                 } else {
@@ -694,14 +695,15 @@ class Parser {
         }
     }
 
-    // file("path") or data("base64", ...), after the opening parenthesis.
-    void ParseFunction(bool isFile, TDefinitionValue& v) {
+    // file("path"), skin("folder") or data("base64", ...), after the
+    // opening parenthesis.
+    void ParseFunction(const std::string& name, TDefinitionValue& v) {
+        const bool isFile = name != "data";
         std::string joined;
         Token t = Next(true);
         while (true) {
             if (t.type != Tok::String) {
-                Fail(t.line, std::string("expected a string in ") + (isFile ? "file" : "data") +
-                                 "(...), found " + Describe(t));
+                Fail(t.line, "expected a string in " + name + "(...), found " + Describe(t));
             }
             joined += Raw(t);
             t = Next(true);
@@ -717,9 +719,12 @@ class Parser {
         if (isFile) {
             v.kind = TValueKind::File;
             if (joined.empty()) {
-                Fail(v.line, "file(\"\") needs a path");
+                Fail(v.line, name + "(\"\") needs a path");
             }
             v.text = std::move(joined);
+            if (name == "skin") {
+                v.items = {"skin"};
+            }
         } else {
             v.kind = TValueKind::Binary;
             try {

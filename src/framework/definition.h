@@ -30,6 +30,9 @@
 //             | "(" [ STRING { "," STRING } ] ")"      a string list
 //             | "file" "(" STRING ")"       bytes of a file; only in source files,
 //                                           wdc turns it into data(...)
+//             | "skin" "(" STRING ")"       a skin folder packed into a stored
+//                                           skin; only in source files, wdc
+//                                           packs it and writes data(...)
 //             | "data" "(" STRING { "," STRING } ")"   base64 of the bytes, in pieces
 // IDENT      := [A-Za-z_][A-Za-z0-9_]*
 //
@@ -78,7 +81,7 @@ enum class TValueKind { String, Integer, Boolean, Identifier, Set, StringList, B
 struct TDefinitionValue {
     TValueKind kind = TValueKind::Integer;
     // String: the GBK bytes; Identifier: the name; Binary: the bytes;
-    // File: the path as written (UTF-8).
+    // File: the path as written (UTF-8), with items {"skin"} for skin(...).
     std::string text;
     int64_t integer = 0;  // Integer; Boolean: 0 or 1
     // Set: the identifiers; StringList: the GBK strings.

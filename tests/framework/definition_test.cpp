@@ -1,4 +1,6 @@
 #include "framework/definition.h"
+#include "base/zstreams.h"
+#include "framework/bitmap.h"
 
 #include <gtest/gtest.h>
 
@@ -863,6 +865,37 @@ TEST_F(WdcTest, ExpandsFilesAndKeepsTheRestOfTheText) {
         RunWdc("'" + dir + "/defs/moved.wdef' '" + dir + "/moved.out' --base '" + dir + "'");
     EXPECT_EQ(based.status, 0) << based.output;
     EXPECT_EQ(ReadFileBytes(dir + "/moved.out"), out);
+}
+
+TEST_F(WdcTest, PacksSkinFoldersIntoStoredSkins) {
+    // A small skin folder: a description and the one picture it names.
+    std::filesystem::create_directories(dir + "/skin");
+    TBitmapData picture(8, 4, pf24bit);
+    picture.SetPixel(1, 1, 0x00FF00);
+    Write("skin/main.bmp", picture.SaveToBytes());
+    Write("skin/skin.ini",
+          "[VERSION]\r\nSkinName=t\r\n[PICTURES]\r\npicture=main.bmp\r\ncount=0\r\n"
+          "[FORMINFO]\r\n[SKINOBJECTS]\r\ncount=0\r\n[SKINCONTROLS]\r\ncount=0\r\n");
+    Write("form.wdef", "object F: TForm\n  Data = skin(\"skin\")\nend\n");
+    const ToolRun run =
+        RunWdc("'" + dir + "/form.wdef' '" + dir + "/out.wdef' --depfile '" + dir + "/out.d'");
+    ASSERT_EQ(run.status, 0) << run.output;
+    const TDefinitionObject parsed = ParseDefinition(ReadFileBytes(dir + "/out.wdef"));
+    const std::string packed = parsed.properties[0].value.AsBinary();
+    // A zlib stream of an archive that holds the picture and the description.
+    const std::string archive = base::ZDecompress(packed);
+    EXPECT_NE(archive.find(picture.SaveToBytes().substr(54)), std::string::npos);
+    EXPECT_NE(archive.find("[SKINCONTROLS]"), std::string::npos);
+    const std::string depfile = ReadFileBytes(dir + "/out.d");
+    EXPECT_NE(depfile.find("/skin/main.bmp"), std::string::npos) << depfile;
+    EXPECT_NE(depfile.find("/skin/skin.ini"), std::string::npos) << depfile;
+
+    // A folder without a description is an error naming the line.
+    Write("bad.wdef", "object F: TForm\n  Data = skin(\"assets\")\nend\n");
+    const ToolRun bad = RunWdc("'" + dir + "/bad.wdef' '" + dir + "/bad.out'");
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_NE(bad.output.find("line 2"), std::string::npos) << bad.output;
+    EXPECT_NE(bad.output.find("not a skin folder"), std::string::npos) << bad.output;
 }
 
 TEST_F(WdcTest, ErrorsGiveTheLineAndStatusOne) {

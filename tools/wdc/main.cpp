@@ -3,8 +3,10 @@
 //   wdc INPUT OUTPUT [--base DIR] [--name NAME] [--cpp FILE] [--rc FILE] [--depfile FILE]
 //
 // Checks the syntax of the definition INPUT, replaces every file("PATH") by
-// data("BASE64") holding the bytes of that file (a relative PATH is taken
-// from DIR, by default the folder of INPUT) and writes the result to OUTPUT;
+// data("BASE64") holding the bytes of that file and every skin("FOLDER") by
+// data("BASE64") holding that skin folder packed into a stored skin (a
+// relative PATH or FOLDER is taken from DIR, by default the folder of INPUT)
+// and writes the result to OUTPUT;
 // the rest of the text (comments and layout included) stays as it is.
 // With --name, it also writes the files that embed OUTPUT under NAME:
 //   --cpp FILE   C++ source that registers the text (the native build);
@@ -16,6 +18,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <exception>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -23,7 +26,9 @@
 #include <string>
 #include <vector>
 
+#include "base/text.h"
 #include "framework/definition.h"
+#include "skin/data/stored_skin.h"
 
 namespace fs = std::filesystem;
 
@@ -75,6 +80,37 @@ void CollectFiles(const framework::TDefinitionObject& object,
     }
     for (const auto& child : object.children) {
         CollectFiles(child, files);
+    }
+}
+
+// Packs the skin folder `path` (skin.ini and the pictures it names) into the
+// bytes of a stored skin; every file of the folder becomes a dependency.
+void PackSkin(const fs::path& folder, const framework::TDefinitionValue& value,
+              const std::string& inputName, std::string& bytes,
+              std::vector<std::string>& dependencies) {
+    std::error_code ec;
+    if (!fs::is_regular_file(folder / "skin.ini", ec)) {
+        throw Failure{inputName + ": line " + std::to_string(value.line) + ": skin(\"" +
+                      value.text + "\") is not a skin folder (no skin.ini in " +
+                      PathToUtf8(folder) + ")"};
+    }
+    skin::TbsCompressedStoredSkin stored(nullptr);
+    try {
+        // The folder as a GBK path, as the packer takes it.
+        stored.PackSkinFolder(base::Utf16ToGbk(fs::absolute(folder / "skin.ini").u16string()));
+    } catch (const std::exception& e) {
+        throw Failure{inputName + ": line " + std::to_string(value.line) + ": cannot pack skin(\"" +
+                      value.text + "\"): " + e.what()};
+    }
+    bytes.assign(stored.CompressedData());
+    if (bytes.empty()) {
+        throw Failure{inputName + ": line " + std::to_string(value.line) + ": skin(\"" +
+                      value.text + "\"): the description lacks a section a skin needs"};
+    }
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder, ec)) {
+        if (entry.is_regular_file()) {
+            dependencies.push_back(PathToUtf8(fs::absolute(entry.path())));
+        }
     }
 }
 
@@ -210,11 +246,16 @@ int Run(int argc, char** argv) {
             path = baseDir / path;
         }
         std::string bytes;
-        if (!ReadFile(path, bytes)) {
-            throw Failure{inputName + ": line " + std::to_string(file->line) +
-                          ": cannot read file \"" + file->text + "\" (" + PathToUtf8(path) + ")"};
+        if (!file->items.empty() && file->items[0] == "skin") {
+            PackSkin(path, *file, inputName, bytes, dependencies);
+        } else {
+            if (!ReadFile(path, bytes)) {
+                throw Failure{inputName + ": line " + std::to_string(file->line) +
+                              ": cannot read file \"" + file->text + "\" (" + PathToUtf8(path) +
+                              ")"};
+            }
+            dependencies.push_back(PathToUtf8(fs::absolute(path)));
         }
-        dependencies.push_back(PathToUtf8(fs::absolute(path)));
         expanded.append(text, copied, file->sourceBegin - copied);
         expanded += DataValue(bytes, IndentAt(text, file->sourceBegin));
         copied = file->sourceEnd;

@@ -6,10 +6,10 @@
 #include <string>
 
 #include "skin/controls/skin_control.h"
+#include "skin/data/skin_values.h"
 
 namespace skin {
 
-enum TAlignment { taLeftJustify, taRightJustify, taCenter };
 enum TBevelStyle { bvFrame, bvRaised, bvLowered, bvNone };
 
 class TbsSkinLabel : public TbsSkinCustomControl {

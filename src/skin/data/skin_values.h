@@ -43,6 +43,7 @@
 #include "framework/bitmap.h"
 #include "framework/geometry.h"
 #include "framework/ini.h"
+#include "skin/data/effect.h"
 
 namespace skin {
 
@@ -63,16 +64,6 @@ enum TFontStyle : uint8_t {
 };
 
 enum TAlignment { taLeftJustify, taRightJustify, taCenter };
-
-enum TMorphKind {
-    mkDefault,
-    mkGradient,
-    mkLeftGradient,
-    mkRightGradient,
-    mkLeftSlide,
-    mkRightSlide,
-    mkPush
-};
 
 // What a caption button or an animation does when clicked.
 enum TStdCommand {

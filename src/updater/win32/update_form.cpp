@@ -2,6 +2,8 @@
 
 #include "framework/classes.h"
 #include "skin/controls/classes.h"
+#include "skin/data/skin_classes.h"
+#include "skin/form/skin_broadcast.h"
 
 namespace updater {
 
@@ -27,10 +29,13 @@ void RegisterMessageClass(TClassRegistry& r) {
 
 const TClassRegistry& UpdateWindowRegistry() {
     static const TClassRegistry registry = [] {
+        // Skin data read with the window announces its skin to the forms.
+        skin::InstallSkinBroadcast();
         TClassRegistry r;
         RegisterFrameworkClasses(r);
         skin::RegisterSkinControlClasses(r);
         RegisterMessageClass(r);
+        skin::RegisterSkinDataClasses(r);
         RegisterHttpClientClass(r);
         r.RegisterClass("TUpdateForm", "TForm", nullptr);
         return r;
@@ -76,6 +81,7 @@ TUpdateForm::TUpdateForm(TComponent* owner, TUpdateEnvironment env, std::string_
     bsSkinLabel2 = Find<skin::TbsSkinLabel>("bsSkinLabel2");
     bsg = Find<skin::TbsSkinMessage>("bsg");
     HTTPClient1 = Find<THTTPClientComponent>("HTTPClient1");
+    bsSkinData1 = Find<skin::TbsSkinData>("bsSkinData1");
     TUpdateView& view = *this;
     logic_ = std::make_unique<TUpdateLogic>(view, HTTPClient1->Client(), std::move(env));
 }

@@ -11,6 +11,7 @@
 #include "skin/controls/gauge.h"
 #include "skin/controls/label.h"
 #include "skin/controls/list_box.h"
+#include "skin/data/skin_data.h"
 #include "skin/form/message.h"
 #include "updater/http_component.h"
 #include "updater/update_logic.h"
@@ -46,6 +47,7 @@ class TUpdateForm : public framework::TForm,
     skin::TbsSkinLabel* bsSkinLabel2 = nullptr;
     skin::TbsSkinMessage* bsg = nullptr;
     THTTPClientComponent* HTTPClient1 = nullptr;
+    skin::TbsSkinData* bsSkinData1 = nullptr;
 
   private:
     template <typename T>

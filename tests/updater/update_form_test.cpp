@@ -1,0 +1,84 @@
+// The update window as its embedded definition builds it.
+
+#include "updater/win32/update_form.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace updater {
+namespace {
+
+using namespace framework;
+
+struct Bounds {
+    int left, top, width, height, tabOrder;
+};
+
+void ExpectBounds(TWinControl& c, Bounds b) {
+    SCOPED_TRACE(c.Name());
+    EXPECT_EQ(c.Left(), b.left);
+    EXPECT_EQ(c.Top(), b.top);
+    EXPECT_EQ(c.Width(), b.width);
+    EXPECT_EQ(c.Height(), b.height);
+    EXPECT_EQ(c.TabOrder(), b.tabOrder);
+}
+
+TEST(UpdateForm, IsBuiltFromItsDefinitionWithItsSkin) {
+    auto form = std::make_unique<TUpdateForm>(nullptr, TUpdateEnvironment{});
+    EXPECT_EQ(form->Name(), "UpdateForm");
+    EXPECT_EQ(form->Caption(), "升级更新");
+    EXPECT_EQ(form->BorderStyle(), bsDialog);
+    EXPECT_EQ(form->BorderIcons(), 0u);
+    EXPECT_EQ(form->FormStyle(), fsStayOnTop);
+    EXPECT_EQ(form->Position(), poScreenCenter);
+    EXPECT_EQ(form->Color(), clBtnFace);
+    EXPECT_EQ(form->Font().Name(), "MS Sans Serif");
+    EXPECT_EQ(form->Font().Height(), -11);
+    EXPECT_EQ(form->ClientWidth(), 480);
+    EXPECT_EQ(form->ClientHeight(), 263);
+
+    // The controls in creation order, with their places and tab order.
+    const char* order[] = {"Image1",        "bsSkinGauge1", "bsSkinListBox1", "bsSkinButton1",
+                           "bsSkinButton2", "bsSkinLabel1", "bsSkinLabel2",   "bsg",
+                           "yellow",        "bsSkinData1",  "HTTPClient1"};
+    ASSERT_EQ(form->ComponentCount(), 11);
+    for (int i = 0; i < 11; ++i) {
+        EXPECT_EQ(form->Components(i)->Name(), order[i]);
+    }
+    EXPECT_EQ(form->Image1->Width(), 115);
+    EXPECT_EQ(form->Image1->Height(), 229);
+    EXPECT_EQ(form->Image1->Top(), -5);
+    EXPECT_EQ(form->Image1->Picture().PixelFormat(), pf24bit);
+    ExpectBounds(*form->bsSkinGauge1, {116, 204, 364, 20, 0});
+    ExpectBounds(*form->bsSkinListBox1, {116, 0, 365, 177, 1});
+    ExpectBounds(*form->bsSkinButton1, {401, 231, 75, 25, 2});
+    ExpectBounds(*form->bsSkinButton2, {312, 231, 75, 25, 3});
+    ExpectBounds(*form->bsSkinLabel1, {119, 179, 274, 22, 4});
+    ExpectBounds(*form->bsSkinLabel2, {396, 179, 82, 22, 5});
+
+    EXPECT_EQ(form->bsSkinButton1->Caption(), "关闭");
+    EXPECT_EQ(form->bsSkinButton2->Caption(), "开始升级");
+    EXPECT_FALSE(form->bsSkinListBox1->Enabled());
+    EXPECT_EQ(form->bsSkinListBox1->ItemIndex(), -1);
+    EXPECT_EQ(form->bsSkinListBox1->DefaultItemHeight(), 20);
+    EXPECT_EQ(form->bsSkinLabel2->Alignment(), skin::taRightJustify);
+    EXPECT_EQ(form->bsSkinLabel1->BorderStyle(), skin::bvNone);
+    EXPECT_TRUE(form->bsSkinGauge1->ShowProgressText());
+    EXPECT_TRUE(form->bsSkinGauge1->ShowPercent());
+    EXPECT_EQ(form->bsSkinGauge1->Value(), 0);
+    EXPECT_EQ(form->HTTPClient1->Client().Request().user_agent,
+              "Mozilla/3.0 (compatible; Update Client)");
+    EXPECT_TRUE(form->HTTPClient1->Client().AllowCookies());
+
+    // The stored skin "yellow" is unpacked while the definition is read.
+    ASSERT_NE(form->bsSkinData1, nullptr);
+    EXPECT_FALSE(form->bsSkinData1->SkinEmpty());
+    EXPECT_EQ(form->bsSkinData1->PictureList().size(), 6u);
+    EXPECT_EQ(form->bsSkinData1->MainPicture().Width(), 161);
+    EXPECT_GE(form->bsSkinData1->IndexOfControlObject("gauge"), 0);
+    EXPECT_GE(form->bsSkinData1->IndexOfFrameObject("caption1"), 0);
+}
+
+}  // namespace
+}  // namespace updater
