@@ -41,9 +41,9 @@ TEST(UpdateForm, IsBuiltFromItsDefinitionWithItsSkin) {
     // The controls in creation order, with their places and tab order.
     const char* order[] = {"Image1",        "bsSkinGauge1", "bsSkinListBox1", "bsSkinButton1",
                            "bsSkinButton2", "bsSkinLabel1", "bsSkinLabel2",   "bsg",
-                           "yellow",        "bsSkinData1",  "HTTPClient1"};
-    ASSERT_EQ(form->ComponentCount(), 11);
-    for (int i = 0; i < 11; ++i) {
+                           "yellow",        "silver",       "bsSkinData1",    "HTTPClient1"};
+    ASSERT_EQ(form->ComponentCount(), 12);
+    for (int i = 0; i < 12; ++i) {
         EXPECT_EQ(form->Components(i)->Name(), order[i]);
     }
     EXPECT_EQ(form->Image1->Width(), 115);
@@ -78,6 +78,10 @@ TEST(UpdateForm, IsBuiltFromItsDefinitionWithItsSkin) {
     EXPECT_EQ(form->bsSkinData1->MainPicture().Width(), 161);
     EXPECT_GE(form->bsSkinData1->IndexOfControlObject("gauge"), 0);
     EXPECT_GE(form->bsSkinData1->IndexOfFrameObject("caption1"), 0);
+    // Our second skin travels with the window too.
+    auto* silver = dynamic_cast<skin::TbsCompressedStoredSkin*>(form->FindComponent("silver"));
+    ASSERT_NE(silver, nullptr);
+    EXPECT_FALSE(silver->IsStoreEmpty());
 }
 
 }  // namespace
