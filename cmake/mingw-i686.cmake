@@ -16,3 +16,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # One self-contained executable: the C and C++ runtimes, winpthread and zlib are
 # all linked in.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+# -static alone does not help when find_package(ZLIB) hands the linker the DLL's
+# import library: ask for the archive.
+set(ZLIB_USE_STATIC_LIBS ON)
