@@ -5,6 +5,13 @@
 
 namespace platform {
 
+std::string ReadWholeFile(const std::string& path) {
+    TFileStream file(path, fmOpenRead);
+    std::string bytes(static_cast<size_t>(file.Size()), '\0');
+    file.ReadBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+    return bytes;
+}
+
 std::string TemporaryNameFor(const std::string& path) {
     return path + ".updating";
 }

@@ -51,6 +51,10 @@ class TFileStream : public base::TStream {
     intptr_t handle_ = -1;
 };
 
+// The whole content of the file at `path` (GBK); EFOpenError "Cannot open file
+// PATH" when it cannot be opened, EReadError when it cannot be read whole.
+std::string ReadWholeFile(const std::string& path);
+
 // Replaces the file at `path` (GBK) with `bytes` so that it is either the old
 // file or the whole new one, never a part: the bytes go to a temporary file
 // beside it, are flushed to the disk, and the temporary file is moved over the

@@ -61,6 +61,11 @@ TEST(FileStream, FailuresNameTheFileAsGiven) {
     } catch (const EFCreateError& e) {
         EXPECT_EQ(std::string(e.what()), "Cannot create file " + missingDir);
     }
+    try {
+        TFileStream in(UPDATER_TEST_OUTPUT, fmOpenRead);
+        FAIL() << "opened a folder as a file";
+    } catch (const EFOpenError&) {
+    }
     const std::string missingFile = Folder("absent") + ".txt";
     try {
         TFileStream in(missingFile, fmOpenRead);
@@ -70,13 +75,6 @@ TEST(FileStream, FailuresNameTheFileAsGiven) {
     }
 }
 
-std::string ReadAll(const std::string& name) {
-    TFileStream in(name, fmOpenRead);
-    std::string bytes(static_cast<size_t>(in.Size()), '\0');
-    in.ReadBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
-    return bytes;
-}
-
 bool Exists(const std::string& name) {
     return FirstMatchLastWriteTime(name) != 0;
 }
@@ -84,11 +82,11 @@ bool Exists(const std::string& name) {
 TEST(WriteFileAtomically, ReplacesTheWholeFileAndLeavesNoTemporaryFile) {
     const std::string name = Folder("atomic") + "-新.dat";
     WriteFileAtomically(name, "first version");
-    EXPECT_EQ(ReadAll(name), "first version");
+    EXPECT_EQ(ReadWholeFile(name), "first version");
     WriteFileAtomically(name, "v2");
-    EXPECT_EQ(ReadAll(name), "v2");
+    EXPECT_EQ(ReadWholeFile(name), "v2");
     WriteFileAtomically(name, "");
-    EXPECT_EQ(ReadAll(name), "");
+    EXPECT_EQ(ReadWholeFile(name), "");
     EXPECT_FALSE(Exists(TemporaryNameFor(name)));
 }
 
@@ -109,7 +107,7 @@ TEST(WriteFileAtomically, AFailureKeepsWhatWasThere) {
     const std::string blocked = std::string(UPDATER_TEST_OUTPUT);
     EXPECT_THROW(WriteFileAtomically(blocked, "x"), EFCreateError);
     EXPECT_FALSE(Exists(TemporaryNameFor(blocked)));
-    EXPECT_EQ(ReadAll(inside), "keep");
+    EXPECT_EQ(ReadWholeFile(inside), "keep");
 }
 
 #ifdef _WIN32
@@ -120,7 +118,7 @@ TEST(WriteFileAtomically, ALockedFileKeepsItsContent) {
         TFileStream running(name, fmOpenRead);  // shared for reading only
         EXPECT_THROW(WriteFileAtomically(name, "new program"), EFCreateError);
     }
-    EXPECT_EQ(ReadAll(name), "running program");
+    EXPECT_EQ(ReadWholeFile(name), "running program");
     EXPECT_FALSE(Exists(TemporaryNameFor(name)));
 }
 #endif

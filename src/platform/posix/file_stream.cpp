@@ -47,6 +47,12 @@ TFileStream::TFileStream(const std::string& fileName, TFileMode mode) : fileName
     } catch (const base::EEncodingError&) {
         // A name GBK cannot carry is a file that cannot be opened.
     }
+    struct stat st {};
+    if (fd >= 0 && (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode))) {
+        // A folder opens for reading on this system, but it is no file.
+        ::close(fd);
+        fd = -1;
+    }
     if (fd < 0) {
         if (mode == fmCreate) {
             throw EFCreateError("Cannot create file " + fileName);

@@ -1,9 +1,6 @@
 #include "skin/data/stored_skin.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "base/exception.h"
 #include "base/string_list.h"
@@ -11,6 +8,7 @@
 #include "base/zstreams.h"
 #include "framework/bitmap.h"
 #include "framework/ini.h"
+#include "platform/file_stream.h"
 #include "skin/data/skin_archive.h"
 
 namespace skin {
@@ -38,27 +36,6 @@ size_t FileNameStart(const std::string& path) {
     return start;
 }
 
-// A GBK path as the file system takes it.
-std::filesystem::path HostPath(const std::string& gbk) {
-#ifdef _WIN32
-    const std::u16string wide = base::GbkToUtf16(gbk);
-    return std::filesystem::path(std::wstring(wide.begin(), wide.end()));
-#else
-    if (std::all_of(gbk.begin(), gbk.end(), [](char c) { return (c & 0x80) == 0; })) {
-        std::string path = gbk;
-        std::replace(path.begin(), path.end(), '\\', '/');
-        return std::filesystem::path(path);
-    }
-    std::u16string wide = base::GbkToUtf16(gbk);
-    std::replace(wide.begin(), wide.end(), u'\\', u'/');
-    return std::filesystem::path(base::Utf16ToUtf8(wide));
-#endif
-}
-
-[[noreturn]] void CannotOpen(const std::string& path) {
-    throw base::EStreamError("Cannot open file \"" + path + "\"");
-}
-
 framework::TBitmapData LoadPicture(const std::string& path) {
     framework::TBitmapData picture;
     picture.LoadFromBytes(ReadSkinFile(path));
@@ -71,25 +48,7 @@ constexpr const char* kRequiredSections[] = {"VERSION", "PICTURES", "FORMINFO", 
 }  // namespace
 
 std::string ReadSkinFile(const std::string& path) {
-    std::filesystem::path host;
-    try {
-        host = HostPath(path);
-    } catch (const base::EEncodingError&) {
-        CannotOpen(path);
-    }
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(host, ec)) {
-        CannotOpen(path);
-    }
-    std::ifstream in(host, std::ios::binary);
-    if (!in) {
-        CannotOpen(path);
-    }
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        CannotOpen(path);
-    }
-    return bytes;
+    return platform::ReadWholeFile(path);
 }
 
 std::string ExtractSkinFileName(const std::string& path) {

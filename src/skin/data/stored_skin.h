@@ -79,8 +79,8 @@ class TbsCompressedStoredSkin : public framework::TComponent {
 
 // Helpers for design-time file work, shared with the tools and tests.
 //
-// The bytes of the file at a GBK path. Raises base::EStreamError
-// "Cannot open file "PATH"" when it cannot be read.
+// The bytes of the file at a GBK path. Raises platform::EFOpenError (a
+// base::EStreamError) "Cannot open file PATH" when it cannot be opened.
 std::string ReadSkinFile(const std::string& path);
 // The part of a path after its last "\", "/" or ":".
 std::string ExtractSkinFileName(const std::string& path);
