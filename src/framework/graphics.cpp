@@ -50,53 +50,53 @@ TFont::TFont(const TFont& other)
       color_(other.color_),
       charset_(other.charset_) {}
 
-TFont::~TFont() {
-    if (handle_ != nullptr) {
-        DeleteObject(handle_);
+namespace {
+
+// Stores `value` in `field`; true when that changed it.
+template <typename T>
+bool Change(T& field, T value) {
+    if (field == value) {
+        return false;
     }
+    field = std::move(value);
+    return true;
 }
 
+}  // namespace
+
 void TFont::Changed() {
-    if (handle_ != nullptr) {
-        DeleteObject(handle_);
-        handle_ = nullptr;
-    }
+    handle_.Drop();
     if (OnChange) {
         OnChange(*this);
     }
 }
 
 void TFont::SetName(std::string name) {
-    if (name != name_) {
-        name_ = std::move(name);
+    if (Change(name_, std::move(name))) {
         Changed();
     }
 }
 
 void TFont::SetHeight(int height) {
-    if (height != height_) {
-        height_ = height;
+    if (Change(height_, std::move(height))) {
         Changed();
     }
 }
 
 void TFont::SetStyle(TFontStyles style) {
-    if (style != style_) {
-        style_ = style;
+    if (Change(style_, std::move(style))) {
         Changed();
     }
 }
 
 void TFont::SetColor(TColor color) {
-    if (color != color_) {
-        color_ = color;
+    if (Change(color_, std::move(color))) {
         Changed();
     }
 }
 
 void TFont::SetCharset(int charset) {
-    if (charset != charset_) {
-        charset_ = charset;
+    if (Change(charset_, std::move(charset))) {
         Changed();
     }
 }
@@ -119,103 +119,66 @@ void TFont::Assign(const TFont& other) {
 }
 
 HFONT TFont::Handle() const {
-    if (handle_ == nullptr) {
-        LOGFONTW lf{};
-        lf.lfHeight = height_;
-        lf.lfWeight = (style_ & fsBold) != 0 ? FW_BOLD : FW_NORMAL;
-        lf.lfItalic = (style_ & fsItalic) != 0;
-        lf.lfUnderline = (style_ & fsUnderline) != 0;
-        lf.lfStrikeOut = (style_ & fsStrikeOut) != 0;
-        lf.lfCharSet = static_cast<BYTE>(charset_);
-        lf.lfOutPrecision = OUT_DEFAULT_PRECIS;
-        lf.lfClipPrecision = CLIP_DEFAULT_PRECIS;
-        lf.lfQuality = DEFAULT_QUALITY;
-        lf.lfPitchAndFamily = DEFAULT_PITCH;
-        const std::wstring face = WideText(name_);
-        std::copy_n(face.begin(), std::min<size_t>(face.size(), LF_FACESIZE - 1), lf.lfFaceName);
-        handle_ = CreateFontIndirectW(&lf);
-        if (handle_ == nullptr) {
-            // Out of GDI objects: draw with the stock font rather than fail.
-            return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-        }
-    }
-    return handle_;
+    return handle_.Get(
+        [this] {
+            LOGFONTW lf{};
+            lf.lfHeight = height_;
+            lf.lfWeight = (style_ & fsBold) != 0 ? FW_BOLD : FW_NORMAL;
+            lf.lfItalic = (style_ & fsItalic) != 0;
+            lf.lfUnderline = (style_ & fsUnderline) != 0;
+            lf.lfStrikeOut = (style_ & fsStrikeOut) != 0;
+            lf.lfCharSet = static_cast<BYTE>(charset_);
+            lf.lfOutPrecision = OUT_DEFAULT_PRECIS;
+            lf.lfClipPrecision = CLIP_DEFAULT_PRECIS;
+            lf.lfQuality = DEFAULT_QUALITY;
+            lf.lfPitchAndFamily = DEFAULT_PITCH;
+            const std::wstring face = WideText(name_);
+            std::copy_n(face.begin(), std::min<size_t>(face.size(), LF_FACESIZE - 1),
+                        lf.lfFaceName);
+            return CreateFontIndirectW(&lf);
+        },
+        static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
 }
 
 // --- TPen, TBrush ------------------------------------------------------------
 
-TPen::~TPen() {
-    if (handle_ != nullptr) {
-        DeleteObject(handle_);
-    }
-}
-
-void TPen::Changed() {
-    if (handle_ != nullptr) {
-        DeleteObject(handle_);
-        handle_ = nullptr;
-    }
-}
-
 void TPen::SetColor(TColor color) {
-    if (color != color_) {
-        color_ = color;
-        Changed();
+    if (Change(color_, color)) {
+        handle_.Drop();
     }
 }
 
 void TPen::SetWidth(int width) {
-    width = std::max(width, 1);
-    if (width != width_) {
-        width_ = width;
-        Changed();
+    if (Change(width_, std::max(width, 1))) {
+        handle_.Drop();
     }
 }
 
 void TPen::SetStyle(TPenStyle style) {
-    if (style != style_) {
-        style_ = style;
-        Changed();
+    if (Change(style_, style)) {
+        handle_.Drop();
     }
 }
 
 HPEN TPen::Handle() const {
-    if (handle_ == nullptr) {
-        handle_ = CreatePen(style_ == psClear ? PS_NULL : PS_SOLID, width_, ColorToRGB(color_));
-        if (handle_ == nullptr) {
-            return static_cast<HPEN>(GetStockObject(BLACK_PEN));
-        }
-    }
-    return handle_;
-}
-
-TBrush::~TBrush() {
-    if (handle_ != nullptr) {
-        DeleteObject(handle_);
-    }
-}
-
-void TBrush::Changed() {
-    if (handle_ != nullptr) {
-        DeleteObject(handle_);
-        handle_ = nullptr;
-    }
+    return handle_.Get(
+        [this] {
+            return CreatePen(style_ == psClear ? PS_NULL : PS_SOLID, width_, ColorToRGB(color_));
+        },
+        static_cast<HPEN>(GetStockObject(BLACK_PEN)));
 }
 
 void TBrush::SetColor(TColor color) {
-    if (color != color_) {
-        color_ = color;
-        if (style_ == bsClear) {
-            style_ = bsSolid;
-        }
-        Changed();
+    // A colour makes a clear brush solid again.
+    if (Change(color_, color) || style_ == bsClear) {
+        style_ = bsSolid;
+        handle_.Drop();
     }
 }
 
 void TBrush::SetStyle(TBrushStyle style) {
-    if (style != style_) {
-        style_ = style;
-        Changed();
+    if (Change(style_, style)) {
+        handle_.Drop();
     }
 }
 
@@ -223,13 +186,8 @@ HBRUSH TBrush::Handle() const {
     if (style_ == bsClear) {
         return nullptr;
     }
-    if (handle_ == nullptr) {
-        handle_ = CreateSolidBrush(ColorToRGB(color_));
-        if (handle_ == nullptr) {
-            return static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-        }
-    }
-    return handle_;
+    return handle_.Get([this] { return CreateSolidBrush(ColorToRGB(color_)); },
+                       static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
 }
 
 // --- TCanvas -----------------------------------------------------------------

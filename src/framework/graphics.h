@@ -48,6 +48,36 @@ inline RECT Rect(int left, int top, int right, int bottom) {
     return RECT{left, top, right, bottom};
 }
 
+// A GDI object made on demand from its owner's attributes and dropped when
+// they change; deleted with its owner.
+template <typename H>
+class TGdiCache {
+  public:
+    TGdiCache() = default;
+    TGdiCache(const TGdiCache&) = delete;
+    TGdiCache& operator=(const TGdiCache&) = delete;
+    ~TGdiCache() { Drop(); }
+
+    void Drop() {
+        if (handle_ != nullptr) {
+            DeleteObject(handle_);
+            handle_ = nullptr;
+        }
+    }
+    // The object, made by `make` when there is none; `fallback` (a stock
+    // object) when the system cannot make one, so drawing goes on.
+    template <typename Make>
+    H Get(Make make, H fallback) const {
+        if (handle_ == nullptr) {
+            handle_ = make();
+        }
+        return handle_ != nullptr ? handle_ : fallback;
+    }
+
+  private:
+    mutable H handle_ = nullptr;
+};
+
 enum TFontStyle : uint32_t { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
 using TFontStyles = uint32_t;
 
@@ -59,7 +89,6 @@ class TFont {
     TFont();
     TFont(const TFont& other);
     TFont& operator=(const TFont& other) = delete;
-    ~TFont();
 
     const std::string& Name() const { return name_; }
     void SetName(std::string name);
@@ -91,7 +120,7 @@ class TFont {
     TFontStyles style_ = 0;
     TColor color_ = clWindowText;
     int charset_ = DEFAULT_CHARSET;
-    mutable HFONT handle_ = nullptr;
+    TGdiCache<HFONT> handle_;
 };
 
 enum TPenStyle { psSolid, psClear };
@@ -101,7 +130,6 @@ class TPen {
     TPen() = default;
     TPen(const TPen&) = delete;
     TPen& operator=(const TPen&) = delete;
-    ~TPen();
 
     TColor Color() const { return color_; }
     void SetColor(TColor color);
@@ -112,12 +140,10 @@ class TPen {
     HPEN Handle() const;
 
   private:
-    void Changed();
-
     TColor color_ = clBlack;
     int width_ = 1;
     TPenStyle style_ = psSolid;
-    mutable HPEN handle_ = nullptr;
+    TGdiCache<HPEN> handle_;
 };
 
 enum TBrushStyle { bsSolid, bsClear };
@@ -127,7 +153,6 @@ class TBrush {
     TBrush() = default;
     TBrush(const TBrush&) = delete;
     TBrush& operator=(const TBrush&) = delete;
-    ~TBrush();
 
     TColor Color() const { return color_; }
     void SetColor(TColor color);
@@ -137,11 +162,9 @@ class TBrush {
     HBRUSH Handle() const;
 
   private:
-    void Changed();
-
     TColor color_ = clWhite;
     TBrushStyle style_ = bsSolid;
-    mutable HBRUSH handle_ = nullptr;
+    TGdiCache<HBRUSH> handle_;
 };
 
 class TBitmap;

@@ -490,6 +490,13 @@ TEST(Bitmap, GdiDrawsIntoThePixelsThePortableCodeReads) {
     b.Canvas().FillRect(Rect(25, 25, 30, 30));
     EXPECT_EQ(b.Pixel(29, 29), clBlue);
     EXPECT_EQ(b.Pixel(2, 2), clBlack);
+    // Setting a colour makes a clear brush fill again, also the same colour.
+    b.Canvas().Brush().SetStyle(bsClear);
+    b.Canvas().FillRect(Rect(0, 0, 3, 3));
+    EXPECT_EQ(b.Pixel(1, 1), clBlack);
+    b.Canvas().Brush().SetColor(clBlue);
+    b.Canvas().FillRect(Rect(0, 0, 3, 3));
+    EXPECT_EQ(b.Pixel(1, 1), clBlue);
     // Lines end before their end point.
     b.Canvas().Pen().SetColor(clWhite);
     b.Canvas().MoveTo(0, 20);
