@@ -19,9 +19,21 @@ if(UPDATER_WIN32)
     add_subdirectory(${UPDATER_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL
                      SYSTEM)
 
-    # The Wine runner: a private prefix under the build folder, Chinese (PRC)
-    # regional settings, a virtual display when there is none.
+    # The Wine runner: the Wine of the target's architecture, a private prefix
+    # under the build folder, Chinese (PRC) regional settings, a virtual
+    # display when there is none.
     set(UPDATER_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+    set(UPDATER_WINE_DIR /usr/lib/wine CACHE PATH "Folder of Wine's loaders and server")
+    if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+        set(UPDATER_WINE_BITS 64)
+        set(UPDATER_WINEARCH win64)
+        set(UPDATER_WINE_LOADER ${UPDATER_WINE_DIR}/wine64)
+    else()
+        set(UPDATER_WINE_BITS 32)
+        set(UPDATER_WINEARCH win32)
+        set(UPDATER_WINE_LOADER ${UPDATER_WINE_DIR}/wine)
+    endif()
+    set(UPDATER_WINESERVER ${UPDATER_WINE_DIR}/wineserver64)
     configure_file(${PROJECT_SOURCE_DIR}/cmake/wine-run.in ${CMAKE_BINARY_DIR}/wine-run
                    FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
                                     GROUP_EXECUTE WORLD_READ WORLD_EXECUTE @ONLY)

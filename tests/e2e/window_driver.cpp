@@ -209,9 +209,12 @@ std::wstring DialogText(HWND box) {
 }
 
 bool PressYes(HWND box) {
+    // A named string: compared with the bare literal, GCC 12 warns of a
+    // delete of the literal that never happens.
+    static const std::wstring kYes = L"是(&Y)";
     HWND child = nullptr;
     while ((child = FindWindowExW(box, child, L"UpdaterControl", nullptr)) != nullptr) {
-        if (Text(child) == L"是(&Y)") {
+        if (Text(child) == kYes) {
             Click(child);
             return true;
         }

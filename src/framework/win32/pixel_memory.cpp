@@ -10,6 +10,11 @@
 
 namespace framework {
 
+// The portable bitmap code builds the DIB header as bytes: a 40-byte
+// BITMAPINFOHEADER, then the colour table in entries of 4 bytes. The system's
+// structures must have those sizes on every target for the two to agree.
+static_assert(sizeof(BITMAPINFOHEADER) == 40 && sizeof(RGBQUAD) == 4);
+
 void TPixelMemory::Allocate(size_t size, std::string dibHeader) {
     header_ = std::move(dibHeader);
     if (size == 0) {
