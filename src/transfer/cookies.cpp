@@ -53,6 +53,11 @@ int64_t DaysFromCivil(int y, int m, int d) {
     return static_cast<int64_t>(era) * 146097 + doe - 719468;
 }
 
+// What a cookie costs the store.
+size_t SizeOf(const TCookie& c) {
+    return c.name.size() + c.value.size() + c.domain.size() + c.path.size();
+}
+
 }  // namespace
 
 std::optional<int64_t> ParseHttpDate(std::string_view text) {
@@ -174,10 +179,20 @@ void TCookieManager::Store(std::string_view set_cookie, std::string_view host, i
     std::erase_if(cookies_, [&cookie](const TCookie& c) {
         return c.name == cookie.name && c.domain == cookie.domain && c.path == cookie.path;
     });
-    if (cookie.expires && *cookie.expires <= now) {
+    if ((cookie.expires && *cookie.expires <= now) || SizeOf(cookie) > kMaxCookieBytes) {
         return;
     }
     cookies_.push_back(std::move(cookie));
+    size_t bytes = 0;
+    for (const TCookie& c : cookies_) {
+        bytes += SizeOf(c);
+    }
+    size_t dropped = 0;
+    while (cookies_.size() - dropped > kMaxCookies || bytes > kMaxCookieBytes) {
+        bytes -= SizeOf(cookies_[dropped]);
+        ++dropped;
+    }
+    cookies_.erase(cookies_.begin(), cookies_.begin() + static_cast<std::ptrdiff_t>(dropped));
 }
 
 void TCookieManager::Expire(int64_t now) {

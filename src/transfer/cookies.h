@@ -27,10 +27,16 @@ std::optional<int64_t> ParseHttpDate(std::string_view text);
 
 class TCookieManager {
   public:
+    // Bounds of the store: the number of cookies, and their total size
+    // (name, value, domain and path). A cookie that does not fit pushes out
+    // the oldest ones.
+    static constexpr size_t kMaxCookies = 100;
+    static constexpr size_t kMaxCookieBytes = 32768;
+
     // Stores one Set-Cookie value received from `host`. A cookie for another
     // domain than the host's is dropped; a cookie with the name, domain and
     // path of a stored one replaces it; one that has already expired removes
-    // it.
+    // it. A cookie larger than the whole store is not kept.
     void Store(std::string_view set_cookie, std::string_view host, int64_t now);
     // Drops the cookies whose expiry has passed.
     void Expire(int64_t now);

@@ -16,7 +16,10 @@ namespace transfer {
 struct THTTPClient::Target {
     std::string scheme, host, port_text, path, document, params;
     uint16_t port = 0;
-    bool has_credentials = false;  // user name and a non-empty password
+    // A user name and a non-empty password, from this URL or, for a
+    // relative one, from the request it is completed against.
+    std::string username, password;
+    bool has_credentials = false;
 };
 
 // Buffered reading from the connection: lines for the head and chunk sizes,
@@ -217,6 +220,50 @@ bool IsHttps(std::string_view scheme) {
     return SameText(scheme, "https");
 }
 
+std::string Base64(std::string_view bytes) {
+    static constexpr char kDigits[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    out.reserve((bytes.size() + 2) / 3 * 4);
+    for (size_t i = 0; i < bytes.size(); i += 3) {
+        const size_t n = std::min<size_t>(3, bytes.size() - i);
+        uint32_t group = 0;
+        for (size_t k = 0; k < 3; ++k) {
+            group = group << 8 | (k < n ? static_cast<unsigned char>(bytes[i + k]) : 0u);
+        }
+        for (size_t k = 0; k < 4; ++k) {
+            out += k <= n ? kDigits[(group >> (18 - 6 * k)) & 63] : '=';
+        }
+    }
+    return out;
+}
+
+// Takes bytes and keeps none: the body of an answered challenge.
+class TDiscardStream : public base::TStream {
+  public:
+    int64_t Read(void*, int64_t) override { return 0; }
+    int64_t Write(const void*, int64_t count) override {
+        const int64_t n = std::max<int64_t>(count, 0);
+        position_ += n;
+        return n;
+    }
+    int64_t Seek(int64_t offset, base::SeekOrigin origin) override {
+        if (offset != 0 || origin != base::SeekOrigin::Current) {
+            throw base::EStreamError("Stream seek not supported");
+        }
+        return position_;
+    }
+
+  private:
+    int64_t position_ = 0;
+};
+
+// A socket error that means the server dropped the connection (as opposed
+// to a time-out, a refusal or a local fault).
+bool IsDropped(const platform::ESocketError& e) {
+    return e.Code() == 10052 || e.Code() == 10053 || e.Code() == platform::kWsaConnReset;
+}
+
 }  // namespace
 
 THTTPClient::THTTPClient() : THTTPClient(MakeSocketConnector()) {}
@@ -311,9 +358,13 @@ THTTPClient::Target THTTPClient::Prepare(std::string_view url) {
     if (t.port_text.empty()) {
         throw ETransferError("");
     }
-    username_ = uri.username;
-    password_ = uri.password;
-    t.has_credentials = !uri.username.empty() && !uri.password.empty();
+    if (!uri.host.empty()) {
+        username_ = uri.username;
+        password_ = uri.password;
+    }
+    t.username = username_;
+    t.password = password_;
+    t.has_credentials = !t.username.empty() && !t.password.empty();
 
     prev_scheme_ = t.scheme;
     prev_host_ = t.host;
@@ -369,7 +420,7 @@ void THTTPClient::OpenConnection(const Target& t) {
     reused_ = false;
 }
 
-void THTTPClient::SendRequest(const Target& t) {
+void THTTPClient::SendRequest(const Target& t, bool with_credentials) {
     if (!ContainsText(request_.accept_encoding, "identity")) {
         request_.accept_encoding += request_.accept_encoding.empty() ? "identity" : ", identity";
     }
@@ -381,6 +432,9 @@ void THTTPClient::SendRequest(const Target& t) {
     if (cookies_created_ && allow_cookies_) {
         cookies_.Expire(Now());
         headers.cookie = cookies_.HeaderFor(t.host, t.path + t.document);
+    }
+    if (with_credentials) {
+        headers.authorization = "Basic " + Base64(t.username + ":" + t.password);
     }
     std::string bytes =
         "GET " + t.path + t.document + t.params + " HTTP/" + protocol_version_ + "\r\n";
@@ -395,7 +449,10 @@ void THTTPClient::SendRequest(const Target& t) {
 }
 
 void THTTPClient::ReadHead(bool& any_byte) {
-    for (;;) {
+    for (int interim = 0;; ++interim) {
+        if (interim > kMaxInterimResponses) {
+            throw ETransferError("Too many interim responses.");
+        }
         response_ = THTTPResponse();
         std::string line;
         const uint64_t received = reader_->TotalReceived();
@@ -455,26 +512,27 @@ void THTTPClient::ReadHead(bool& any_byte) {
     response_.content_length = ParseContentLength(response_.headers);
 }
 
-bool THTTPClient::AcceptsResponse(const Target& t) const {
-    const int code = response_.code;
-    if (response_.headers.Has("Location") || (code >= 300 && code <= 399 && code != 304)) {
-        return false;
-    }
-    if (code >= 200 && code <= 299) {
-        return true;
-    }
-    if (code == 401) {
-        if (!t.has_credentials) {
-            return false;
-        }
-        for (const std::string& scheme : response_.headers.All("WWW-Authenticate")) {
-            if (SameText(base::Trim(scheme).substr(0, 5), "Basic")) {
+// True when a WWW-Authenticate header offers the Basic scheme: a challenge
+// ("Basic", "Basic realm=...") at the start of a value or after a comma.
+bool THTTPClient::OffersBasic() const {
+    for (const std::string& value : response_.headers.All("WWW-Authenticate")) {
+        for (const std::string& part : base::SplitBytes(value, ',')) {
+            const std::string challenge = base::Trim(part);
+            const size_t end = challenge.find_first_of(" \t");
+            if (SameText(std::string_view(challenge).substr(0, end), "Basic")) {
                 return true;
             }
         }
-        return false;
     }
     return false;
+}
+
+// Success is a 2xx answer without a Location header; everything else
+// (redirects, 304, 401, 407, other 4xx and 5xx, unparsable status lines)
+// fails with its status line.
+bool THTTPClient::AcceptsResponse() const {
+    const int code = response_.code;
+    return code >= 200 && code <= 299 && !response_.headers.Has("Location");
 }
 
 int64_t THTTPClient::ReadSequence(base::TStream& sink, int64_t expected) {
@@ -527,12 +585,18 @@ void THTTPClient::ReadChunked(base::TStream& sink) {
         if (!ParseChunkSize(line, size)) {
             // Not a chunk size: the body ends here, and it is not whole.
             response_.incomplete = true;
-            size = 0;
+            return;
         }
         if (size == 0) {
-            // The line after the last chunk; trailers are not read. A server
-            // that closes here has sent everything.
-            reader_->ReadLine(line);
+            // Trailer lines up to the empty line, dropped, within the limits
+            // of a head. A server that closes here has sent everything.
+            size_t lines = 0, bytes = 0;
+            while (reader_->ReadLine(line) && !line.empty()) {
+                bytes += line.size();
+                if (++lines > kMaxHeaderLines || bytes > kMaxHeaderBytes) {
+                    throw ETransferError("Response header too large.");
+                }
+            }
             return;
         }
         const int64_t got =
@@ -563,39 +627,59 @@ void THTTPClient::ReadBody(base::TStream& sink) {
     }
 }
 
+// Sends the request and reads the answer's head. A kept-alive connection
+// that the server dropped just now (closed or reset before any byte of the
+// answer) gets the request once more on a new connection: a GET can be
+// repeated safely. A time-out is no such drop: the server took the request.
+void THTTPClient::SendAndReadHead(const Target& target, bool with_credentials) {
+    for (int attempt = 0;; ++attempt) {
+        bool any_byte = false;
+        try {
+            SendRequest(target, with_credentials);
+            ReadHead(any_byte);
+            return;
+        } catch (const EConnClosedGracefully&) {
+            if (!reused_ || any_byte || attempt > 0) {
+                throw;
+            }
+        } catch (const platform::ESocketError& e) {
+            if (!reused_ || any_byte || attempt > 0 || !IsDropped(e)) {
+                throw;
+            }
+        }
+        CloseConnection();
+        OpenConnection(target);
+    }
+}
+
+// After a body: a connection that the server closed, that it asked to close,
+// or whose body ended out of step is closed.
+void THTTPClient::EndExchange() {
+    if (reader_->Closed() || !response_.keep_alive || response_.incomplete) {
+        response_.keep_alive = false;
+        CloseConnection();
+    }
+}
+
 void THTTPClient::Exchange(std::string_view url, base::TStream& dest) {
     const Target target = Prepare(url);
     OpenConnection(target);
     try {
-        // A kept-alive connection that the server dropped just now fails
-        // before any byte of the answer: the request is sent once more on a
-        // new connection (a GET can be repeated safely).
-        for (int attempt = 0;; ++attempt) {
-            bool any_byte = false;
-            try {
-                SendRequest(target);
-                ReadHead(any_byte);
-                break;
-            } catch (const base::Exception& e) {
-                const bool stale = reused_ && !any_byte && attempt == 0 &&
-                                   (dynamic_cast<const EConnClosedGracefully*>(&e) != nullptr ||
-                                    dynamic_cast<const platform::ESocketError*>(&e) != nullptr);
-                if (!stale) {
-                    throw;
-                }
-                CloseConnection();
-                OpenConnection(target);
-            }
+        SendAndReadHead(target, false);
+        // A Basic challenge is answered once, with the URL's credentials.
+        if (response_.code == 401 && target.has_credentials && OffersBasic()) {
+            TDiscardStream challenge_body;
+            ReadBody(challenge_body);
+            EndExchange();
+            OpenConnection(target);
+            SendAndReadHead(target, true);
         }
-        if (AcceptsResponse(target)) {
+        if (AcceptsResponse()) {
             ReadBody(dest);
         } else {
             base::TMemoryStream error_body;
             ReadBody(error_body);
-            if (reader_->Closed() || !response_.keep_alive) {
-                response_.keep_alive = false;
-                CloseConnection();
-            }
+            EndExchange();
             throw EHTTPProtocolException(response_.status_line, response_.code,
                                          error_body.ToString());
         }
@@ -606,10 +690,7 @@ void THTTPClient::Exchange(std::string_view url, base::TStream& dest) {
         CloseConnection();
         throw;
     }
-    if (reader_->Closed() || !response_.keep_alive) {
-        response_.keep_alive = false;
-        CloseConnection();
-    }
+    EndExchange();
 }
 
 void THTTPClient::GetToStream(std::string_view url, base::TStream& dest) {

@@ -57,6 +57,7 @@ struct THTTPResponse {
     int64_t body_bytes = 0;       // bytes of the body delivered
     // The body ended before its announced end: the connection closed before
     // Content-Length bytes arrived, or a chunk-size line could not be read.
+    // Such a connection is out of step and is not used again.
     bool incomplete = false;
 };
 
@@ -66,6 +67,8 @@ class THTTPClient {
     static constexpr size_t kReceivePiece = 32768;
     static constexpr size_t kMaxHeaderLines = 1000;
     static constexpr size_t kMaxHeaderBytes = 1 << 20;
+    // Interim (1xx) answers to one request before the client gives up.
+    static constexpr int kMaxInterimResponses = 10;
     static constexpr int kDefaultReadTimeout = 60000;
 
     THTTPClient();
@@ -125,9 +128,12 @@ class THTTPClient {
     Target Prepare(std::string_view url);
     void OpenConnection(const Target& target);
     void Exchange(std::string_view url, base::TStream& dest);
-    void SendRequest(const Target& target);
+    void SendAndReadHead(const Target& target, bool with_credentials);
+    void SendRequest(const Target& target, bool with_credentials);
     void ReadHead(bool& any_byte);
-    bool AcceptsResponse(const Target& target) const;
+    bool OffersBasic() const;
+    bool AcceptsResponse() const;
+    void EndExchange();
     void ReadBody(base::TStream& sink);
     int64_t ReadSequence(base::TStream& sink, int64_t expected);
     void ReadChunked(base::TStream& sink);
@@ -141,7 +147,8 @@ class THTTPClient {
     uint16_t connection_port_ = 0;
     bool reused_ = false;
 
-    // The previous request, against which relative URLs are completed.
+    // The previous request, against which relative URLs are completed. The
+    // credentials stay with relative URLs (they go to the same host).
     std::string prev_scheme_, prev_host_, prev_port_, prev_path_;
     std::string username_, password_;
 

@@ -3,7 +3,9 @@
 // Input layout:
 //   byte 0     what to do: bits 0-1 how many GETs follow (1-4), bit 2 cookies
 //              on, bit 3 HTTP/1.0 requests, bits 4-5 how each body is taken
-//              (text, appended to a memory stream, streamed)
+//              (text, appended to a memory stream, streamed), bit 6 the first
+//              URL carries a user name and password (the relative ones after
+//              it keep them)
 //   bytes 1-4  sizes of the receive pieces, used in turn (0 stands for the
 //              largest piece the client asks for)
 //   the rest   what the server sends, over every connection the client opens
@@ -46,13 +48,21 @@ struct ServerBytes {
     uint8_t pieces[4] = {};
     size_t piece_index = 0;
     int opened = 0;
+    int requests = 0;          // requests sent
+    int with_credentials = 0;  // of them, those with an Authorization header
 };
 
 class FuzzConnection : public transfer::TConnection {
   public:
     explicit FuzzConnection(ServerBytes& server) : server_(server) {}
 
-    void Send(std::string_view bytes) override { FUZZ_CHECK(!bytes.empty()); }
+    void Send(std::string_view bytes) override {
+        FUZZ_CHECK(!bytes.empty());
+        ++server_.requests;
+        if (bytes.find("\r\nAuthorization: Basic dXNlcjpwdw==\r\n") != std::string_view::npos) {
+            ++server_.with_credentials;
+        }
+    }
 
     size_t Receive(char* buffer, size_t max, int /*timeout_ms*/) override {
         FUZZ_CHECK(max > 0);
@@ -138,6 +148,7 @@ const char* const kUrls[] = {
     "../other/x.pak?v=1",
     "http://localhost:8080/a%20b/c",
 };
+const char* const kUrlWithCredentials = "http://user:pw@127.0.0.1:8080/dir/list.txt";
 
 }  // namespace
 
@@ -160,9 +171,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Progress progress;
     Watch(client, progress);
 
+    const bool credentials = (mode & 64) != 0;
     for (int i = 0; i < gets; ++i) {
-        const char* url = kUrls[i];
+        const char* url = i == 0 && credentials ? kUrlWithCredentials : kUrls[i];
         const int way = ((mode >> 4) + i) % 3;
+        const int requests_before = server.requests;
+        const int with_credentials_before = server.with_credentials;
         try {
             if (way == 0) {
                 const std::string body = client.Get(url);
@@ -194,6 +208,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         // Every way out of a body read ends its progress.
         FUZZ_CHECK(progress.begins == progress.ends);
+        // Credentials go only with the answer to a challenge: at most once
+        // per GET (twice counting the repetition on a dropped connection),
+        // and never for a URL without them.
+        const int sent = server.requests - requests_before;
+        const int answered = server.with_credentials - with_credentials_before;
+        FUZZ_CHECK(answered <= 2 && (answered == 0 || answered < sent));
+        FUZZ_CHECK(answered == 0 || (credentials && i < 3));
+        // The cookie store stays within its bounds.
+        const auto& cookies = client.CookieManager().Cookies();
+        FUZZ_CHECK(cookies.size() <= transfer::TCookieManager::kMaxCookies);
+        size_t cookie_bytes = 0;
+        for (const transfer::TCookie& c : cookies) {
+            cookie_bytes += c.name.size() + c.value.size() + c.domain.size() + c.path.size();
+        }
+        FUZZ_CHECK(cookie_bytes <= transfer::TCookieManager::kMaxCookieBytes);
         // A body never takes more bytes than the server sent.
         FUZZ_CHECK(server.next <= server.data.size());
     }

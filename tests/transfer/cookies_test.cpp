@@ -48,5 +48,28 @@ TEST(Cookies, StoreReplaceExpireAndSend) {
     EXPECT_EQ(jar.HeaderFor("www.a.com", "/"), "id=2");
 }
 
+TEST(Cookies, TheOldestGiveWayWhenTheStoreIsFull) {
+    TCookieManager jar;
+    for (size_t i = 0; i <= TCookieManager::kMaxCookies; ++i) {
+        jar.Store("c" + std::to_string(i) + "=v", "h", 0);
+    }
+    ASSERT_EQ(jar.Cookies().size(), TCookieManager::kMaxCookies);
+    EXPECT_EQ(jar.Cookies().front().name, "c1");
+    EXPECT_EQ(jar.Cookies().back().name, "c" + std::to_string(TCookieManager::kMaxCookies));
+
+    // By size: three of these fit, the fourth pushes out the first.
+    jar.Clear();
+    const std::string value(TCookieManager::kMaxCookieBytes / 3 - 8, 'v');
+    for (const char* name : {"a", "b", "c", "d"}) {
+        jar.Store(std::string(name) + "=" + value, "h", 0);
+    }
+    ASSERT_EQ(jar.Cookies().size(), 3u);
+    EXPECT_EQ(jar.Cookies().front().name, "b");
+    // A cookie larger than the whole store is not kept and drops nothing.
+    jar.Store("huge=" + std::string(TCookieManager::kMaxCookieBytes, 'v'), "h", 0);
+    EXPECT_EQ(jar.Cookies().size(), 3u);
+    EXPECT_EQ(jar.HeaderFor("h", "/").find("huge"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace transfer

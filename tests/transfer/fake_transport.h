@@ -15,10 +15,11 @@
 namespace transfer::testing {
 
 struct FakeServerSide {
-    std::vector<std::string> pieces;  // one per Receive (split if larger than asked)
-    bool close_at_end = true;         // after the pieces: closed, or a silent server
-    bool peer_closed = false;         // what PeerClosed reports
-    std::string sent;                 // every request byte
+    std::vector<std::string> pieces;         // one per Receive (split if larger than asked)
+    bool close_at_end = true;                // after the pieces: closed, or an error:
+    int end_error = platform::kWsaTimedOut;  // a silent server by default
+    bool peer_closed = false;                // what PeerClosed reports
+    std::string sent;                        // every request byte
     size_t next = 0;
     int receives = 0;
 };
@@ -35,7 +36,7 @@ class FakeConnection : public TConnection {
             if (side_->close_at_end) {
                 return 0;
             }
-            throw platform::ESocketError(platform::kWsaTimedOut);
+            throw platform::ESocketError(side_->end_error);
         }
         std::string& piece = side_->pieces[side_->next];
         const size_t n = std::min(max, piece.size());

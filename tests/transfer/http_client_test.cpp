@@ -134,11 +134,29 @@ TEST_F(HttpClientTest, ConnectionDroppedRightAfterTheCheckIsRetriedOnce) {
     EXPECT_EQ(fake->opened.size(), 2u);
     EXPECT_NE(second->sent.find("GET /f"), std::string::npos);
 
+    // A reset before any byte of the answer is the same drop.
+    second->end_error = platform::kWsaConnReset;
+    fake->Add({Ok("again")}, false);
+    EXPECT_EQ(client->Get("http://h/r"), "again");
+    EXPECT_EQ(fake->opened.size(), 3u);
+
     // A fresh connection that closes at once is not retried.
     client->Disconnect();
     fake->Add({}, true);
     EXPECT_EQ(FailureOf<EConnClosedGracefully>("http://h/g"), "Connection Closed Gracefully.");
-    EXPECT_EQ(fake->opened.size(), 3u);
+    EXPECT_EQ(fake->opened.size(), 4u);
+}
+
+TEST_F(HttpClientTest, TimeOutOnAReusedConnectionIsNotRetried) {
+    // The server took the request and stays silent: asking again would only
+    // double the wait.
+    auto first = fake->Add({Ok("manifest")}, false);
+    fake->Add({Ok("file")}, false);
+    client->Get("http://h/m");
+    EXPECT_EQ(FailureOf<platform::ESocketError>("http://h/f"),
+              "Socket Error # 10060\r\nConnection timed out.");
+    EXPECT_EQ(fake->opened.size(), 1u);
+    EXPECT_FALSE(client->Connected());
 }
 
 TEST_F(HttpClientTest, AnotherHostClosesTheConnection) {
@@ -234,22 +252,88 @@ TEST_F(HttpClientTest, ErrorBodyIsReadWithEventsThenTheStatusLineIsRaised) {
     EXPECT_EQ(fake->opened.size(), 1u);
 }
 
-TEST_F(HttpClientTest, Unauthorized) {
-    const std::string challenge =
-        "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"x\"\r\n"
-        "Content-Length: 6\r\n\r\ndenied";
-    fake->Add({challenge, challenge, challenge,
-               "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Digest realm=\"x\"\r\n"
-               "Content-Length: 0\r\n\r\n"},
-              false);
-    // Without credentials, or with an empty password: failure.
-    EXPECT_EQ(FailureOf<EHTTPProtocolException>("http://h/x"), "HTTP/1.1 401 Unauthorized");
-    EXPECT_EQ(FailureOf<EHTTPProtocolException>("http://user@h/x"), "HTTP/1.1 401 Unauthorized");
-    // With them and a scheme the client knows, the 401 body is the result
-    // (the request is not repeated).
-    EXPECT_EQ(client->Get("http://user:pw@h/x"), "denied");
-    EXPECT_EQ(FailureOf<EHTTPProtocolException>("http://user:pw@h/x"), "HTTP/1.1 401 Unauthorized");
-    EXPECT_EQ(fake->sides[0]->sent.find("Authorization"), std::string::npos);
+// The number of requests in what a connection was sent, and how many of them
+// carried the given header line.
+std::pair<size_t, size_t> RequestsAndLines(const std::string& sent, const std::string& line) {
+    auto count = [&sent](const std::string& what) {
+        size_t n = 0;
+        for (size_t pos = sent.find(what); pos != std::string::npos;
+             pos = sent.find(what, pos + 1)) {
+            ++n;
+        }
+        return n;
+    };
+    return {count("GET "), count("\r\n" + line + "\r\n")};
+}
+
+const std::string kBasicChallenge =
+    "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"x\"\r\n"
+    "Content-Length: 6\r\n\r\ndenied";
+const std::string kUserPw = "Authorization: Basic dXNlcjpwdw==";  // "user:pw"
+
+TEST_F(HttpClientTest, BasicChallengeIsAnsweredOnceWithTheUrlsCredentials) {
+    struct Case {
+        const char* url;
+        std::vector<std::string> answers;
+        const char* result;  // nullptr: fails with the 401 status line
+        size_t requests;
+        size_t with_credentials;
+    } cases[] = {
+        {"http://h/x", {kBasicChallenge}, nullptr, 1, 0},
+        {"http://user@h/x", {kBasicChallenge}, nullptr, 1, 0},
+        {"http://user:pw@h/x", {kBasicChallenge, Ok("secret")}, "secret", 2, 1},
+        {"http://user:pw@h/x", {kBasicChallenge, kBasicChallenge}, nullptr, 2, 1},
+        {"http://user:pw@h/x",
+         {"HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Digest realm=\"x\"\r\n"
+          "WWW-Authenticate: Basicx\r\nContent-Length: 0\r\n\r\n"},
+         nullptr,
+         1,
+         0},
+        // Without a challenge there is nothing to answer either.
+        {"http://user:pw@h/x",
+         {"HTTP/1.1 401 Unauthorized\r\nContent-Length: 0\r\n\r\n"},
+         nullptr,
+         1,
+         0},
+        {"http://user:pw@h/x",
+         {"HTTP/1.1 401 No\r\nWWW-Authenticate: Digest a=\"1\", basic\r\nContent-Length: 0\r\n\r\n",
+          Ok("ok")},
+         "ok",
+         2,
+         1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.url + (" then " + c.answers.back()));
+        client->Disconnect();
+        auto side = fake->Add(c.answers, false);
+        if (c.result != nullptr) {
+            EXPECT_EQ(client->Get(c.url), c.result);
+        } else {
+            const std::string status = c.answers.back().substr(0, c.answers.back().find("\r\n"));
+            EXPECT_EQ(FailureOf<EHTTPProtocolException>(c.url), status);
+        }
+        // Every request went over the one connection.
+        EXPECT_EQ(RequestsAndLines(side->sent, kUserPw),
+                  std::make_pair(c.requests, c.with_credentials));
+        EXPECT_EQ(side->sent.find("Authorization"), side->sent.find(kUserPw));
+    }
+}
+
+TEST_F(HttpClientTest, CredentialsStayWithRelativeUrlsToTheSameHost) {
+    // A challenge that closes the connection: the answer goes on a new one.
+    auto first =
+        fake->Add({"HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic\r\n"
+                   "Connection: close\r\nContent-Length: 0\r\n\r\n"});
+    auto second = fake->Add({Ok("list"), kBasicChallenge, Ok("file"), kBasicChallenge}, false);
+    EXPECT_EQ(client->Get("http://user:pw@h/game/list.txt"), "list");
+    EXPECT_EQ(client->Get("data/a.pak"), "file");
+    EXPECT_EQ(RequestsAndLines(first->sent, kUserPw), std::make_pair(size_t{1}, size_t{0}));
+    EXPECT_EQ(RequestsAndLines(second->sent, kUserPw), std::make_pair(size_t{3}, size_t{2}));
+    EXPECT_NE(second->sent.find("GET /game/data/a.pak"), std::string::npos);
+    // An absolute URL without them, to the same host, has none.
+    EXPECT_EQ(FailureOf<EHTTPProtocolException>("http://h/game/b.pak"),
+              "HTTP/1.1 401 Unauthorized");
+    EXPECT_EQ(RequestsAndLines(second->sent, kUserPw), std::make_pair(size_t{4}, size_t{2}));
 }
 
 TEST_F(HttpClientTest, ContinueThenTheRealResponse) {
@@ -268,6 +352,17 @@ TEST_F(HttpClientTest, InterimAnswersAreSkippedAndASwitchIsRefused) {
     fake->Add({"HTTP/1.1 101 Switching Protocols\r\nUpgrade: x\r\n\r\n"}, false);
     client->Disconnect();
     EXPECT_EQ(FailureOf<EHTTPProtocolException>("http://h/3"), "HTTP/1.1 101 Switching Protocols");
+    EXPECT_FALSE(client->Connected());
+
+    // A server that never stops sending interim answers is given up on.
+    std::string interim;
+    for (int i = 0; i < THTTPClient::kMaxInterimResponses; ++i) {
+        interim += "HTTP/1.1 100 Continue\r\n\r\n";
+    }
+    fake->Add({interim + Ok("fourth")});
+    EXPECT_EQ(client->Get("http://h/4"), "fourth");
+    fake->Add({interim + "HTTP/1.1 102 Processing\r\n\r\n" + Ok("fifth")});
+    EXPECT_EQ(FailureOf<ETransferError>("http://h/5"), "Too many interim responses.");
     EXPECT_FALSE(client->Connected());
 }
 
@@ -323,6 +418,19 @@ TEST_F(HttpClientTest, ChunkedBodies) {
     // The connection is still in step for the next response.
     EXPECT_EQ(client->Get("http://h/y"), "after");
 
+    // Trailer lines are read up to the empty line and dropped.
+    fake->Add({"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n2\r\nab\r\n0\r\n"
+               "X-Sum: 1\r\nX-Other:\r\n  folded\r\n\r\n" +
+                   Ok("next"),
+               Ok("last")},
+              false);
+    client->Disconnect();
+    EXPECT_EQ(client->Get("http://h/x"), "ab");
+    EXPECT_FALSE(client->Response().headers.Has("X-Sum"));
+    EXPECT_EQ(client->Get("http://h/y"), "next");
+    EXPECT_EQ(client->Get("http://h/z"), "last");
+    EXPECT_EQ(fake->opened.size(), 2u);
+
     // Chunk extensions are skipped.
     fake->Add(
         {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3;name=v\r\nabc\r\n0\r\n\r\n"});
@@ -345,10 +453,17 @@ TEST_F(HttpClientTest, ChunkedBodyCutShortOrUnreadable) {
     fake->Add({"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n"});
     EXPECT_EQ(FailureOf<EConnClosedGracefully>("http://h/x"), "Connection Closed Gracefully.");
 
-    // A size line that is no number ends the body, which is marked as cut.
-    fake->Add({"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n2\r\nab\r\nzz\r\n\r\n"});
+    // A size line that is no number ends the body, which is marked as cut;
+    // what follows it is unread, so the connection cannot serve another
+    // request.
+    fake->Add({"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n2\r\nab\r\nzz\r\n\r\n"
+               "rest of the body\r\n"},
+              false);
+    fake->Add({Ok("fresh")}, false);
     EXPECT_EQ(client->Get("http://h/x"), "ab");
     EXPECT_TRUE(client->Response().incomplete);
+    EXPECT_FALSE(client->Connected());
+    EXPECT_EQ(client->Get("http://h/y"), "fresh");
 }
 
 TEST_F(HttpClientTest, WorkEventGranularity) {

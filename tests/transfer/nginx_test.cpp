@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +22,8 @@
 
 #ifdef UPDATER_HTTPGET
 #include <sys/wait.h>
+
+#include <filesystem>
 
 #include "platform/socket.h"
 #include "support/scripted_server.h"
@@ -354,6 +357,56 @@ TEST(HttpgetTest, IntoWritesEachBodyToItsOwnFile) {
     EXPECT_EQ(ReadFile(dir + "/a.txt"), Document("dir/a.txt"));
     EXPECT_NE(RunHttpget("--into '" + dir + "' --output x '" + Url("/small.txt") + "'").status, 0)
         << "--into and --output exclude each other";
+}
+
+// The names of the entries of a folder, sorted.
+std::vector<std::string> Listing(const std::string& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST(HttpgetTest, IntoKeepsEveryFileInsideItsFolder) {
+    const std::string parent = kFixture + "/httpget-names";
+    const std::string dir = parent + "/into";
+    // "\" separates folders in a URL as "/" does, except as the second byte
+    // of a GBK character.
+    struct Case {
+        const char* target;
+        const char* name;
+    } cases[] = {
+        {"/a/..\\escape.txt", "escape.txt"},
+        {"/a/b\\..", "index"},
+        // GBK D6 5C, stored in UTF-8 on this system.
+        {"/\xd6\x5c.txt", "\xe8\xac\x80.txt"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.target);
+        std::filesystem::remove_all(parent);
+        std::filesystem::create_directories(dir);
+        test_support::ScriptedServer server({test_support::Script().ReadRequest().Send(
+            "HTTP/1.1 200 OK\r\nContent-Length: 4\r\nConnection: close\r\n\r\nbody")});
+        const HttpgetRun run = RunHttpget("--into '" + dir + "' '" + server.Url(c.target) + "'");
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(Listing(parent), std::vector<std::string>{"into"});
+        EXPECT_EQ(Listing(dir), std::vector<std::string>{c.name});
+    }
+
+    // Names that Windows would change or refuse are refused before anything
+    // is fetched.
+    test_support::ScriptedServer server({});
+    for (const char* target : {"/nul", "/Com1.txt", "/a:b", "/a.", "/a ", "/a<b", "/a|b"}) {
+        SCOPED_TRACE(target);
+        const HttpgetRun run = RunHttpget("--into '" + dir + "' '" + server.Url("/ok.txt") + "' '" +
+                                          server.Url(target) + "'");
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.err, "Unsafe file name \"" + std::string(target + 1) + "\" in " +
+                               server.Url(target) + "\n");
+    }
+    EXPECT_EQ(server.Connections(), 0);
 }
 
 TEST(HttpgetTest, NotFoundFailsWithTheStatusLine) {

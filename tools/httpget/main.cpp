@@ -3,7 +3,9 @@
 // bodies to standard output or, appended in order, to one file. With --into,
 // each body is held in memory and written to a file of its own in DIR (named
 // after the URL's last path segment) exactly as the updater writes files:
-// to a temporary file, flushed, then moved over the old one.
+// to a temporary file, flushed, then moved over the old one. A name that
+// would not stay in DIR, or that Windows would change, is refused before
+// anything is fetched.
 //
 //   httpget [--events] [--output FILE | --into DIR] [--timeout MS] URL...
 //
@@ -27,6 +29,7 @@
 #include "base/streams.h"
 #include "platform/file_stream.h"
 #include "transfer/http_client.h"
+#include "updater/update_check.h"
 
 namespace {
 
@@ -144,12 +147,30 @@ bool ParseArguments(int argc, char** argv, Options& options) {
     return !options.urls.empty() && (options.into.empty() || options.output.empty());
 }
 
-// The last path segment of a URL (without query or fragment), or "index".
+// The last path segment of a URL (without query or fragment), or "index"
+// for an empty one, "." and "..". "\" separates segments as "/" does, as it
+// does for the client, except as the second byte of a GBK character.
 std::string FileNameOf(std::string_view url) {
     url = url.substr(0, url.find_first_of("?#"));
-    const size_t slash = url.find_last_of('/');
-    std::string name(slash == std::string_view::npos ? url : url.substr(slash + 1));
+    size_t start = 0;
+    for (size_t i = 0; i < url.size(); ++i) {
+        const auto c = static_cast<unsigned char>(url[i]);
+        const auto next = i + 1 < url.size() ? static_cast<unsigned char>(url[i + 1]) : 0;
+        if (c >= 0x81 && c <= 0xfe && next >= 0x40 && next <= 0xfe && next != 0x7f) {
+            ++i;
+        } else if (c == '/' || c == '\\') {
+            start = i + 1;
+        }
+    }
+    std::string name(url.substr(start));
     return name.empty() || name == "." || name == ".." ? "index" : name;
+}
+
+// A name that stays one file in the folder on every system: no character
+// Windows refuses, no device name, and no dot or blank at the end, which
+// Windows would drop.
+bool IsSafeFileName(const std::string& name) {
+    return updater::IsSafeRelativePath(name) && name.back() != '.' && name.back() != ' ';
 }
 
 void Fail(const std::string& message) {
@@ -158,6 +179,15 @@ void Fail(const std::string& message) {
 }
 
 int Run(const Options& options) {
+    if (!options.into.empty()) {
+        for (const std::string& url : options.urls) {
+            const std::string name = FileNameOf(url);
+            if (!IsSafeFileName(name)) {
+                Fail("Unsafe file name \"" + name + "\" in " + url);
+                return 1;
+            }
+        }
+    }
     std::FILE* out = stdout;
     if (!options.output.empty()) {
         out = std::fopen(options.output.c_str(), "wb");
