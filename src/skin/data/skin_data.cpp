@@ -163,8 +163,17 @@ void TbsSkinData::LoadStoredSkin(TbsCompressedStoredSkin& skin) {
     if (skin.IsStoreEmpty()) {
         return;
     }
+    // A receiver of CHANGING may throw. Nothing has been discarded then, and
+    // the receivers after it still hold references into the skin, so the
+    // load is abandoned with the skin whole and SkinEmpty as it was.
+    const bool was_empty = skin_empty_;
     skin_empty_ = true;
-    BroadcastToForms(WM_SKINDATA_CHANGING);
+    try {
+        BroadcastToForms(WM_SKINDATA_CHANGING);
+    } catch (...) {
+        skin_empty_ = was_empty;
+        throw;
+    }
     ClearSkin();
     try {
         base::TMemoryStream archive;

@@ -94,6 +94,11 @@ class TbsSkinData : public framework::TComponent {
     //     values take their defaults, and the load completes;
     //   - when it completes, SkinEmpty is cleared and WM_SKINDATA_CHANGED and
     //     WM_SKINDATA_CHANGED_MDI are broadcast.
+    // Whatever a receiver of a notification throws propagates. From CHANGING
+    // it abandons the load before anything is discarded: the old skin stays
+    // whole and SkinEmpty is what it was (receivers that heard CHANGING take
+    // their objects again on the next CHANGED). From CHANGED the new skin is
+    // already complete.
     // Errors propagate with the skin data cleared and empty, and no CHANGED
     // message: base::EDecompressionError "compression error" for a stream that
     // is not one complete zlib stream, framework::EInvalidGraphic for an image

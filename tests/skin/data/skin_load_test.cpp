@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -446,6 +447,70 @@ TEST_F(SkinLoadTest, ClearSkinEmptiesEverythingAndSendsNothing) {
     EXPECT_TRUE(hook.notices.empty());
     // The form information is left for the next load to overwrite.
     EXPECT_EQ(data->FormInfo().client_rect.right, 153);
+}
+
+// A receiver of a notification may throw anything. CHANGING comes before
+// anything is discarded: a throw there abandons the load and leaves the skin
+// data as it was, whole, with SkinEmpty telling the truth about it (receivers
+// after the thrower still hold references into it). A throw from CHANGED
+// comes after the new skin is complete.
+TEST_F(SkinLoadTest, AReceiverThatThrowsLeavesTheSkinDataConsistent) {
+    struct Case {
+        const char* name;
+        bool loaded_before;
+        uint32_t throws_on;
+        bool rethrow_any;  // throw an int instead of a std::exception
+    };
+    const Case cases[] = {
+        {"changing, over a loaded skin", true, WM_SKINDATA_CHANGING, false},
+        {"changing, anything thrown", true, WM_SKINDATA_CHANGING, true},
+        {"changing, first load", false, WM_SKINDATA_CHANGING, false},
+        {"changed", true, WM_SKINDATA_CHANGED, false},
+    };
+    Pictures other;
+    other.list.pop_back();
+    const std::string second =
+        BuildArchive(3, other, "[SKINCONTROLS]\ncount=1\n0=only:label\n", 0, 2);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        data = new TbsSkinData(&owner);
+        if (c.loaded_before) {
+            Load(BuildArchive(3, pictures, kDescription));
+        }
+        TRecordingHook hook;
+        hook.on_notice = [&](const test::TNotice& n) {
+            if (n.message == c.throws_on) {
+                if (c.rethrow_any) {
+                    throw 7;
+                }
+                throw std::runtime_error("receiver failed");
+            }
+        };
+        EXPECT_ANY_THROW(Load(second));
+        if (c.throws_on == WM_SKINDATA_CHANGED) {
+            // The new skin is there and complete.
+            EXPECT_FALSE(data->SkinEmpty());
+            EXPECT_EQ(data->ControlObjects().size(), 1u);
+            EXPECT_EQ(data->PictureList().size(), 2u);
+            continue;
+        }
+        EXPECT_EQ(hook.Messages(), (std::vector<uint32_t>{WM_SKINDATA_CHANGING}));
+        if (c.loaded_before) {
+            EXPECT_FALSE(data->SkinEmpty());
+            ExpectTestPictures(pictures);
+            EXPECT_EQ(data->ControlObjects().size(), 2u);
+            EXPECT_EQ(data->FrameObjects().size(), 1u);
+        } else {
+            ExpectEmpty();
+        }
+        // The next load goes through as usual.
+        hook.on_notice = nullptr;
+        hook.notices.clear();
+        Load(second);
+        EXPECT_FALSE(data->SkinEmpty());
+        EXPECT_EQ(data->ControlObjects().size(), 1u);
+        EXPECT_EQ(hook.Messages().size(), 3u);
+    }
 }
 
 // --- the published references --------------------------------------------------------
