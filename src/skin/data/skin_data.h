@@ -99,11 +99,12 @@ class TbsSkinData : public framework::TComponent {
     // whole and SkinEmpty is what it was (receivers that heard CHANGING take
     // their objects again on the next CHANGED). From CHANGED the new skin is
     // already complete.
-    // Errors propagate with the skin data cleared and empty, and no CHANGED
-    // message: base::EDecompressionError "compression error" for a stream that
-    // is not one complete zlib stream, framework::EInvalidGraphic for an image
-    // that is not a BMP, base::EConvertError for a malformed rectangle or
-    // point in the description.
+    // Errors in the skin propagate with the skin data cleared and empty, and
+    // no CHANGED message: base::EDecompressionError "compression error" for a
+    // stream that is not one complete zlib stream, base::EReadError for an
+    // archive that ends before its description, framework::EInvalidGraphic
+    // for an image that is not a BMP, base::EConvertError for a malformed
+    // rectangle or point in the description.
     void LoadStoredSkin(TbsCompressedStoredSkin& skin);
 
     // Frees every frame and control object and every picture-list bitmap,
