@@ -24,6 +24,7 @@
 #include <zlib.h>
 
 #include <time.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdint>
@@ -315,6 +316,9 @@ BENCHMARK(BM_LoadStoredSkin)
 // benchmark (the median when repetitions are asked for).
 class RatioReporter : public benchmark::ConsoleReporter {
   public:
+    // Colours only on a terminal: the summary lines are read by scripts.
+    RatioReporter() : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_Defaults : OO_Tabular) {}
+
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
