@@ -19,19 +19,27 @@
 //   - the lookups find each object's name at or before its index;
 //   - "xyz" after the zlib stream gives the result the stream alone gives;
 //   - every object's Save, loaded into a new object of the same class and
-//     saved again, gives the same text.
+//     saved again, gives the same text;
+//   - a skin that loads had a description: its archive did not end before
+//     it;
+//   - a receiver that throws on CHANGING leaves a loaded skin whole;
+//   - the picture builders take the skin's geometry and pictures without an
+//     error or a side beyond its picture.
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "base/exception.h"
 #include "base/zstreams.h"
+#include "framework/bitmap.h"
 #include "framework/ini.h"
+#include "skin/data/skin_archive.h"
 #include "skin/data/skin_data.h"
 #include "skin/data/skin_messages.h"
 #include "skin/data/stored_skin.h"
@@ -92,6 +100,41 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(failed);
     }
     skin::fuzz::CheckSkinData(*skin_data);
+    static const framework::TBitmapData kStandIn = skin::fuzz::StandInPicture(false);
+    skin::fuzz::CheckBuilders(*skin_data, kStandIn);
+
+    const bool loaded = messages.size() == 3;
+    if (loaded) {
+        // It had a description.
+        base::TMemoryStream inflated;
+        skin->Decompress(inflated);
+        TSkinArchiveContent content;
+        FUZZ_CHECK(ReadSkinArchive(inflated, content));
+        FUZZ_CHECK(!content.ended_early && !content.description.empty());
+
+        // A receiver that throws before anything is discarded.
+        const size_t pictures = skin_data->PictureList().size();
+        const size_t controls = skin_data->ControlObjects().size();
+        const size_t frames = skin_data->FrameObjects().size();
+        const TSkinBroadcastHook before =
+            SetSkinBroadcastHook([](framework::TComponent*, uint32_t message, TbsSkinData*) {
+                if (message == WM_SKINDATA_CHANGING) {
+                    throw std::runtime_error("receiver");
+                }
+            });
+        bool thrown = false;
+        try {
+            skin_data->LoadStoredSkin(*skin);
+        } catch (const std::runtime_error&) {
+            thrown = true;
+        }
+        SetSkinBroadcastHook(before);
+        FUZZ_CHECK(thrown);
+        FUZZ_CHECK(!skin_data->SkinEmpty());
+        FUZZ_CHECK(skin_data->PictureList().size() == pictures);
+        FUZZ_CHECK(skin_data->ControlObjects().size() == controls);
+        FUZZ_CHECK(skin_data->FrameObjects().size() == frames);
+    }
 
     // Bytes after the zlib stream change nothing.
     if ((mode & 3) == 2) {

@@ -1,5 +1,6 @@
 // The skins under assets/: that the generator draws them again byte for
-// byte, and that they have the geometry the program relies on.
+// byte, and that they have the geometry the program relies on; and that the
+// contact sheet docs/skins.png is the one the generator draws from them.
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "base/zstreams.h"
 #include "framework/bitmap.h"
 #include "framework/ini.h"
 
@@ -24,6 +26,7 @@ using framework::TMemIniFile;
 namespace {
 
 const fs::path kAssets = SKINGEN_ASSETS;
+const fs::path kContactSheet = SKINGEN_CONTACT_SHEET;
 
 struct Rect {
     int l = 0;
@@ -634,6 +637,159 @@ TEST(SkingenTest, YellowHasTheUpdateWindowsGeometry) {
     Rect item = skin.RectOf("listbox", "itemrect");
     EXPECT_EQ(item.W(), 50);
     EXPECT_EQ(item.H(), 20);
+}
+
+// --- the contact sheet ------------------------------------------------------------------
+
+// A PNG file as its header and pixel data: the IHDR fields and the IDAT
+// chunks inflated (the filtered rows), which do not depend on how zlib
+// compressed them.
+struct Png {
+    uint32_t width = 0;
+    uint32_t height = 0;
+    std::string header;    // IHDR's data
+    std::string filtered;  // the IDAT data, inflated
+};
+
+uint32_t BigEndian32(const std::string& bytes, size_t at) {
+    uint32_t value = 0;
+    for (size_t i = 0; i < 4; ++i) {
+        value = (value << 8) | static_cast<unsigned char>(bytes[at + i]);
+    }
+    return value;
+}
+
+Png ReadPng(const std::string& bytes) {
+    Png png;
+    EXPECT_EQ(bytes.substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
+    std::string idat;
+    size_t at = 8;
+    while (at + 12 <= bytes.size()) {
+        const uint32_t length = BigEndian32(bytes, at);
+        const std::string type = bytes.substr(at + 4, 4);
+        const std::string data = bytes.substr(at + 8, length);
+        if (type == "IHDR") {
+            png.header = data;
+        } else if (type == "IDAT") {
+            idat += data;
+        }
+        at += 12 + length;
+    }
+    EXPECT_EQ(at, bytes.size()) << "chunks do not end with the file";
+    if (png.header.size() == 13) {
+        png.width = BigEndian32(png.header, 0);
+        png.height = BigEndian32(png.header, 4);
+    }
+    png.filtered = base::ZDecompress(idat);
+    return png;
+}
+
+// The rows of an 8-bit RGB PNG as bytes R, G, B per pixel, the filters undone.
+std::vector<std::string> PngRows(const Png& png) {
+    EXPECT_EQ(png.header.substr(8), std::string("\x08\x02\x00\x00\x00", 5));
+    const size_t stride = static_cast<size_t>(png.width) * 3;
+    std::vector<std::string> rows;
+    std::string above(stride, '\0');
+    for (uint32_t y = 0; y < png.height; ++y) {
+        const size_t at = y * (stride + 1);
+        if (at + stride + 1 > png.filtered.size()) {
+            ADD_FAILURE() << "pixel data too short";
+            break;
+        }
+        const int type = png.filtered[at];
+        std::string row = png.filtered.substr(at + 1, stride);
+        for (size_t i = 0; i < stride; ++i) {
+            const int a = i >= 3 ? static_cast<unsigned char>(row[i - 3]) : 0;
+            const int b = static_cast<unsigned char>(above[i]);
+            const int c = i >= 3 ? static_cast<unsigned char>(above[i - 3]) : 0;
+            int predictor = 0;
+            if (type == 1) {
+                predictor = a;
+            } else if (type == 2) {
+                predictor = b;
+            } else if (type == 3) {
+                predictor = (a + b) / 2;
+            } else if (type == 4) {
+                const int p = a + b - c;
+                const int pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
+                predictor = pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
+            } else {
+                EXPECT_EQ(type, 0) << "row " << y;
+            }
+            row[i] = static_cast<char>(static_cast<unsigned char>(row[i]) + predictor);
+        }
+        rows.push_back(row);
+        above = row;
+    }
+    return rows;
+}
+
+// Whether the picture appears whole, 1:1, somewhere in the sheet.
+bool Shows(const std::vector<std::string>& sheet, const TBitmapData& picture) {
+    std::vector<std::string> rows;
+    for (int y = 0; y < picture.Height(); ++y) {
+        std::string row;
+        for (int x = 0; x < picture.Width(); ++x) {
+            const TColor c = picture.Pixel(x, y);
+            row += static_cast<char>(framework::ColorRed(c));
+            row += static_cast<char>(framework::ColorGreen(c));
+            row += static_cast<char>(framework::ColorBlue(c));
+        }
+        rows.push_back(row);
+    }
+    for (size_t y = 0; y + rows.size() <= sheet.size(); ++y) {
+        for (size_t at = sheet[y].find(rows[0]); at != std::string::npos;
+             at = sheet[y].find(rows[0], at + 1)) {
+            bool all = at % 3 == 0;
+            for (size_t j = 1; all && j < rows.size(); ++j) {
+                all = sheet[y + j].compare(at, rows[j].size(), rows[j]) == 0;
+            }
+            if (all) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+TEST(SkingenTest, TheContactSheetIsTheOneSkingenDraws) {
+    const fs::path out = fs::path(UPDATER_TEST_OUTPUT) / "skins.png";
+    fs::remove(out);
+    const std::string command = std::string("\"") + SKINGEN + "\" --contact-sheet \"" +
+                                out.string() + "\" \"" + (kAssets / "skins" / "yellow").string() +
+                                "\" \"" + (kAssets / "skins" / "silver").string() + "\"";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    const std::string committed = ReadFile(kContactSheet);
+    ASSERT_FALSE(committed.empty()) << kContactSheet;
+    EXPECT_LT(committed.size(), 1000000u);
+    const Png drawn = ReadPng(ReadFile(out));
+    const Png shown = ReadPng(committed);
+    EXPECT_EQ(shown.header, drawn.header);
+    EXPECT_TRUE(shown.filtered == drawn.filtered)
+        << kContactSheet.string()
+        << " differs from what skingen draws: cmake --build build/native --target skin_assets";
+}
+
+TEST(SkingenTest, TheContactSheetShowsEveryPictureOfBothSkins) {
+    const std::vector<std::string> sheet = PngRows(ReadPng(ReadFile(kContactSheet)));
+    for (const char* name : {"yellow", "silver"}) {
+        Skin skin(name);
+        std::vector<std::string> files;
+        for (const char* key : {"picture", "inactivepicture", "mask"}) {
+            files.push_back(skin.String("PICTURES", key));
+        }
+        for (int i = 0; i < skin.PictureCount(); ++i) {
+            files.push_back(skin.String("PICTURES", std::to_string(i)));
+        }
+        EXPECT_EQ(files.size(), 9u) << name;
+        for (const std::string& file : files) {
+            EXPECT_TRUE(Shows(sheet, skin.Picture(file))) << name << "/" << file;
+        }
+    }
+    // A picture that is not a skin's is not there.
+    TBitmapData side;
+    side.LoadFromBytes(ReadFile(kAssets / "side.bmp"));
+    EXPECT_FALSE(Shows(sheet, side));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "skin/data/mask.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -102,14 +103,15 @@ bool RowGeneric(int width, int row, RunCollector& runs, IsBlack black) {
     return true;
 }
 
-// A white 24-bit picture of the size, or an empty one when a side is < 1.
+// A white 24-bit picture of the size (within the caps of Prepare), or an
+// empty one when a side is < 1.
 bool PrepareMaskBand(TBitmapData& band, int width, int height) {
     if (width < 1 || height < 1) {
         Prepare(band, 0, 0);
         return false;
     }
     Prepare(band, width, height);
-    framework::FillRect(band, TRect{0, 0, width, height}, kWhite);
+    framework::FillRect(band, TRect{0, 0, band.Width(), band.Height()}, kWhite);
     return true;
 }
 
@@ -163,7 +165,7 @@ void BuildMaskBands(const TBitmapData& mask_in, const TPartGeometry& from_in,
     const TPartGeometry n = Sane(to_in);
     width = Sane(width);
     height = Sane(height);
-    const Source24 source(mask_in, {&top, &bottom, &left, &right});
+    const Source source(mask_in, {&top, &bottom, &left, &right});
     const TBitmapData& mask = source.get();
     const int mw = mask.Width();
     const int mh = mask.Height();
@@ -182,7 +184,9 @@ void BuildMaskBands(const TBitmapData& mask_in, const TPartGeometry& from_in,
         Copy24(band, TRect{0, 0, middle_left, h}, mask, TRect{0, row, middle_left, row_end});
         Copy24(band, TRect{new_right, 0, width, h}, mask, TRect{middle_right, row, mw, row_end});
     };
-    across(top, 0, c.top, g.left_top.x, g.right_top.x, n.left_top.x, n.right_top.x);
+    // The top band's rows and the left band's columns come from the skin's
+    // mask area: they stop at the mask, beyond which they would be all white.
+    across(top, 0, std::min(c.top, mh), g.left_top.x, g.right_top.x, n.left_top.x, n.right_top.x);
     across(bottom, c.bottom, mh, g.left_bottom.x, g.right_bottom.x, n.left_bottom.x,
            n.right_bottom.x);
 
@@ -203,7 +207,7 @@ void BuildMaskBands(const TBitmapData& mask_in, const TPartGeometry& from_in,
         Copy24(band, TRect{0, band_height - tail, w, band_height}, mask,
                TRect{column, middle_bottom, column_end, c.bottom});
     };
-    down(left, 0, c.left, g.left_top.y, g.left_bottom.y);
+    down(left, 0, std::min(c.left, mw), g.left_top.y, g.left_bottom.y);
     down(right, c.right, mw, g.right_top.y, g.right_bottom.y);
 }
 

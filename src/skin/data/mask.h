@@ -54,7 +54,10 @@ TMaskRuns MaskRuns(const TBitmapData& mask, int x, int y);
 //   right  (mask width - from.client.right) x to.client height, the same
 //          with the right corner points.
 // The bands start white, so pixels that no part of the mask reaches are
-// outside the window. A band without pixels comes back empty.
+// outside the window. A band without pixels comes back empty. The top band
+// is at most as high as the mask and the left band at most as wide (the
+// rows and columns beyond would be white), and every band keeps within the
+// target caps of picture.h.
 void BuildMaskBands(const TBitmapData& mask, const TPartGeometry& from, const TPartGeometry& to,
                     int width, int height, TBitmapData& top, TBitmapData& bottom, TBitmapData& left,
                     TBitmapData& right);

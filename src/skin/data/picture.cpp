@@ -74,15 +74,23 @@ Rows::Rows(const TBitmapData& bitmap) {
     }
 }
 
-Source24::Source24(const TBitmapData& source, std::initializer_list<const TBitmapData*> targets) {
+Source::Source(const TBitmapData& source, std::initializer_list<const TBitmapData*> targets) {
     const bool shared = std::find(targets.begin(), targets.end(), &source) != targets.end();
-    if (source.PixelFormat() == pf24bit && !shared) {
+    if (!shared) {
         source_ = &source;
         return;
     }
+    // A copy as it is: converting could make it larger than any bitmap.
     copy_ = source;
-    copy_.ConvertTo(pf24bit);
     source_ = &copy_;
+}
+
+TTargetSize TargetSize(int width, int height) {
+    TTargetSize size{std::clamp(width, 0, kMaxTargetSide), std::clamp(height, 0, kMaxTargetSide)};
+    if (size.width > 0 && int64_t{size.width} * size.height > kMaxTargetPixels) {
+        size.height = static_cast<int>(kMaxTargetPixels / size.width);
+    }
+    return size;
 }
 
 void Prepare(TBitmapData& target, int width, int height) {
@@ -90,7 +98,8 @@ void Prepare(TBitmapData& target, int width, int height) {
         target.SetSize(0, 0);
         target.SetPixelFormat(pf24bit);
     }
-    target.SetSize(std::max(width, 0), std::max(height, 0));
+    const TTargetSize size = TargetSize(width, height);
+    target.SetSize(size.width, size.height);
 }
 
 void FillByDoubling(uint8_t* start, size_t filled, size_t span) {
@@ -98,6 +107,17 @@ void FillByDoubling(uint8_t* start, size_t filled, size_t span) {
         const size_t n = std::min(filled, span - filled);
         CopyBytes(start + filled, start, n);
         filled += n;
+    }
+}
+
+// Writes `count` pixels of row y of a source that is not 24-bit, from
+// column x, as 24-bit pixels.
+void ReadPixels(const TBitmapData& source, int x, int y, int64_t count, uint8_t* out) {
+    for (int64_t i = 0; i < count; ++i, out += 3) {
+        const TColor c = source.Pixel(x + static_cast<int>(i), y);
+        out[0] = framework::ColorBlue(c);
+        out[1] = framework::ColorGreen(c);
+        out[2] = framework::ColorRed(c);
     }
 }
 
@@ -164,6 +184,8 @@ void Tile24(TBitmapData& target, const TRect& to, const TBitmapData& source, con
     constexpr int64_t kBytes = 3;
     const size_t span = static_cast<size_t>((x1 - x0) * kBytes);
     const size_t period = static_cast<size_t>((planned_end - x0) * kBytes);
+    // Other formats are read pixel by pixel, only where the runs read.
+    const bool raw = source.PixelFormat() == pf24bit;
     const Rows source_rows(source);
     const Rows target_rows(target);
     for (int64_t ty = y0; ty < y1; ++ty) {
@@ -172,12 +194,17 @@ void Tile24(TBitmapData& target, const TRect& to, const TBitmapData& source, con
         if (sy < 0 || sy >= source.Height()) {
             continue;
         }
-        const uint8_t* s = source_rows.Row(static_cast<int>(sy));
         uint8_t* d = target_rows.Row(static_cast<int>(ty));
         for (size_t i = 0; i < count; ++i) {
             const Run& r = i < kInline ? runs[i] : more[i - kInline];
-            CopyBytes(d + r.to * kBytes, s + r.from * kBytes,
-                      static_cast<size_t>(r.length * kBytes));
+            if (raw) {
+                CopyBytes(d + r.to * kBytes,
+                          source_rows.Row(static_cast<int>(sy)) + r.from * kBytes,
+                          static_cast<size_t>(r.length * kBytes));
+            } else {
+                ReadPixels(source, static_cast<int>(r.from), static_cast<int>(sy), r.length,
+                           d + r.to * kBytes);
+            }
         }
         if (doubling) {
             FillByDoubling(d + x0 * kBytes, period, span);
@@ -195,13 +222,13 @@ using namespace detail;
 
 namespace {
 
-// Build3H for the usual case: the piece lies inside the source and the ends
-// do not overlap, in the piece or in the target. Each row is then one copy
-// of the left end with the middle's first period, the rest of the middle
-// doubled within the row, and the right end. Every pixel of the target is
-// written, so a target of the right size and format is reused as it is
-// rather than allocated and cleared again. Returns false, having done
-// nothing, for any other case.
+// Build3H for the usual case: a 24-bit source, the piece inside it, a target
+// within the size caps, and ends that do not overlap, in the piece or in the
+// target. Each row is then one copy of the left end with the middle's first
+// period, the rest of the middle doubled within the row, and the right end.
+// Every pixel of the target is written, so a target of the right size and
+// format is reused as it is rather than allocated and cleared again. Returns
+// false, having done nothing, for any other case.
 bool Build3HWhole(const TBitmapData& source, const TRect& s, int left, int right, int width,
                   bool right_part, TBitmapData& target) {
     const int sw = s.Width();
@@ -209,8 +236,13 @@ bool Build3HWhole(const TBitmapData& source, const TRect& s, int left, int right
     const int end = right_part ? right : 0;  // columns of the right end drawn
     const int middle = sw - left - right;    // the piece's middle columns
     const int span = width - left - end;     // the target's middle columns
-    if (s.left < 0 || s.top < 0 || s.right > source.Width() || s.bottom > source.Height() ||
-        h < 1 || width < 1 || middle < 0 || span < 0 || (middle == 0 && span > 0)) {
+    if (source.PixelFormat() != framework::pf24bit || s.left < 0 || s.top < 0 ||
+        s.right > source.Width() || s.bottom > source.Height() || h < 1 || width < 1 ||
+        middle < 0 || span < 0 || (middle == 0 && span > 0)) {
+        return false;
+    }
+    const TTargetSize size = TargetSize(width, h);
+    if (size.width != width || size.height != h) {
         return false;
     }
     if (target.Width() != width || target.Height() != h ||
@@ -252,11 +284,12 @@ void Build3H(const TBitmapData& source_in, TRect s, int left, int right, int wid
     left = std::max(Sane(left), 0);
     right = std::max(Sane(right), 0);
     width = Sane(width);
-    const Source24 source(source_in, {&target});
+    const Source source(source_in, {&target});
     if (Build3HWhole(source.get(), s, left, right, width, right_part, target)) {
         return;
     }
-    Prepare(target, width, s.Height());
+    // The height comes from the piece: no more than the picture's.
+    Prepare(target, width, std::min(s.Height(), source.get().Height()));
     width = target.Width();
     const int h = target.Height();
     if (left > 0) {
@@ -276,7 +309,7 @@ void Build9(const TBitmapData& source_in, TRect s, TPartGeometry g, TPartGeometr
     s = Sane(s);
     g = Sane(g);
     n = Sane(n);
-    const Source24 source(source_in, {&target});
+    const Source source(source_in, {&target});
     Prepare(target, Sane(width), Sane(height));
     const int w = target.Width();
     const int h = target.Height();
@@ -337,7 +370,7 @@ bool PrepareBand(TBitmapData& band, int width, int height, int middle) {
 
 void TilePiece(TBitmapData& target, const TRect& to, const TBitmapData& source, const TRect& piece,
                bool tile_across, bool tile_down) {
-    const Source24 src(source, {&target});
+    const Source src(source, {&target});
     if (target.PixelFormat() != pf24bit) {
         target.SetPixelFormat(pf24bit);
     }
@@ -359,8 +392,9 @@ void BuildPartImage3V(const TBitmapData& source_in, const TRect& piece, int top,
     const TRect s = Sane(piece);
     top = std::max(Sane(top), 0);
     bottom = std::max(Sane(bottom), 0);
-    const Source24 source(source_in, {&target});
-    Prepare(target, s.Width(), Sane(height));
+    const Source source(source_in, {&target});
+    // The width comes from the piece: no more than the picture's.
+    Prepare(target, std::min(s.Width(), source.get().Width()), Sane(height));
     const int w = target.Width();
     height = target.Height();
     if (top > 0) {
@@ -396,7 +430,7 @@ void BuildFrameBands(const TBitmapData& source_in, const TRect& piece, const TPa
     const TPartGeometry n = Sane(to);
     width = Sane(width);
     height = Sane(height);
-    const Source24 source(source_in, {&top, &bottom, &left, &right});
+    const Source source(source_in, {&top, &bottom, &left, &right});
     const TBitmapData& src = source.get();
     const int sw = s.Width();
     const int sh = s.Height();
@@ -408,10 +442,12 @@ void BuildFrameBands(const TBitmapData& source_in, const TRect& piece, const TPa
     };
 
     // Top and bottom: the middle fills the whole width from column 0 (or is
-    // stretched between the moved corner points), then the corners.
+    // stretched between the moved corner points), then the corners. A band
+    // is no thicker than the picture it is cut from.
     auto across = [&](TBitmapData& band, int band_height, int row, int row_end, int middle_left,
                       int middle_right, int new_left, int new_right, bool stretched) {
-        if (!PrepareBand(band, width, band_height, middle_right - middle_left)) {
+        if (!PrepareBand(band, width, std::min(band_height, src.Height()),
+                         middle_right - middle_left)) {
             return;
         }
         const TRect middle = part(middle_left, row, middle_right, row_end);
@@ -434,7 +470,8 @@ void BuildFrameBands(const TBitmapData& source_in, const TRect& piece, const TPa
     const int band_height = nc.bottom - nc.top;
     auto down = [&](TBitmapData& band, int band_width, int column, int column_end, int middle_top,
                     int middle_bottom, bool stretched) {
-        if (!PrepareBand(band, band_width, band_height, middle_bottom - middle_top)) {
+        if (!PrepareBand(band, std::min(band_width, src.Width()), band_height,
+                         middle_bottom - middle_top)) {
             return;
         }
         const int head = middle_top - c.top;        // rows above the middle
@@ -457,7 +494,7 @@ void BuildFrameBands(const TBitmapData& source_in, const TRect& piece, const TPa
 
 void BuildTiledImage(const TBitmapData& source_in, const TRect& piece, int width, int height,
                      TBitmapData& target) {
-    const Source24 source(source_in, {&target});
+    const Source source(source_in, {&target});
     Prepare(target, Sane(width), Sane(height));
     Tile24(target, TRect{0, 0, target.Width(), target.Height()}, source.get(), Sane(piece), true,
            true);

@@ -22,14 +22,31 @@
 // limited to +-2^24 before use.
 //
 // Every builder gives a 24-bit target, sized first (which makes it black),
-// whatever the target was before. Sources of any pixel format are read (a
-// source that is not 24-bit is converted once per call). Targets larger than
-// TBitmapData allows raise framework::EInvalidGraphicOperation.
+// whatever the target was before. Sources of any pixel format are read where
+// they are, through their palette when indexed; nothing converts them.
+//
+// The builders run while controls paint, so no geometry may make them fail
+// or allocate without bound. Target sizes are capped:
+//   - a side that comes from the skin's geometry (the height of a three-part
+//     image along the width, the thickness of a frame or mask band) is at
+//     most the side of the picture it is cut from: rows and columns beyond
+//     the picture could only be black (white in a mask band);
+//   - every side is at most kMaxTargetSide, and a target has at most
+//     kMaxTargetPixels pixels, its height giving way: more than a screen
+//     shows. Parts placed beyond a cut target are not drawn.
+// With these caps no builder raises for any geometry or size.
+
+#include <cstdint>
 
 #include "framework/bitmap.h"
 #include "framework/geometry.h"
 
 namespace skin {
+
+// Wider than a desktop of several monitors side by side.
+inline constexpr int kMaxTargetSide = 16384;
+// An 8K screen (7680 x 4320) and a little more: 96 MiB at 24 bits.
+inline constexpr int64_t kMaxTargetPixels = int64_t{1} << 25;
 
 using framework::TBitmapData;
 using framework::TColor;
@@ -68,14 +85,16 @@ struct TBandStretch {
 void TilePiece(TBitmapData& target, const TRect& to, const TBitmapData& source, const TRect& piece,
                bool tile_across, bool tile_down);
 
-// A target of `width` x piece height: the piece's `left` columns at the left,
+// A target of `width` x piece height (no more than the source's height; the
+// caps above apply to every size): the piece's `left` columns at the left,
 // its `right` columns at the right, the columns between tiled in between.
 // When width < left + right the right part is drawn over the left one and no
 // middle shows.
 void BuildPartImage3H(const TBitmapData& source, const TRect& piece, int left, int right, int width,
                       TBitmapData& target);
 
-// BuildPartImage3H along the height: piece width x `height`.
+// BuildPartImage3H along the height: piece width (no more than the
+// source's) x `height`.
 void BuildPartImage3V(const TBitmapData& source, const TRect& piece, int top, int bottom,
                       int height, TBitmapData& target);
 
@@ -106,7 +125,9 @@ void BuildPartImage9Stretch(const TBitmapData& source, const TRect& piece,
 //   bottom width x (height - to.client.bottom), from the rows below client.bottom
 //   left   to.client.left x band height,     from the columns left of client.left
 //   right  (width - to.client.right) x band height, from the columns right of client.right
-// where the band height is to.client's height. In each band the middle piece
+// where the band height is to.client's height; a band is no thicker than the
+// source picture (top and bottom no higher, left and right no wider). In
+// each band the middle piece
 // (between the two corner points of that side) fills the band, tiled from its
 // start or, when stretched, stretched between the moved corner points; then
 // the two end pieces are copied 1:1 at the ends. A band whose width, height

@@ -20,14 +20,14 @@ TPoint Sane(const TPoint& p);
 TRect Sane(const TRect& r);
 TPartGeometry Sane(const TPartGeometry& g);
 
-// The source of one build as a 24-bit picture: the source itself, or a
-// converted copy when it has another format or is one of the targets (which
-// are resized before they are drawn).
-class Source24 {
+// The source of one build: the source itself, or a copy (of the same size
+// and format) when it is one of the targets, which are resized before they
+// are drawn.
+class Source {
   public:
-    Source24(const TBitmapData& source, std::initializer_list<const TBitmapData*> targets);
-    Source24(const Source24&) = delete;
-    Source24& operator=(const Source24&) = delete;
+    Source(const TBitmapData& source, std::initializer_list<const TBitmapData*> targets);
+    Source(const Source&) = delete;
+    Source& operator=(const Source&) = delete;
 
     const TBitmapData& get() const { return *source_; }
 
@@ -35,6 +35,15 @@ class Source24 {
     const TBitmapData* source_ = nullptr;
     TBitmapData copy_;
 };
+
+// A target size within the caps of picture.h: each side 0..kMaxTargetSide
+// (negative sides count as 0), then the height cut so that the target holds
+// at most kMaxTargetPixels pixels.
+struct TTargetSize {
+    int width = 0;
+    int height = 0;
+};
+TTargetSize TargetSize(int width, int height);
 
 // Tiled pieces narrower than this many pixels are repeated by doubling
 // within the target row; wider ones are copied from the source each time
@@ -61,12 +70,11 @@ class Rows {
     ptrdiff_t step_ = 0;
 };
 
-// Makes `target` a black 24-bit picture of the size (negative sides count as
-// 0).
+// Makes `target` a black 24-bit picture of TargetSize(width, height).
 void Prepare(TBitmapData& target, int width, int height);
 
-// TilePiece for a 24-bit source and target that are different pictures and
-// sane coordinates.
+// TilePiece for a 24-bit target, a source of any format that is another
+// picture, and sane coordinates.
 void Tile24(TBitmapData& target, const TRect& to, const TBitmapData& source, const TRect& piece,
             bool across, bool down);
 

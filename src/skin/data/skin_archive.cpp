@@ -103,6 +103,7 @@ bool ReadSkinArchive(base::TMemoryStream& archive, TSkinArchiveContent& content)
     ArchiveReader reader(archive);
     int32_t version = 0;
     if (!reader.ReadInt32(version)) {
+        content.ended_early = true;
         reader.Finish();
         return false;
     }

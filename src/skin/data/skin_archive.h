@@ -19,10 +19,10 @@
 // An archive that ends early is read as far as it is complete, never past its
 // end: a missing flag byte, image or count means no picture (or no list), and
 // everything after the point where the data ran out is absent, the
-// description included. An image is cut off when the data ends before the end
-// its file header announces (or inside the file header); such an image gives
-// no picture and ends the archive there. Bytes that are not a BMP image where
-// one must start raise framework::EInvalidGraphic.
+// description included (ended_early tells; TbsSkinData refuses such a skin). An image is cut off
+// when the data ends before the end its file header announces (or inside the file header); such an
+// image gives no picture and ends the archive there. Bytes that are not a BMP image where one must
+// start raise framework::EInvalidGraphic.
 
 #include <cstdint>
 #include <memory>
@@ -50,16 +50,17 @@ struct TSkinArchiveContent {
     // The description text: a view into the archive stream, valid until the
     // stream changes.
     std::string_view description;
-    // True when the data ran out before the description started.
+    // True when the data ran out before the description started (or before
+    // the version).
     bool ended_early = false;
 };
 
 // Reads the archive held in `archive` (all of it, whatever its position; the
 // position is left at the end of what was read). Returns false when the
 // archive is not a skin this reader takes: fewer than four bytes for the
-// version, or a version above kSkinArchiveVersion; `content` then holds only
-// the version, when there was one. Raises framework::EInvalidGraphic for an
-// image that the codec cannot read (one not starting with "BM" included).
+// version (ended_early is then set), or a version above kSkinArchiveVersion;
+// `content` then holds only the version, when there was one. Raises framework::EInvalidGraphic for
+// an image that the codec cannot read (one not starting with "BM" included).
 bool ReadSkinArchive(base::TMemoryStream& archive, TSkinArchiveContent& content);
 
 // Builds an archive field by field.

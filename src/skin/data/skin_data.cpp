@@ -4,6 +4,7 @@
 #include <climits>
 #include <utility>
 
+#include "base/exception.h"
 #include "base/streams.h"
 #include "skin/data/skin_archive.h"
 
@@ -162,15 +163,30 @@ void TbsSkinData::LoadStoredSkin(TbsCompressedStoredSkin& skin) {
     if (skin.IsStoreEmpty()) {
         return;
     }
+    // A receiver of CHANGING may throw. Nothing has been discarded then, and
+    // the receivers after it still hold references into the skin, so the
+    // load is abandoned with the skin whole and SkinEmpty as it was.
+    const bool was_empty = skin_empty_;
     skin_empty_ = true;
-    BroadcastToForms(WM_SKINDATA_CHANGING);
+    try {
+        BroadcastToForms(WM_SKINDATA_CHANGING);
+    } catch (...) {
+        skin_empty_ = was_empty;
+        throw;
+    }
     ClearSkin();
     try {
         base::TMemoryStream archive;
         skin.Decompress(archive);
         TSkinArchiveContent content;
-        if (!ReadSkinArchive(archive, content)) {
-            return;  // not a skin this reader takes: stays empty
+        const bool taken = ReadSkinArchive(archive, content);
+        // Without its description a skin has no geometry, no objects and no
+        // names: the archive is damaged, as a damaged zlib stream is.
+        if (content.ended_early || (taken && content.description.empty())) {
+            throw base::EReadError("Skin archive ends before its description");
+        }
+        if (!taken) {
+            return;  // a version above 3: not a skin this reader takes; stays empty
         }
         main_picture_ = std::move(content.main_picture);
         inactive_picture_ = std::move(content.inactive_picture);

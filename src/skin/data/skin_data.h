@@ -84,19 +84,27 @@ class TbsSkinData : public framework::TComponent {
     //   - an empty store changes nothing and sends nothing;
     //   - otherwise SkinEmpty is set, WM_SKINDATA_CHANGING broadcast and the
     //     old skin cleared; then the archive is inflated and read;
-    //   - an archive too short to hold its version, or of a version above 3,
-    //     leaves the skin data empty and sends nothing more;
-    //   - an archive that ends early (skin_archive.h) keeps the pictures that
-    //     were complete and reads the description as far as it got (nothing,
-    //     when the data ran out before it): missing values take their
-    //     defaults, and the load completes;
+    //   - an archive of a version above 3 leaves the skin data empty and
+    //     sends nothing more;
+    //   - an archive whose data ends before its description (too short for
+    //     the version, cut inside a picture, or with no description bytes)
+    //     is damaged: base::EReadError "Skin archive ends before its
+    //     description", with the skin data empty;
+    //   - a description that is cut short is read as far as it goes: missing
+    //     values take their defaults, and the load completes;
     //   - when it completes, SkinEmpty is cleared and WM_SKINDATA_CHANGED and
     //     WM_SKINDATA_CHANGED_MDI are broadcast.
-    // Errors propagate with the skin data cleared and empty, and no CHANGED
-    // message: base::EDecompressionError "compression error" for a stream that
-    // is not one complete zlib stream, framework::EInvalidGraphic for an image
-    // that is not a BMP, base::EConvertError for a malformed rectangle or
-    // point in the description.
+    // Whatever a receiver of a notification throws propagates. From CHANGING
+    // it abandons the load before anything is discarded: the old skin stays
+    // whole and SkinEmpty is what it was (receivers that heard CHANGING take
+    // their objects again on the next CHANGED). From CHANGED the new skin is
+    // already complete.
+    // Errors in the skin propagate with the skin data cleared and empty, and
+    // no CHANGED message: base::EDecompressionError "compression error" for a
+    // stream that is not one complete zlib stream, base::EReadError for an
+    // archive that ends before its description, framework::EInvalidGraphic
+    // for an image that is not a BMP, base::EConvertError for a malformed
+    // rectangle or point in the description.
     void LoadStoredSkin(TbsCompressedStoredSkin& skin);
 
     // Frees every frame and control object and every picture-list bitmap,

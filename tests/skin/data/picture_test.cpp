@@ -133,12 +133,15 @@ TEST(BuildPartImage3, MatchesTheTilingRuleOnRandomGeometry) {
             usual ? Between(rng, 0, piece.Width() - a) : Between(rng, -2, piece.Width() + 2);
         const int size = Between(rng, -2, 120);
         const int l = std::max(a, 0), r = std::max(b, 0);
+        // The side that comes from the piece stops at the picture.
+        const int ph = std::min(piece.Height(), source.Height());
+        const int pw = std::min(piece.Width(), source.Width());
 
         // A target that already has the size and old pixels must come out
         // the same as a new one.
         TBitmapData target = usual ? Coded(std::max(size, 0), piece.Height()) : TBitmapData();
         BuildPartImage3H(source, piece, a, b, size, target);
-        TBitmapData expected = Black(size, piece.Height());
+        TBitmapData expected = Black(size, ph);
         RefTile(expected, TRect{0, 0, l, piece.Height()}, source,
                 TRect{piece.left, piece.top, piece.left + l, piece.bottom}, false, false);
         RefTile(expected, TRect{size - r, 0, size, piece.Height()}, source,
@@ -149,7 +152,7 @@ TEST(BuildPartImage3, MatchesTheTilingRuleOnRandomGeometry) {
 
         target = usual ? Coded(std::max(size, 0), piece.Height()) : TBitmapData();
         BuildPartImageLeft(source, piece, a, b, size, target);
-        expected = Black(size, piece.Height());
+        expected = Black(size, ph);
         RefTile(expected, TRect{0, 0, l, piece.Height()}, source,
                 TRect{piece.left, piece.top, piece.left + l, piece.bottom}, false, false);
         RefTile(expected, TRect{l, 0, size, piece.Height()}, source,
@@ -158,7 +161,7 @@ TEST(BuildPartImage3, MatchesTheTilingRuleOnRandomGeometry) {
 
         const int t = std::max(a, 0), bt = std::max(b, 0);
         BuildPartImage3V(source, piece, a, b, size, target);
-        expected = Black(piece.Width(), size);
+        expected = Black(pw, size);
         RefTile(expected, TRect{0, 0, piece.Width(), t}, source,
                 TRect{piece.left, piece.top, piece.right, piece.top + t}, false, false);
         RefTile(expected, TRect{0, size - bt, piece.Width(), size}, source,
@@ -416,9 +419,10 @@ Bands RefFrameBands(const NineCase& c, const TBandStretch& st) {
     auto fixed = [&](TBitmapData& t, TRect to, TRect from) {
         RefTile(t, to, c.source, from, false, false);
     };
-    // Top: W x NC.top.
-    if (w >= 1 && nc.top >= 1 && g.right_top.x - g.left_top.x >= 1) {
-        out.top = Black(w, nc.top);
+    // Top: W x NC.top. No band is thicker than the picture.
+    const int src_w = c.source.Width(), src_h = c.source.Height();
+    if (w >= 1 && std::min(nc.top, src_h) >= 1 && g.right_top.x - g.left_top.x >= 1) {
+        out.top = Black(w, std::min(nc.top, src_h));
         const TRect mid = part(g.left_top.x, 0, g.right_top.x, cl.top);
         if (st.top) {
             RefStretch(out.top, {n.left_top.x, 0, n.right_top.x, nc.top}, c.source, mid);
@@ -430,8 +434,8 @@ Bands RefFrameBands(const NineCase& c, const TBandStretch& st) {
     }
     // Bottom: W x (H - NC.bottom).
     const int bh = h - nc.bottom;
-    if (w >= 1 && bh >= 1 && g.right_bottom.x - g.left_bottom.x >= 1) {
-        out.bottom = Black(w, bh);
+    if (w >= 1 && std::min(bh, src_h) >= 1 && g.right_bottom.x - g.left_bottom.x >= 1) {
+        out.bottom = Black(w, std::min(bh, src_h));
         const TRect mid = part(g.left_bottom.x, cl.bottom, g.right_bottom.x, sh);
         if (st.bottom) {
             RefStretch(out.bottom, {n.left_bottom.x, 0, n.right_bottom.x, bh}, c.source, mid);
@@ -444,10 +448,10 @@ Bands RefFrameBands(const NineCase& c, const TBandStretch& st) {
     // Left and right: NC height, between the top and the bottom band.
     const int band = h - nc.top - bh;
     auto side = [&](TBitmapData& t, int bw, int col, int col_end, int mt, int mb, bool stretched) {
-        if (bw < 1 || band < 1 || mb - mt < 1) {
+        if (std::min(bw, src_w) < 1 || band < 1 || mb - mt < 1) {
             return;
         }
-        t = Black(bw, band);
+        t = Black(std::min(bw, src_w), band);
         const TRect mid = part(col, mt, col_end, mb);
         if (stretched) {
             RefStretch(t, {0, mt - cl.top, bw, band + mb - cl.bottom}, c.source, mid);
@@ -617,22 +621,13 @@ TEST(PictureCopyCore, DoublingRepeatsThePattern) {
 // --- outside input ------------------------------------------------------------------
 
 // Geometry from a skin file may be anything. The builders draw what lies
-// inside the pictures (the sanitizers check that nothing else is touched);
-// the only failure allowed is a target too large for a bitmap, and that is an
-// EInvalidGraphicOperation.
+// inside the pictures (the sanitizers check that nothing else is touched),
+// never fail, and make no side taken from the geometry longer than the
+// picture it is cut from.
 TEST(PictureBuilders, TakeAnyGeometryWithoutReadingOutsideAPicture) {
     const TBitmapData source = Coded(8, 8);
     const int extremes[] = {INT_MIN, -100000000, -1, 0, 1, 7, 8, 100000000, INT_MAX};
     std::mt19937 rng(4242);
-    int built = 0, refused = 0;
-    auto attempt = [&](auto&& build) {
-        try {
-            build();
-            ++built;
-        } catch (const framework::EInvalidGraphicOperation&) {
-            ++refused;
-        }
-    };
     for (int round = 0; round < 400; ++round) {
         auto any = [&] { return extremes[Between(rng, 0, 8)]; };
         auto point = [&] { return TPoint{any(), any()}; };
@@ -643,26 +638,109 @@ TEST(PictureBuilders, TakeAnyGeometryWithoutReadingOutsideAPicture) {
         const int l = any(), r = any();
         TBitmapData target, top, bottom, left, right;
         // The nine-part images and the tiled image have the size asked for.
-        BuildPartImage9(source, piece, g, n, w, h, true, target);
+        ASSERT_NO_THROW(BuildPartImage9(source, piece, g, n, w, h, true, target));
         EXPECT_EQ(target.Width(), std::max(w, 0));
         EXPECT_EQ(target.Height(), std::max(h, 0));
-        BuildPartImage9Stretch(source, piece, g, n, w, h, true,
-                               TBandStretch{true, true, true, true}, target);
+        ASSERT_NO_THROW(BuildPartImage9Stretch(source, piece, g, n, w, h, true,
+                                               TBandStretch{true, true, true, true}, target));
         EXPECT_EQ(target.Width(), std::max(w, 0));
-        BuildTiledImage(source, piece, w, h, target);
+        ASSERT_NO_THROW(BuildTiledImage(source, piece, w, h, target));
         EXPECT_EQ(target.Height(), std::max(h, 0));
-        // The band heights and the three-part images' other side come from
-        // the geometry.
-        attempt([&] {
-            BuildFrameBands(source, piece, g, n, w, h, TBandStretch{true, false, true, false}, top,
-                            bottom, left, right);
-        });
-        attempt([&] { BuildPartImage3H(source, piece, l, r, w, target); });
-        attempt([&] { BuildPartImage3V(source, piece, l, r, h, target); });
-        attempt([&] { BuildPartImageLeft(source, piece, l, r, w, target); });
+        // The band thicknesses and the three-part images' other side come
+        // from the geometry: at most the picture's.
+        ASSERT_NO_THROW(BuildFrameBands(source, piece, g, n, w, h,
+                                        TBandStretch{true, false, true, false}, top, bottom, left,
+                                        right));
+        EXPECT_LE(top.Height(), 8);
+        EXPECT_LE(bottom.Height(), 8);
+        EXPECT_LE(left.Width(), 8);
+        EXPECT_LE(right.Width(), 8);
+        ASSERT_NO_THROW(BuildPartImage3H(source, piece, l, r, w, target));
+        EXPECT_LE(target.Height(), 8);
+        ASSERT_NO_THROW(BuildPartImage3V(source, piece, l, r, h, target));
+        EXPECT_LE(target.Width(), 8);
+        ASSERT_NO_THROW(BuildPartImageLeft(source, piece, l, r, w, target));
+        EXPECT_LE(target.Height(), 8);
     }
-    EXPECT_GT(built, 400);
-    EXPECT_GT(refused, 0);
+}
+
+// A side that comes from the skin's geometry is cut at the picture's side:
+// the rows or columns beyond it could only be black.
+TEST(PictureBuilders, SidesFromTheGeometryStopAtThePicture) {
+    const TBitmapData source = Coded(40, 30);
+    constexpr int kFar = 5000000;
+    TBitmapData target;
+    BuildPartImage3H(source, TRect{0, 0, 40, kFar}, 8, 10, 75, target);
+    EXPECT_EQ(target.Width(), 75);
+    EXPECT_EQ(target.Height(), 30);
+    EXPECT_EQ(target.Pixel(3, 29), source.Pixel(3, 29));
+    BuildPartImage3V(source, TRect{0, 0, kFar, 30}, 8, 10, 75, target);
+    EXPECT_EQ(target.Width(), 40);
+    EXPECT_EQ(target.Height(), 75);
+    BuildPartImageLeft(source, TRect{0, 0, 40, kFar}, 8, 10, 75, target);
+    EXPECT_EQ(target.Height(), 30);
+
+    // A frame whose client rectangle lies far inside: each band is at most
+    // as thick as the picture, the side bands as long as the window asks.
+    const TPartGeometry g{
+        {10, kFar}, {30, kFar}, {10, kFar + 6}, {30, kFar + 6}, {kFar, kFar, kFar + 2, kFar + 6}};
+    const TPartGeometry n{
+        {10, kFar}, {90, kFar}, {10, kFar + 6}, {90, kFar + 6}, {kFar, kFar, kFar + 2, kFar + 46}};
+    TBitmapData top, bottom, left, right;
+    BuildFrameBands(source, TRect{0, 0, 40, 30}, g, n, 100, 2 * kFar, TBandStretch{}, top, bottom,
+                    left, right);
+    EXPECT_EQ(top.Width(), 100);
+    EXPECT_EQ(top.Height(), 30);
+    EXPECT_EQ(bottom.Height(), 30);
+    EXPECT_EQ(left.Width(), 40);
+    EXPECT_EQ(left.Height(), 46);
+}
+
+// Sizes asked for by the caller are cut to what a screen shows: no side above
+// kMaxTargetSide, no more pixels than kMaxTargetPixels (the height gives way).
+TEST(PictureBuilders, TargetsStayWithinWhatAScreenShows) {
+    struct Case {
+        int width, height, want_width, want_height;
+    };
+    const Case cases[] = {
+        {75, 25, 75, 25},
+        {-3, 7, 0, 7},
+        {kMaxTargetSide, 1, kMaxTargetSide, 1},
+        {kMaxTargetSide + 1, 1, kMaxTargetSide, 1},
+        {INT_MAX, INT_MAX, kMaxTargetSide, static_cast<int>(kMaxTargetPixels / kMaxTargetSide)},
+        {7680, 4320, 7680, 4320},  // an 8K screen
+        {9000, 9000, 9000, static_cast<int>(kMaxTargetPixels / 9000)},
+        {1, INT_MAX, 1, kMaxTargetSide},
+    };
+    for (const Case& c : cases) {
+        const detail::TTargetSize size = detail::TargetSize(c.width, c.height);
+        EXPECT_EQ(size.width, c.want_width) << c.width << " x " << c.height;
+        EXPECT_EQ(size.height, c.want_height) << c.width << " x " << c.height;
+    }
+    // The builders size their targets by that rule.
+    TBitmapData target;
+    BuildTiledImage(Coded(8, 8), TRect{0, 0, 8, 8}, 100000, 3, target);
+    EXPECT_EQ(target.Width(), kMaxTargetSide);
+    EXPECT_EQ(target.Height(), 3);
+    EXPECT_EQ(target.Pixel(kMaxTargetSide - 1, 2), Coded(8, 8).Pixel(7, 2));
+}
+
+// A picture whose 24-bit copy would be larger than any bitmap: the builders
+// read its pixels where they are, through its palette, and copy nothing.
+TEST(PictureBuilders, ReadAHugeIndexedPictureWithoutConvertingIt) {
+    TBitmapData source(TBitmapData::kMaxSide, 8200, framework::pf1bit);
+    source.SetPalette({framework::TPaletteEntry::FromColor(0x102030),
+                       framework::TPaletteEntry::FromColor(0x405060)});
+    for (int x = 0; x < 49; x += 2) {
+        source.SetPixelIndex(x, 8199, 1);
+    }
+    TBitmapData target;
+    ASSERT_NO_THROW(BuildPartImage3H(source, TRect{0, 8175, 49, 8200}, 8, 10, 75, target));
+    ASSERT_EQ(target.Height(), 25);
+    EXPECT_EQ(target.Pixel(0, 0), 0x102030u);
+    EXPECT_EQ(target.Pixel(0, 24), 0x405060u);
+    EXPECT_EQ(target.Pixel(1, 24), 0x102030u);
+    EXPECT_EQ(target.Pixel(74, 24), source.Pixel(48, 8199));
 }
 
 TEST(PictureBuilders, BuildIntoTheirOwnSource) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -249,13 +250,6 @@ TEST_F(SkinLoadTest, AVersionAbove3LeavesTheSkinDataEmpty) {
         ExpectEmpty();
         EXPECT_EQ(hook.Messages(), (std::vector<uint32_t>{WM_SKINDATA_CHANGING}));
     }
-    // Too short to hold a version: the same.
-    for (std::string_view archive : {std::string_view(""), std::string_view("\x03\x00\x00", 3)}) {
-        hook.notices.clear();
-        Load(archive);
-        ExpectEmpty();
-        EXPECT_EQ(hook.Messages(), (std::vector<uint32_t>{WM_SKINDATA_CHANGING}));
-    }
 }
 
 TEST_F(SkinLoadTest, DescriptionLinesEndInAnyOfTheThreeWays) {
@@ -363,56 +357,84 @@ TEST_F(SkinLoadTest, AMalformedDescriptionValueRaisesAndLeavesTheSkinDataEmpty) 
     EXPECT_EQ(hook.Messages(), (std::vector<uint32_t>{WM_SKINDATA_CHANGING}));
 }
 
-// Every way an archive can end early: cut a complete archive after each of
-// its bytes. Nothing may be read past the end (the sanitizers watch), and the
-// result is always the complete parts of the whole skin.
-TEST_F(SkinLoadTest, AnArchiveThatEndsEarlyKeepsWhatWasComplete) {
+// Every way an archive can end before its description: cut a complete archive
+// after each of its bytes. The reader reads nothing past the end (the
+// sanitizers watch) and keeps only what was complete: each picture whole or
+// absent, the list a prefix of the whole list.
+TEST(SkinArchiveTest, AnArchiveThatEndsEarlyIsReadAsFarAsItIsComplete) {
+    const Pictures pictures;
     const std::string full = BuildArchive(3, pictures, kDescription);
     const size_t description_start = full.size() - std::string_view(kDescription).size();
-    TRecordingHook hook;
-    for (size_t cut = 0; cut < description_start + 1; ++cut) {
+    for (size_t cut = 0; cut <= description_start; ++cut) {
         SCOPED_TRACE(cut);
-        hook.notices.clear();
-        ASSERT_NO_THROW(Load(std::string_view(full).substr(0, cut)));
-        if (cut < 4) {
-            ExpectEmpty();
-            EXPECT_EQ(hook.Messages(), (std::vector<uint32_t>{WM_SKINDATA_CHANGING}));
-            continue;
-        }
-        EXPECT_FALSE(data->SkinEmpty());
-        EXPECT_EQ(hook.Messages().size(), 3u);
-        // Each picture is whole or absent, and the list is a prefix.
+        base::TMemoryStream archive;
+        archive.Assign(std::string_view(full).substr(0, cut));
+        TSkinArchiveContent content;
+        EXPECT_EQ(ReadSkinArchive(archive, content), cut >= 4);
+        // Cut right after the picture list, the data ends where the
+        // description starts: nothing of it is there either.
+        EXPECT_TRUE(content.ended_early || cut == description_start);
+        EXPECT_TRUE(content.description.empty());
         const TBitmapData* whole[] = {&pictures.main, &pictures.inactive, &pictures.mask};
-        const TBitmapData* got[] = {&data->MainPicture(), &data->InactivePicture(),
-                                    &data->MaskPicture()};
+        const TBitmapData* got[] = {&content.main_picture, &content.inactive_picture,
+                                    &content.mask_picture};
         bool absent_before = false;
         for (int i = 0; i < 3; ++i) {
             EXPECT_TRUE(got[i]->Empty() || *got[i] == *whole[i]) << i;
             EXPECT_FALSE(absent_before && !got[i]->Empty()) << i;
             absent_before = absent_before || got[i]->Empty();
         }
-        ASSERT_LE(data->PictureList().size(), pictures.list.size());
-        for (size_t i = 0; i < data->PictureList().size(); ++i) {
-            EXPECT_TRUE(*data->PictureList()[i] == pictures.list[i]);
+        ASSERT_LE(content.pictures.size(), pictures.list.size());
+        for (size_t i = 0; i < content.pictures.size(); ++i) {
+            EXPECT_TRUE(*content.pictures[i] == pictures.list[i]);
         }
-        if (cut < description_start) {
-            EXPECT_TRUE(data->ControlObjects().empty());
-            EXPECT_EQ(data->VersionInfo().skin_name, "");
-        } else {
-            ExpectTestPictures(pictures);
+    }
+}
+
+// A skin without its description would have no geometry at all: an archive
+// whose data ends before the description is damaged, like a damaged zlib
+// stream, and leaves the skin data empty with an error.
+TEST_F(SkinLoadTest, AnArchiveThatEndsBeforeItsDescriptionRaisesAndLeavesTheSkinDataEmpty) {
+    const std::string full = BuildArchive(3, pictures, kDescription);
+    const size_t description_start = full.size() - std::string_view(kDescription).size();
+    std::vector<std::string> archives;
+    for (size_t cut = 0; cut <= description_start; ++cut) {
+        archives.push_back(full.substr(0, cut));
+    }
+    // A count larger than the images that follow, and nothing after them.
+    archives.push_back(BuildArchive(3, pictures, "", 0, 2147483647));
+    for (const std::string& archive : archives) {
+        SCOPED_TRACE(archive.size());
+        Load(full);
+        TRecordingHook hook;
+        try {
+            Load(archive);
+            ADD_FAILURE() << "no error";
+        } catch (const base::EReadError& e) {
+            EXPECT_EQ(e.Message(), "Skin archive ends before its description");
         }
+        ExpectEmpty();
+        EXPECT_EQ(hook.Messages(), (std::vector<uint32_t>{WM_SKINDATA_CHANGING}));
     }
     // A cut inside the description reads the lines that are there.
     Load(std::string_view(full).substr(0, full.find("[SKINCONTROLS]")));
+    EXPECT_FALSE(data->SkinEmpty());
     EXPECT_EQ(data->VersionInfo().skin_name, "test");
     EXPECT_EQ(data->FrameObjects().size(), 1u);
     EXPECT_TRUE(data->ControlObjects().empty());
 }
 
-TEST_F(SkinLoadTest, AHugeCountReadsOnlyTheImagesThatAreThere) {
-    Load(BuildArchive(3, pictures, "", 0, 2147483647));
-    ExpectTestPictures(pictures);
-    EXPECT_TRUE(data->ControlObjects().empty());
+TEST(SkinArchiveTest, AHugeCountReadsOnlyTheImagesThatAreThere) {
+    const Pictures pictures;
+    base::TMemoryStream archive;
+    archive.Assign(BuildArchive(3, pictures, "", 0, 2147483647));
+    TSkinArchiveContent content;
+    ASSERT_TRUE(ReadSkinArchive(archive, content));
+    EXPECT_TRUE(content.ended_early);
+    ASSERT_EQ(content.pictures.size(), pictures.list.size());
+    for (size_t i = 0; i < content.pictures.size(); ++i) {
+        EXPECT_TRUE(*content.pictures[i] == pictures.list[i]);
+    }
 }
 
 TEST_F(SkinLoadTest, ClearSkinEmptiesEverythingAndSendsNothing) {
@@ -425,6 +447,70 @@ TEST_F(SkinLoadTest, ClearSkinEmptiesEverythingAndSendsNothing) {
     EXPECT_TRUE(hook.notices.empty());
     // The form information is left for the next load to overwrite.
     EXPECT_EQ(data->FormInfo().client_rect.right, 153);
+}
+
+// A receiver of a notification may throw anything. CHANGING comes before
+// anything is discarded: a throw there abandons the load and leaves the skin
+// data as it was, whole, with SkinEmpty telling the truth about it (receivers
+// after the thrower still hold references into it). A throw from CHANGED
+// comes after the new skin is complete.
+TEST_F(SkinLoadTest, AReceiverThatThrowsLeavesTheSkinDataConsistent) {
+    struct Case {
+        const char* name;
+        bool loaded_before;
+        uint32_t throws_on;
+        bool rethrow_any;  // throw an int instead of a std::exception
+    };
+    const Case cases[] = {
+        {"changing, over a loaded skin", true, WM_SKINDATA_CHANGING, false},
+        {"changing, anything thrown", true, WM_SKINDATA_CHANGING, true},
+        {"changing, first load", false, WM_SKINDATA_CHANGING, false},
+        {"changed", true, WM_SKINDATA_CHANGED, false},
+    };
+    Pictures other;
+    other.list.pop_back();
+    const std::string second =
+        BuildArchive(3, other, "[SKINCONTROLS]\ncount=1\n0=only:label\n", 0, 2);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        data = new TbsSkinData(&owner);
+        if (c.loaded_before) {
+            Load(BuildArchive(3, pictures, kDescription));
+        }
+        TRecordingHook hook;
+        hook.on_notice = [&](const test::TNotice& n) {
+            if (n.message == c.throws_on) {
+                if (c.rethrow_any) {
+                    throw 7;
+                }
+                throw std::runtime_error("receiver failed");
+            }
+        };
+        EXPECT_ANY_THROW(Load(second));
+        if (c.throws_on == WM_SKINDATA_CHANGED) {
+            // The new skin is there and complete.
+            EXPECT_FALSE(data->SkinEmpty());
+            EXPECT_EQ(data->ControlObjects().size(), 1u);
+            EXPECT_EQ(data->PictureList().size(), 2u);
+            continue;
+        }
+        EXPECT_EQ(hook.Messages(), (std::vector<uint32_t>{WM_SKINDATA_CHANGING}));
+        if (c.loaded_before) {
+            EXPECT_FALSE(data->SkinEmpty());
+            ExpectTestPictures(pictures);
+            EXPECT_EQ(data->ControlObjects().size(), 2u);
+            EXPECT_EQ(data->FrameObjects().size(), 1u);
+        } else {
+            ExpectEmpty();
+        }
+        // The next load goes through as usual.
+        hook.on_notice = nullptr;
+        hook.notices.clear();
+        Load(second);
+        EXPECT_FALSE(data->SkinEmpty());
+        EXPECT_EQ(data->ControlObjects().size(), 1u);
+        EXPECT_EQ(hook.Messages().size(), 3u);
+    }
 }
 
 // --- the published references --------------------------------------------------------
