@@ -14,6 +14,28 @@ TComponent::TComponent(TComponent* owner) : owner_(owner) {
 }
 
 TComponent::~TComponent() {
+    BeforeDestruction();
+    DestroyComponents();
+}
+
+void TComponent::operator delete(TComponent* component, std::destroying_delete_t) {
+    component->BeforeDestruction();
+    // The storage begins at the most derived object, which the virtual
+    // destructor destroys whole.
+    void* storage = dynamic_cast<void*>(component);
+    component->~TComponent();
+    ::operator delete(storage);
+}
+
+void* TComponent::operator new(std::size_t size) {
+    return ::operator new(size);
+}
+
+void TComponent::operator delete(void* storage) noexcept {
+    ::operator delete(storage);
+}
+
+void TComponent::BeforeDestruction() {
     state_ |= csDestroying;
     // Each partner forgets this component before it hears of the deletion, so
     // that a handler that calls RemoveFreeNotification finds nothing to undo.
@@ -23,8 +45,8 @@ TComponent::~TComponent() {
         Erase(partner->freeNotifies_, this);
         partner->Notification(this, opRemove);
     }
-    DestroyComponents();
-    if (owner_ != nullptr) {
+    if (owner_ != nullptr && !leftOwner_) {
+        leftOwner_ = true;
         Erase(owner_->components_, this);
         owner_->Notification(this, opRemove);
     }

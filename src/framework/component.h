@@ -13,8 +13,18 @@
 // of them calls the other's Notification(deleted, opRemove). The owner of a
 // deleted component is told the same way. Nobody else is told: a component
 // that keeps a pointer to a sibling registers for it like for any other.
+//
+// A component freed with `delete` (directly, by its owner, through a smart
+// pointer) sends these notifications before any destructor runs, so a
+// receiver may still read the whole component. `delete` goes through
+// TComponent's destroying operator delete, which sends them and then
+// destroys and frees the object. A component that is not deleted (a local
+// variable, a member) can only send them from ~TComponent, when its derived
+// parts are gone; its receivers must use no more than its address.
 
+#include <cstddef>
 #include <cstdint>
+#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,7 +45,7 @@ enum TOperation { opInsert, opRemove };
 enum TComponentStateFlag : uint32_t {
     csLoading = 1u << 0,     // properties are being read from a window definition
     csDesigning = 1u << 1,   // never set in the running program; tests may set it
-    csDestroying = 1u << 2,  // set when TComponent's own destructor starts
+    csDestroying = 1u << 2,  // set when destruction starts (see BeforeDestruction)
 };
 using TComponentState = uint32_t;
 
@@ -47,9 +57,18 @@ class TComponent {
     explicit TComponent(TComponent* owner);
     TComponent(const TComponent&) = delete;
     TComponent& operator=(const TComponent&) = delete;
-    // Tells the free-notification partners, deletes the owned components
-    // (last created first), then leaves the owner, which is told.
+    // Tells the free-notification partners and the owner (unless `delete`
+    // has done that already), and deletes the owned components, last
+    // created first.
     virtual ~TComponent();
+
+    // `delete` on any component: tells the partners and the owner while the
+    // object is whole, then destroys and frees it.
+    void operator delete(TComponent* component, std::destroying_delete_t);
+    // The global allocation, declared here with the plain deallocation that a
+    // `new` whose constructor throws uses.
+    static void* operator new(std::size_t size);
+    static void operator delete(void* storage) noexcept;
 
     const std::string& Name() const { return name_; }
     // An empty name is always allowed. Another name must not be used by a
@@ -98,11 +117,16 @@ class TComponent {
   protected:
     // opInsert: `component` was just created with this component as owner.
     // opRemove: `component` is being deleted; it is a free-notification
-    // partner or an owned component. Pointers to it must be cleared here; its
-    // own destructors have already run, so only its address is meaningful.
+    // partner or an owned component. Pointers to it must be cleared here.
+    // When it was freed with `delete` no destructor of it has run yet and it
+    // may be read; otherwise only its address is meaningful (see above).
     virtual void Notification(TComponent* component, TOperation operation);
 
   private:
+    // The first step of destruction: sets csDestroying, tells the partners,
+    // leaves the owner and tells it. Run again by ~TComponent, it tells only
+    // partners that registered in between.
+    void BeforeDestruction();
     void SetFlag(TComponentStateFlag flag, bool value) {
         state_ = value ? (state_ | flag) : (state_ & ~static_cast<TComponentState>(flag));
     }
@@ -113,6 +137,7 @@ class TComponent {
     std::vector<TComponent*> components_;
     std::vector<TComponent*> freeNotifies_;
     TComponentState state_ = 0;
+    bool leftOwner_ = false;
 };
 
 }  // namespace framework

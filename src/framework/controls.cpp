@@ -367,7 +367,15 @@ void TWinControl::CreateHandle() {
     }
     CreateWnd();
     CreateHandleDone();
-    for (TControl* c : controls_) {
+    // A child may add controls to this one or delete some while its window
+    // is made (a list box adds its scroll bar): walk a copy, and skip what
+    // has left meanwhile. Controls that join now get their windows as they
+    // join.
+    const std::vector<TControl*> children = controls_;
+    for (TControl* c : children) {
+        if (std::find(controls_.begin(), controls_.end(), c) == controls_.end()) {
+            continue;
+        }
         if (auto* win = dynamic_cast<TWinControl*>(c)) {
             win->CreateHandle();
         }

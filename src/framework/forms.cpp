@@ -11,6 +11,10 @@ HINSTANCE Instance() {
     return GetModuleHandleW(nullptr);
 }
 
+// Posted to the application's window by a form closed with caFree (wParam:
+// the form's release ticket, lParam: the form).
+constexpr UINT kReleaseForm = WM_APP;
+
 TForm* ParentForm(TControl* control) {
     for (TControl* c = control; c != nullptr; c = c->Parent()) {
         if (auto* form = dynamic_cast<TForm*>(c)) {
@@ -235,6 +239,9 @@ void TForm::DoCreate() {
 }
 
 void TForm::Close() {
+    if (releaseTicket_ != 0) {
+        return;  // closed with caFree already: it goes once that is done
+    }
     if (inModalLoop_) {
         modalResult_ = mrCancel;
         return;
@@ -262,8 +269,16 @@ void TForm::Close() {
             break;
         case caFree:
             Hide();
-            // Deleted once the message that asked for the close is done.
-            PostMessageW(app.Handle(), WM_APP, 0, reinterpret_cast<LPARAM>(this));
+            // Deleted once the message that asked for the close is done. The
+            // ticket tells this request from any other: if the form is freed
+            // another way first, and another form takes its address, the
+            // message finds no form with its ticket and does nothing.
+            if (++app.releaseTickets_ == 0) {
+                ++app.releaseTickets_;  // 0 means "not closed"
+            }
+            releaseTicket_ = app.releaseTickets_;
+            PostMessageW(app.Handle(), kReleaseForm, releaseTicket_,
+                         reinterpret_cast<LPARAM>(this));
             break;
         case caNone:
             break;
@@ -459,9 +474,15 @@ LRESULT CALLBACK TApplication::AppWndProc(HWND hwnd, UINT msg, WPARAM wParam, LP
     if (app != nullptr) {
         try {
             switch (msg) {
-                case WM_APP:
-                    // A form closed with caFree.
-                    delete reinterpret_cast<TForm*>(lParam);
+                case kReleaseForm:
+                    // A form closed with caFree, unless it is gone already.
+                    for (TForm* form : app->forms_) {
+                        if (reinterpret_cast<LPARAM>(form) == lParam &&
+                            form->releaseTicket_ == wParam) {
+                            delete form;
+                            break;
+                        }
+                    }
                     return 0;
                 case WM_CLOSE:
                     if (app->mainForm_ != nullptr) {
@@ -682,14 +703,35 @@ void TTimer::Update() {
     }
 }
 
+void TTimer::Release() {
+    enabled_ = false;
+    if (window_ != nullptr) {
+        KillTimer(window_, 1);
+    }
+    if (ticking_ > 0) {
+        released_ = true;  // TimerWndProc deletes it when OnTimer returns
+    } else {
+        delete this;
+    }
+}
+
 LRESULT CALLBACK TTimer::TimerWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_TIMER) {
         auto* timer = static_cast<TTimer*>(GetPropW(hwnd, L"UpdaterTimer"));
         if (timer != nullptr && timer->OnTimer) {
+            // The handler runs from a copy: it may delete the timer, and with
+            // it OnTimer, while it runs.
+            const TNotifyEvent handler = timer->OnTimer;
+            ++timer->ticking_;
             try {
-                timer->OnTimer(timer);
+                handler(timer);
             } catch (...) {
                 Application().HandleException(std::current_exception());
+            }
+            // A deleted timer has taken its property off its window.
+            if (GetPropW(hwnd, L"UpdaterTimer") == timer && --timer->ticking_ == 0 &&
+                timer->released_) {
+                delete timer;
             }
         }
         return 0;

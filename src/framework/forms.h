@@ -69,7 +69,9 @@ class TForm : public TWinControl {
     // Runs OnClose; the action it leaves decides: caHide hides the form (and
     // ends the application for the main form), caFree hides and deletes it
     // after the current message, caMinimize minimizes, caNone keeps it. In a
-    // modal loop closing sets ModalResult to mrCancel instead.
+    // modal loop closing sets ModalResult to mrCancel instead. A form already
+    // closed with caFree ignores further closes; deleting it before the
+    // message loop does cancels the deferred deletion.
     void Close();
 
     // Shows the form and runs a message loop, with the other forms disabled,
@@ -124,6 +126,8 @@ class TForm : public TWinControl {
     bool inModalLoop_ = false;
     bool placed_ = false;
     TWinControl* activeControl_ = nullptr;
+    // Not 0 once Close asked for the form to be freed (caFree).
+    WPARAM releaseTicket_ = 0;
 };
 
 using TMessageEvent = std::function<void(MSG& message, bool& handled)>;
@@ -194,6 +198,7 @@ class TApplication : public TComponent {
     TForm* mainForm_ = nullptr;
     std::vector<TForm*> forms_;
     bool terminated_ = false;
+    WPARAM releaseTickets_ = 0;
 };
 
 // The application object of the process, made on first use.
@@ -214,6 +219,11 @@ class TTimer : public TComponent {
 
     TNotifyEvent OnTimer;
 
+    // Stops the timer and deletes it: at once, or, when called from its own
+    // OnTimer, as soon as that returns. (Plain `delete` from OnTimer is safe
+    // too; Release also keeps the timer alive for the rest of the handler.)
+    void Release();
+
     void Loaded() override;
 
   private:
@@ -223,6 +233,8 @@ class TTimer : public TComponent {
     HWND window_ = nullptr;
     bool enabled_ = true;
     unsigned interval_ = 1000;
+    int ticking_ = 0;  // OnTimer calls under way (a handler may run a modal loop)
+    bool released_ = false;
 };
 
 }  // namespace framework

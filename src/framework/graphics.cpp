@@ -194,22 +194,29 @@ HBRUSH TBrush::Handle() const {
 
 TCanvas::~TCanvas() {
     Deselect();
+    font_.handle_.SetReleasing(nullptr);
+    pen_.handle_.SetReleasing(nullptr);
+    brush_.handle_.SetReleasing(nullptr);
+}
+
+void TCanvas::WatchObjects() {
+    font_.handle_.SetReleasing([this] { Restore(oldFont_); });
+    pen_.handle_.SetReleasing([this] { Restore(oldPen_); });
+    brush_.handle_.SetReleasing([this] { Restore(oldBrush_); });
+}
+
+void TCanvas::Restore(HGDIOBJ& old) {
+    // While `old` is kept, this canvas's own object is the one selected.
+    if (dc_ != nullptr && old != nullptr) {
+        SelectObject(dc_, old);
+    }
+    old = nullptr;
 }
 
 void TCanvas::Deselect() {
-    if (dc_ == nullptr) {
-        return;
-    }
-    if (oldPen_ != nullptr) {
-        SelectObject(dc_, oldPen_);
-    }
-    if (oldBrush_ != nullptr) {
-        SelectObject(dc_, oldBrush_);
-    }
-    if (oldFont_ != nullptr) {
-        SelectObject(dc_, oldFont_);
-    }
-    oldPen_ = oldBrush_ = oldFont_ = nullptr;
+    Restore(oldPen_);
+    Restore(oldBrush_);
+    Restore(oldFont_);
 }
 
 void TCanvas::SetHandle(HDC dc) {

@@ -60,10 +60,17 @@ class TGdiCache {
 
     void Drop() {
         if (handle_ != nullptr) {
+            if (releasing_) {
+                releasing_();
+            }
             DeleteObject(handle_);
             handle_ = nullptr;
         }
     }
+    // Called before the object is deleted. GDI must not delete an object
+    // that is selected into a device context: the canvas that owns the
+    // font, pen or brush puts the previous object back here.
+    void SetReleasing(std::function<void()> hook) { releasing_ = std::move(hook); }
     // The object, made by `make` when there is none; `fallback` (a stock
     // object) when the system cannot make one, so drawing goes on.
     template <typename Make>
@@ -76,6 +83,7 @@ class TGdiCache {
 
   private:
     mutable H handle_ = nullptr;
+    std::function<void()> releasing_;
 };
 
 enum TFontStyle : uint32_t { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
@@ -113,6 +121,7 @@ class TFont {
     std::function<void(TFont&)> OnChange;
 
   private:
+    friend class TCanvas;  // takes the object out of its device context before it goes
     void Changed();
 
     std::string name_;
@@ -140,6 +149,7 @@ class TPen {
     HPEN Handle() const;
 
   private:
+    friend class TCanvas;  // takes the object out of its device context before it goes
     TColor color_ = clBlack;
     int width_ = 1;
     TPenStyle style_ = psSolid;
@@ -162,6 +172,7 @@ class TBrush {
     HBRUSH Handle() const;
 
   private:
+    friend class TCanvas;  // takes the object out of its device context before it goes
     TColor color_ = clWhite;
     TBrushStyle style_ = bsSolid;
     TGdiCache<HBRUSH> handle_;
@@ -175,8 +186,11 @@ class TBitmap;
 // taken away (SetHandle(nullptr)) or the canvas is destroyed.
 class TCanvas {
   public:
-    TCanvas() = default;
-    explicit TCanvas(HDC dc) { SetHandle(dc); }
+    TCanvas() { WatchObjects(); }
+    explicit TCanvas(HDC dc) {
+        WatchObjects();
+        SetHandle(dc);
+    }
     TCanvas(const TCanvas&) = delete;
     TCanvas& operator=(const TCanvas&) = delete;
     virtual ~TCanvas();
@@ -244,6 +258,10 @@ class TCanvas {
     virtual void Drawn() {}
 
   private:
+    // Has the font, pen and brush call Restore before their GDI object goes.
+    void WatchObjects();
+    // Puts `old` back into the device context, if one was taken out.
+    void Restore(HGDIOBJ& old);
     void SelectPen();
     void SelectBrush();
     void SelectFont();

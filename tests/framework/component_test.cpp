@@ -89,9 +89,10 @@ TEST(ComponentTest, OwnerDeletesOwnedComponentsLastCreatedFirst) {
     log.clear();
 
     delete root;
-    const std::vector<std::string> expected = {"~c",  "root remove c", "~b",   "root remove b",
-                                               "~a2", "a remove a2",   "~a1",  "a remove a1",
-                                               "~a",  "root remove a", "~root"};
+    // Each is told of before it goes.
+    const std::vector<std::string> expected = {
+        "root remove c", "~c",          "root remove b", "~b", "root remove a", "a remove a2",
+        "~a2",           "a remove a1", "~a1",           "~a", "~root"};
     EXPECT_EQ(log, expected);
 }
 
@@ -193,10 +194,80 @@ TEST(ComponentTest, FreeNotificationClearsReferencesInBothDirections) {
         holder->FreeNotification(target);  // a second registration adds nothing
         delete holder;
         EXPECT_EQ(target->ref, nullptr);
-        const std::vector<std::string> expected = {"~holder", "target remove holder"};
+        const std::vector<std::string> expected = {"target remove holder", "~holder"};
         EXPECT_EQ(log, expected);
         delete target;
     }
+}
+
+// A component with data of its own.
+class ItemsSource : public TComponent {
+  public:
+    using TComponent::TComponent;
+    std::vector<std::string> items{"first item of the list", "second item of the list"};
+};
+
+// Reads the departing source's data when it hears of its removal, as a
+// receiver that does more than clear its pointer does.
+class ItemsReader : public TComponent {
+  public:
+    using TComponent::TComponent;
+    ItemsSource* source = nullptr;
+    std::vector<std::string> seen;
+
+  protected:
+    void Notification(TComponent* component, TOperation operation) override {
+        TComponent::Notification(component, operation);
+        if (operation == opRemove && component == source) {
+            seen = source->items;
+            source = nullptr;
+        }
+    }
+};
+
+TEST(ComponentTest, ReceiversHearOfADeletionWhileTheComponentIsWhole) {
+    const std::vector<std::string> items = ItemsSource(nullptr).items;
+    {
+        // A free-notification partner, deleted directly.
+        ItemsReader reader(nullptr);
+        auto* source = new ItemsSource(nullptr);
+        reader.source = source;
+        source->FreeNotification(&reader);
+        delete source;
+        EXPECT_EQ(reader.source, nullptr);
+        EXPECT_EQ(reader.seen, items);
+    }
+    {
+        // A partner deleted by its owner.
+        ItemsReader reader(nullptr);
+        auto* box = new TComponent(nullptr);
+        reader.source = new ItemsSource(box);
+        reader.source->FreeNotification(&reader);
+        delete box;
+        EXPECT_EQ(reader.seen, items);
+    }
+    {
+        // The owner of the deleted component.
+        ItemsReader owner(nullptr);
+        auto* source = new ItemsSource(&owner);
+        owner.source = source;
+        delete source;
+        EXPECT_EQ(owner.seen, items);
+        EXPECT_EQ(owner.ComponentCount(), 0);
+    }
+}
+
+TEST(ComponentTest, AComponentWithoutDeleteStillTellsItsPartners) {
+    std::vector<std::string> log;
+    auto* holder = Make(nullptr, "holder", &log);
+    {
+        Recorder target(nullptr, "target", &log);
+        target.SetName("target");
+        holder->ref = &target;
+        target.FreeNotification(holder);
+    }
+    EXPECT_EQ(holder->ref, nullptr);
+    delete holder;
 }
 
 TEST(ComponentTest, RemoveFreeNotificationUndoesBothDirections) {
@@ -223,7 +294,7 @@ TEST(ComponentTest, SiblingReferenceClearedWhileTheOwnerDeletesItsComponents) {
     first->ref = second;
     second->FreeNotification(first);
     delete owner;
-    const std::vector<std::string> expected = {"~second", "first remove second", "~first"};
+    const std::vector<std::string> expected = {"first remove second", "~second", "~first"};
     EXPECT_EQ(log, expected);
 }
 

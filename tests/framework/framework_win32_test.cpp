@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -575,6 +576,164 @@ TEST(Graphics, FontsAnnounceChangesAndTextIsMeasured) {
     EXPECT_NEAR(two.cx, 2 * one.cx, 2);
     b.Canvas().Font().SetHeight(-28);
     EXPECT_GT(b.Canvas().TextExtent("升级").cx, one.cx * 3 / 2);
+}
+
+TEST(Graphics, ACanvasLetsGoOfAnObjectBeforeItIsFreed) {
+    // GDI must not delete a pen, brush or font that is selected into a device
+    // context: the canvas puts the previous one back first.
+    struct Case {
+        const char* name;
+        UINT type;
+        std::function<void(TCanvas&)> draw;
+        std::function<void(TCanvas&)> change;
+    };
+    const Case cases[] = {
+        {"pen", OBJ_PEN, [](TCanvas& c) { c.LineTo(10, 10); },
+         [](TCanvas& c) { c.Pen().SetColor(clRed); }},
+        {"brush", OBJ_BRUSH, [](TCanvas& c) { c.Rectangle(0, 0, 10, 10); },
+         [](TCanvas& c) { c.Brush().SetColor(clRed); }},
+        {"font", OBJ_FONT, [](TCanvas& c) { c.TextOut(0, 0, "a"); },
+         [](TCanvas& c) { c.Font().SetHeight(-20); }},
+    };
+    for (const Case& k : cases) {
+        TBitmap b(20, 20);
+        TCanvas& canvas = b.Canvas();
+        k.draw(canvas);
+        HDC dc = canvas.Handle();
+        HGDIOBJ used = GetCurrentObject(dc, k.type);
+        ASSERT_NE(used, nullptr) << k.name;
+        k.change(canvas);
+        EXPECT_NE(GetCurrentObject(dc, k.type), used) << k.name << " still selected";
+        EXPECT_EQ(GetObjectType(used), 0u) << k.name << " not freed";
+        k.draw(canvas);  // and the canvas draws on with the new one
+        EXPECT_NE(GetObjectType(GetCurrentObject(dc, k.type)), 0u) << k.name;
+    }
+}
+
+// Adds controls to its parent while its window is made, as a list box adds
+// its scroll bar, and deletes the sibling it was given.
+class TSpawner : public TWinControl {
+  public:
+    using TWinControl::TWinControl;
+    TWinControl* doomed = nullptr;
+
+  protected:
+    void CreateHandleDone() override {
+        for (int i = 0; i < 8; ++i) {
+            auto* c = new TWinControl(Owner());
+            c->SetParent(Parent());
+        }
+        delete doomed;
+    }
+};
+
+TEST(Controls, ChildrenMayComeAndGoWhileTheirParentMakesTheirWindows) {
+    TForm form(nullptr);
+    form.SetBorderStyle(bsNone);
+    auto* spawner = new TSpawner(&form);
+    spawner->SetParent(&form);
+    spawner->doomed = new TWinControl(&form);
+    spawner->doomed->SetParent(&form);
+    auto* last = new TWinControl(&form);
+    last->SetParent(&form);
+    form.HandleNeeded();
+    ASSERT_EQ(form.ControlCount(), 10);
+    for (int i = 0; i < form.ControlCount(); ++i) {
+        auto* c = static_cast<TWinControl*>(form.Controls(i));
+        ASSERT_TRUE(c->HandleAllocated()) << i;
+        EXPECT_EQ(GetParent(c->Handle()), form.Handle()) << i;
+    }
+}
+
+// A form that frees itself when closed, and counts its deletions.
+class TFreeOnClose : public TForm {
+  public:
+    TFreeOnClose(TComponent* owner, int& deletions) : TForm(owner), deletions_(deletions) {
+        OnClose = [](TComponent*, TCloseAction& action) { action = caFree; };
+    }
+    ~TFreeOnClose() override { ++deletions_; }
+
+  private:
+    int& deletions_;
+};
+
+TEST(Forms, AFormClosedWithCaFreeIsDeletedExactlyOnce) {
+    struct Case {
+        const char* name;
+        // Closes the form with caFree and whatever else happens before the
+        // message loop runs.
+        std::function<void(TForm*, TComponent* owner)> act;
+    };
+    const Case cases[] = {
+        {"closed once", [](TForm* f, TComponent*) { f->Close(); }},
+        {"closed twice",
+         [](TForm* f, TComponent*) {
+             f->Close();
+             f->Close();
+         }},
+        {"deleted after the close",
+         [](TForm* f, TComponent*) {
+             f->Close();
+             delete f;
+         }},
+        {"freed by its owner after the close",
+         [](TForm* f, TComponent* owner) {
+             f->Close();
+             delete owner;
+         }},
+    };
+    for (const Case& c : cases) {
+        int deletions = 0;
+        auto* owner = new TComponent(nullptr);
+        auto* form = new TFreeOnClose(owner, deletions);
+        form->Show();
+        c.act(form, owner);
+        Pump(50);
+        EXPECT_EQ(deletions, 1) << c.name;
+        if (std::string(c.name).find("owner") == std::string::npos) {
+            delete owner;
+        }
+    }
+}
+
+TEST(Timers, ATimerMayBeFreedFromItsOwnEvent) {
+    // Deleted from its own handler: the handler runs to its end with what it
+    // holds intact.
+    {
+        auto* timer = new TTimer(nullptr);
+        timer->SetInterval(10);
+        std::string seen;
+        const std::string label(40, 'x');  // held on the heap by the handler
+        timer->OnTimer = [&seen, &timer, label](TComponent*) {
+            delete timer;
+            timer = nullptr;
+            seen = label;
+        };
+        ASSERT_TRUE(PumpUntil([&] { return timer == nullptr; }));
+        EXPECT_EQ(seen, std::string(40, 'x'));
+    }
+    // Released from its own handler: stopped at once, freed once the handler
+    // is done; released elsewhere: freed at once.
+    {
+        TComponent owner(nullptr);
+        auto* timer = new TTimer(&owner);
+        timer->SetInterval(10);
+        int ticks = 0;
+        bool aliveAfterRelease = false;
+        timer->OnTimer = [&](TComponent*) {
+            ++ticks;
+            timer->Release();
+            aliveAfterRelease = owner.ComponentCount() == 1;
+        };
+        ASSERT_TRUE(PumpUntil([&] { return ticks > 0; }));
+        EXPECT_TRUE(aliveAfterRelease);
+        EXPECT_EQ(owner.ComponentCount(), 0);
+        Pump(50);
+        EXPECT_EQ(ticks, 1);
+        auto* idle = new TTimer(&owner);
+        idle->Release();
+        EXPECT_EQ(owner.ComponentCount(), 0);
+    }
 }
 
 }  // namespace

@@ -126,7 +126,7 @@ void TbsSkinButton::ButtonClick() {
 
 void TbsSkinButton::StartRepeat() {
     if (!repeatTimer_) {
-        repeatTimer_ = std::make_unique<TTimer>(nullptr);
+        repeatTimer_.reset(new TTimer(nullptr));
         repeatTimer_->SetEnabled(false);
         repeatTimer_->OnTimer = [this](TComponent*) { ButtonClick(); };
     }

@@ -115,7 +115,13 @@ class TbsSkinButton : public TbsSkinCustomControl {
     bool isDefaultNow_ = false;
     bool pressedOnDown_ = false;
     bool inSetFocus_ = false;
-    std::unique_ptr<framework::TTimer> repeatTimer_;
+    // The repeat timer is released, never deleted: its own tick may stop it
+    // (a click handler that moves the focus), and a timer must outlive the
+    // tick that is running.
+    struct ReleaseTimer {
+        void operator()(framework::TTimer* timer) const { timer->Release(); }
+    };
+    std::unique_ptr<framework::TTimer, ReleaseTimer> repeatTimer_;
 };
 
 }  // namespace skin

@@ -13,9 +13,6 @@ void TbsListBoxWindow::CreateParams(TCreateParams& p) {
     p.windowClass = L"LISTBOX";
     p.systemClass = true;
     p.style |= LBS_OWNERDRAWFIXED | LBS_HASSTRINGS | LBS_NOINTEGRALHEIGHT | LBS_NOTIFY | WS_VSCROLL;
-    if (list_.Sorted()) {
-        p.style |= LBS_SORT;
-    }
     if (list_.MultiSelect()) {
         p.style |= LBS_MULTIPLESEL;
     }
@@ -69,11 +66,76 @@ void TbsSkinListBox::ClearItems() {
     }
 }
 
+namespace {
+
+// The order of a sorted system list box: the user's locale, case ignored.
+bool SortsBefore(const std::wstring& a, const std::wstring& b) {
+    return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.c_str(),
+                          static_cast<int>(a.size()), b.c_str(),
+                          static_cast<int>(b.size())) == CSTR_LESS_THAN;
+}
+
+}  // namespace
+
 void TbsSkinListBox::AddItem(const std::string& text) {
-    items_.push_back(text);
+    if (!sorted_) {
+        items_.push_back(text);
+        if (listBox_->HandleAllocated()) {
+            SendMessageW(listBox_->Handle(), LB_ADDSTRING, 0,
+                         reinterpret_cast<LPARAM>(WideText(text).c_str()));
+        }
+        return;
+    }
+    const std::wstring wide = WideText(text);
+    const auto at = std::upper_bound(items_.begin(), items_.end(), wide,
+                                     [](const std::wstring& value, const std::string& item) {
+                                         return SortsBefore(value, WideText(item));
+                                     });
+    const int index = static_cast<int>(at - items_.begin());
+    items_.insert(at, text);
+    if (itemIndex_ >= index) {
+        ++itemIndex_;  // the system list moves its selection the same way
+    }
     if (listBox_->HandleAllocated()) {
-        SendMessageW(listBox_->Handle(), LB_ADDSTRING, 0,
-                     reinterpret_cast<LPARAM>(WideText(text).c_str()));
+        SendMessageW(listBox_->Handle(), LB_INSERTSTRING, static_cast<WPARAM>(index),
+                     reinterpret_cast<LPARAM>(wide.c_str()));
+    }
+}
+
+void TbsSkinListBox::SetSorted(bool value) {
+    if (value == sorted_) {
+        return;
+    }
+    sorted_ = value;
+    if (!sorted_ || items_.empty()) {
+        return;
+    }
+    std::vector<std::wstring> wide;
+    wide.reserve(items_.size());
+    for (const std::string& item : items_) {
+        wide.push_back(WideText(item));
+    }
+    std::vector<size_t> order(items_.size());
+    for (size_t i = 0; i < order.size(); ++i) {
+        order[i] = i;
+    }
+    std::stable_sort(order.begin(), order.end(),
+                     [&](size_t a, size_t b) { return SortsBefore(wide[a], wide[b]); });
+    const int selected = ItemIndex();
+    std::vector<std::string> sorted;
+    sorted.reserve(items_.size());
+    for (size_t i = 0; i < order.size(); ++i) {
+        sorted.push_back(std::move(items_[order[i]]));
+        if (static_cast<int>(order[i]) == selected) {
+            itemIndex_ = static_cast<int>(i);
+        }
+    }
+    items_ = std::move(sorted);
+    if (selected < 0) {
+        itemIndex_ = -1;
+    }
+    if (listBox_->HandleAllocated()) {
+        LoadItems();
     }
 }
 
@@ -107,7 +169,15 @@ void TbsSkinListBox::SetItemIndex(int index) {
         if (!now) {
             SendMessageW(h, WM_SETREDRAW, TRUE, 0);
             InvalidateRect(h, nullptr, TRUE);
+            HoldBackRepaint();
         }
+    }
+}
+
+void TbsSkinListBox::Repaint() {
+    TbsSkinCustomControl::Repaint();
+    if (listBox_->HandleAllocated()) {
+        UpdateWindow(listBox_->Handle());
     }
 }
 

@@ -34,10 +34,12 @@ class TbsSkinListBox : public TbsSkinCustomControl {
     explicit TbsSkinListBox(TComponent* owner);
     ~TbsSkinListBox() override;
 
-    // The items (GBK texts).
+    // The items (GBK texts), in the order the list shows them.
     int ItemCount() const { return static_cast<int>(items_.size()); }
     const std::string& Item(int index) const { return items_.at(static_cast<size_t>(index)); }
     void ClearItems();
+    // Appends the item, or, in a sorted list, inserts it after the items that
+    // do not sort after it.
     void AddItem(const std::string& text);
     void SetItems(const std::vector<std::string>& items);
 
@@ -45,8 +47,13 @@ class TbsSkinListBox : public TbsSkinCustomControl {
     int ItemIndex() const;
     void SetItemIndex(int index);
 
+    // Keeps the items sorted as the system sorts list boxes (by the user's
+    // locale, ignoring case; equal items in the order they came). The list
+    // box sorts its own copy of the items and gives the system list the same
+    // order, so Item(i) is always what row i shows. Switching it on sorts the
+    // items at once; the selected item stays selected.
     bool Sorted() const { return sorted_; }
-    void SetSorted(bool value) { sorted_ = value; }
+    void SetSorted(bool value);
     bool MultiSelect() const { return multiSelect_; }
     void SetMultiSelect(bool value) { multiSelect_ = value; }
     bool CaptionMode() const { return captionMode_; }
@@ -61,6 +68,9 @@ class TbsSkinListBox : public TbsSkinCustomControl {
     TFont& ListBoxFont() { return listBoxFont_; }
 
     TbsListBoxWindow& ListBox() { return *listBox_; }
+
+    // Also paints the items at once.
+    void Repaint() override;
 
   protected:
     void PaintDefault(TBitmap& target) override;

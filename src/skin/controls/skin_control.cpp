@@ -1,21 +1,12 @@
 #include "skin/controls/skin_control.h"
 
+#include <algorithm>
 #include <chrono>
+#include <vector>
 
 namespace skin {
 
 using framework::TCanvas;
-
-TbsSkinControl::TbsSkinControl(TComponent* owner) : TCustomControl(owner) {}
-
-void TbsSkinControl::SetSkinDataName(std::string name) {
-    skinDataName_ = std::move(name);
-}
-
-void TbsSkinControl::FindSkinObject() {
-    // Without skin data every control draws its plain look.
-    dataIndex_ = -1;
-}
 
 namespace {
 
@@ -25,7 +16,31 @@ int64_t NowMs() {
         .count();
 }
 
+// The window timer that paints a held-back change at the end of its pace.
+constexpr UINT_PTR kPaceTimer = 0x5041;
+
+// The controls with a held-back change (all on the window thread).
+std::vector<TbsSkinControl*>& HeldBack() {
+    static std::vector<TbsSkinControl*> controls;
+    return controls;
+}
+
 }  // namespace
+
+TbsSkinControl::TbsSkinControl(TComponent* owner) : TCustomControl(owner) {}
+
+TbsSkinControl::~TbsSkinControl() {
+    ClearHeldBack();
+}
+
+void TbsSkinControl::SetSkinDataName(std::string name) {
+    skinDataName_ = std::move(name);
+}
+
+void TbsSkinControl::FindSkinObject() {
+    // Without skin data every control draws its plain look.
+    dataIndex_ = -1;
+}
 
 bool TbsSkinControl::RepaintDue() {
     const int64_t now = NowMs();
@@ -40,19 +55,58 @@ void TbsSkinControl::ShowChange() {
     if (!HandleAllocated()) {
         return;
     }
+    PaintDueChanges();
     if (RepaintDue()) {
-        repaintPending_ = false;
+        ClearHeldBack();
         Repaint();
-    } else if (!repaintPending_) {
-        // Painted by the next change, FlushRepaint or the message loop.
-        repaintPending_ = true;
-        Invalidate();
+    } else {
+        HoldBackRepaint();
+    }
+}
+
+void TbsSkinControl::HoldBackRepaint() {
+    if (repaintPending_) {
+        return;
+    }
+    repaintPending_ = true;
+    HeldBack().push_back(this);
+    Invalidate();
+    const int64_t left = kRepaintInterval - (NowMs() - lastRepaint_);
+    SetTimer(Handle(), kPaceTimer,
+             static_cast<UINT>(std::clamp<int64_t>(left, 1, kRepaintInterval)), nullptr);
+}
+
+void TbsSkinControl::ClearHeldBack() {
+    if (!repaintPending_) {
+        return;
+    }
+    repaintPending_ = false;
+    auto& list = HeldBack();
+    list.erase(std::remove(list.begin(), list.end(), this), list.end());
+    if (HandleAllocated()) {
+        KillTimer(Handle(), kPaceTimer);
+    }
+}
+
+void TbsSkinControl::PaintDueChanges() {
+    const int64_t now = NowMs();
+    // A copy: painting one control takes it off the list.
+    const std::vector<TbsSkinControl*> waiting = HeldBack();
+    for (TbsSkinControl* c : waiting) {
+        const auto& list = HeldBack();
+        if (c != this && std::find(list.begin(), list.end(), c) != list.end() &&
+            now - c->lastRepaint_ >= kRepaintInterval) {
+            c->FlushRepaint();
+        }
     }
 }
 
 void TbsSkinControl::FlushRepaint() {
-    if (repaintPending_ && HandleAllocated()) {
-        repaintPending_ = false;
+    if (!repaintPending_) {
+        return;
+    }
+    ClearHeldBack();
+    if (HandleAllocated()) {
         lastRepaint_ = NowMs();
         Repaint();
     }
@@ -85,8 +139,12 @@ void TbsSkinControl::PaintTo(HDC dc) {
 }
 
 void TbsSkinControl::WndProc(TMessage& m) {
+    if (m.Msg == WM_TIMER && m.WParam == kPaceTimer) {
+        FlushRepaint();
+        return;
+    }
     if (m.Msg == WM_PAINT) {
-        repaintPending_ = false;
+        ClearHeldBack();
         inPaintMessage_ = true;
         try {
             TCustomControl::WndProc(m);

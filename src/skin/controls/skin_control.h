@@ -13,6 +13,7 @@
 // the erase device context instead, when the erase does not come from inside
 // their own paint.
 
+#include <cstdint>
 #include <string>
 
 #include "framework/controls.h"
@@ -29,6 +30,7 @@ using framework::TNotifyEvent;
 class TbsSkinControl : public framework::TCustomControl {
   public:
     explicit TbsSkinControl(TComponent* owner);
+    ~TbsSkinControl() override;
 
     // The control object's name in the skin; each class sets its default.
     const std::string& SkinDataName() const { return skinDataName_; }
@@ -49,10 +51,15 @@ class TbsSkinControl : public framework::TCustomControl {
     // Shows a change of what the control displays. The control repaints at
     // once, without waiting for the message loop (progress is shown while
     // the window thread is busy with a transfer), but at most once per
-    // kRepaintInterval milliseconds: a change that comes sooner is painted by
-    // the next one, by FlushRepaint, or by the message loop, whichever comes
-    // first. Fast transfers report progress thousands of times a second;
-    // painting each report would cost more than the transfer.
+    // kRepaintInterval milliseconds: fast transfers report progress thousands
+    // of times a second, and painting each report would cost more than the
+    // transfer. A change that comes sooner is held back and painted by the
+    // first of: the control's next change once the interval is over, the
+    // next change of any paced control once the interval is over (the window
+    // thread is back in the program), the pace timer at the end of the
+    // interval (when the thread dispatches messages), FlushRepaint, or the
+    // message loop. While the thread is blocked in a transfer none of them
+    // can run; the next progress event is the earliest chance.
     void ShowChange();
     // Paints a change that ShowChange held back, now.
     void FlushRepaint();
@@ -82,8 +89,16 @@ class TbsSkinControl : public framework::TCustomControl {
 
     // Whether a change now is due for painting (and then takes the slot).
     bool RepaintDue();
+    // Holds a change back until the pace allows it (see ShowChange); the
+    // control's window must exist.
+    void HoldBackRepaint();
 
   private:
+    // Paints the held-back changes of the other controls whose interval is
+    // over.
+    void PaintDueChanges();
+    void ClearHeldBack();
+
     std::string skinDataName_;
     bool inPaintMessage_ = false;
     bool repaintPending_ = false;

@@ -9,7 +9,9 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "framework/forms.h"
 #include "skin/controls/button.h"
@@ -43,6 +45,7 @@ class ControlsTest : public ::testing::Test {
         form_->Show();
     }
     void TearDown() override {
+        Application().OnMessage = nullptr;
         form_.reset();
         Pump(10);
     }
@@ -173,6 +176,42 @@ TEST_F(ControlsTest, ARepeatButtonClicksWhileHeld) {
     SendMessageW(b->Handle(), WM_LBUTTONUP, 0, At(200, 5));
 }
 
+TEST_F(ControlsTest, ARepeatStoppedByItsOwnClickKeepsItsTimerUntilTheTickEnds) {
+    auto* b = Make<TbsSkinButton>(10, 10, 75, 25);
+    auto* other = Make<TbsSkinGauge>(10, 50, 100, 20);
+    other->SetTabStop(true);
+    const POINT over = b->ClientToScreen(POINT{30, 12});
+    SetCursorPos(over.x, over.y);
+    b->SetRepeatMode(true);
+    b->SetRepeatInterval(20);
+    // The window of the timer whose tick is being dispatched.
+    HWND ticking = nullptr;
+    Application().OnMessage = [&](MSG& m, bool&) {
+        wchar_t cls[32] = {};
+        if (m.message == WM_TIMER && GetClassNameW(m.hwnd, cls, 32) > 0 &&
+            std::wstring(cls) == L"UpdaterTimer") {
+            ticking = m.hwnd;
+        }
+    };
+    int clicks = 0;
+    bool aliveInItsTick = false;
+    b->OnClick = [&](TComponent*) {
+        ++clicks;
+        other->SetFocus();  // the focus leaves: the repetition stops
+        aliveInItsTick = IsWindow(ticking) != FALSE;
+    };
+    SendMessageW(b->Handle(), WM_MOUSEMOVE, 0, At(5, 5));
+    SendMessageW(b->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, At(5, 5));
+    const bool clicked = PumpUntil([&] { return clicks > 0; });
+    Pump(100);
+    Application().OnMessage = nullptr;
+    ASSERT_TRUE(clicked);
+    EXPECT_TRUE(aliveInItsTick) << "the timer was destroyed inside its own tick";
+    EXPECT_EQ(clicks, 1) << "no repetition once the focus left";
+    EXPECT_FALSE(IsWindow(ticking)) << "the timer is freed once its tick is done";
+    SendMessageW(b->Handle(), WM_LBUTTONUP, 0, At(200, 5));
+}
+
 TEST_F(ControlsTest, ThePlainButtonLooks) {
     auto* b = Make<TbsSkinButton>(10, 10, 75, 25);
     auto* focus = Make<TbsSkinGauge>(10, 100, 50, 20);
@@ -295,6 +334,88 @@ TEST_F(ControlsTest, ChangesPaintAtOnceButNoFasterThanThePace) {
     Sleep(TbsSkinControl::kRepaintInterval + 5);
     label->SetCaption("5KB");
     EXPECT_EQ(label->paints, 4);
+}
+
+TEST_F(ControlsTest, AHeldBackChangeIsPaintedWithinOnePace) {
+    auto* label = Make<TCountingLabel>(10, 10, 200, 22);
+    auto* other = Make<TCountingLabel>(10, 40, 200, 22);
+    Pump(50);
+    // Two changes in a row: the first is painted, the second held back (on a
+    // busy machine the pair may straddle the pace; then it is tried again).
+    int step = 0;
+    const auto holdBack = [&] {
+        for (int attempt = 0; attempt < 20; ++attempt) {
+            Sleep(TbsSkinControl::kRepaintInterval + 5);
+            const int before = label->paints;
+            label->SetCaption(std::to_string(++step) + "KB");
+            label->SetCaption(std::to_string(++step) + "KB");
+            if (label->paints == before + 1) {
+                return label->paints;
+            }
+        }
+        ADD_FAILURE() << "no change was held back";
+        return label->paints;
+    };
+
+    // The window thread comes back through another control's change (a
+    // transfer's next progress event): what this one held back is painted
+    // once its pace is over.
+    int painted = holdBack();
+    Sleep(TbsSkinControl::kRepaintInterval + 5);
+    other->SetCaption("speed");
+    EXPECT_EQ(label->paints, painted + 1);
+
+    // A wait that dispatches timer messages only: the pace timer paints it.
+    painted = holdBack();
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(2000);
+    while (label->paints == painted && std::chrono::steady_clock::now() < end) {
+        MSG m;
+        while (PeekMessageW(&m, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE)) {
+            DispatchMessageW(&m);
+        }
+        Sleep(2);
+    }
+    EXPECT_EQ(label->paints, painted + 1);
+}
+
+TEST_F(ControlsTest, ASortedListBoxKeepsItsItemsInTheOrderItShows) {
+    const std::vector<std::string> sorted = {"alpha", "Bravo", "charlie", "delta"};
+    const auto expectOrder = [&](TbsSkinListBox& list, const char* when) {
+        HWND inner = list.ListBox().Handle();
+        ASSERT_EQ(list.ItemCount(), 4) << when;
+        ASSERT_EQ(SendMessageW(inner, LB_GETCOUNT, 0, 0), 4) << when;
+        for (int i = 0; i < 4; ++i) {
+            wchar_t text[32] = {};
+            SendMessageW(inner, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
+            EXPECT_EQ(list.Item(i), sorted[static_cast<size_t>(i)]) << when;
+            EXPECT_EQ(GbkText(text), sorted[static_cast<size_t>(i)]) << when;
+        }
+    };
+    const char* const added[] = {"delta", "Bravo", "alpha", "charlie"};
+    for (const bool windowFirst : {false, true}) {
+        auto* list = Make<TbsSkinListBox>(10, 10, 300, 100);
+        list->SetSorted(true);
+        if (windowFirst) {
+            list->ListBox().HandleNeeded();
+        }
+        for (const char* item : added) {
+            list->AddItem(item);
+        }
+        expectOrder(*list, windowFirst ? "added to the window" : "added before the window");
+        list->SetItemIndex(1);
+        EXPECT_EQ(list->Item(list->ItemIndex()), "Bravo");
+        delete list;
+    }
+    // Sorting a filled list keeps the selected item selected.
+    auto* list = Make<TbsSkinListBox>(10, 10, 300, 100);
+    for (const char* item : added) {
+        list->AddItem(item);
+    }
+    list->ListBox().HandleNeeded();
+    list->SetItemIndex(0);  // "delta"
+    list->SetSorted(true);
+    expectOrder(*list, "sorted afterwards");
+    EXPECT_EQ(list->ItemIndex(), 3);
 }
 
 TEST_F(ControlsTest, TheListBoxIsReadableThroughListBoxMessages) {
