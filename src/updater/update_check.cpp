@@ -118,6 +118,19 @@ bool IsSafeRelativePath(std::string_view path) {
     return close_segment() && last_is_name && depth > 0;
 }
 
+std::u16string LocalFilePath(const std::u16string& folder, std::string_view relative) {
+    const std::u16string path = folder + u'\\' + base::GbkToUtf16(relative);
+    size_t begin = 0;
+    size_t end = path.size();
+    while (begin < end && path[begin] <= 0x20) {
+        ++begin;
+    }
+    while (end > begin && path[end - 1] <= 0x20) {
+        --end;
+    }
+    return path.substr(begin, end - begin);
+}
+
 base::TDateTime FileTimeToLocalDateTime(platform::FileTime utc) {
     const platform::FileTime local = platform::FileTimeToLocalFileTime(utc);
     const int64_t days =
@@ -151,7 +164,12 @@ std::vector<TPendingUpdate> ReadManifest(std::string_view text, const TCheckEnvi
         if (!base::TryParseStamp(stamp, env.settings, remote)) {
             throw base::Exception(EntryError(index, "\"" + stamp + "\" is not a date and time"));
         }
-        const std::string local_path = base::Trim(env.current_dir + "\\" + path);
+        std::u16string local_path;
+        try {
+            local_path = LocalFilePath(env.current_dir, path);
+        } catch (const base::EEncodingError&) {
+            throw base::Exception(EntryError(index, "path \"" + path + "\" is not GBK text"));
+        }
         const platform::FileTime local = env.to_local(env.last_write_time(local_path));
         // Compared exactly, in file-time ticks: the remote stamp must be at
         // least one millisecond later than the local file.

@@ -66,7 +66,7 @@ void TUpdateLogic::FormShow() {
 
 void TUpdateLogic::StartPressed() {
     if (finished_) {
-        env_.start_program(env_.check.current_dir + "\\game.exe", env_.check.current_dir);
+        env_.start_program(env_.check.current_dir + u"\\game.exe", env_.check.current_dir);
         view_.CloseWindow();
         return;
     }
@@ -100,10 +100,9 @@ void TUpdateLogic::Run() {
             // A long write follows: show its text and the last progress now.
             view_.FlushDisplay();
         }
-        const std::string path = base::Trim(env_.check.current_dir + "\\" + pathList_[i]);
         // A failed write leaves the handler: the application's exception
         // handling reports it, and the old file stays as it was.
-        env_.write_file(path, buffer.View());
+        env_.write_file(LocalFilePath(env_.check.current_dir, pathList_[i]), buffer.View());
     }
     view_.SetProgressText(kDoneGauge);
     view_.SetStartCaption(kLaunchCaption);
