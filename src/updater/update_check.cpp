@@ -36,14 +36,15 @@ bool IsDeviceName(std::string_view segment) {
             c = static_cast<char>(c - 'a' + 'A');
         }
     }
-    static constexpr std::array<const char*, 4> kPlain = {"CON", "PRN", "AUX", "NUL"};
+    static constexpr std::array<const char*, 6> kPlain = {"CON", "PRN",    "AUX",
+                                                          "NUL", "CONIN$", "CONOUT$"};
     for (const char* name : kPlain) {
         if (base == name) {
             return true;
         }
     }
     return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
-           base[3] >= '1' && base[3] <= '9';
+           base[3] >= '0' && base[3] <= '9';
 }
 
 // A date-time value (millisecond exact) as 100-ns ticks since 1 January 1601.
@@ -84,7 +85,9 @@ bool IsSafeRelativePath(std::string_view path) {
         if (segment == "..") {
             --depth;
         } else if (segment != ".") {
-            if (IsDeviceName(segment)) {
+            // Windows drops a final dot or blank of a name, so "a." would
+            // write "a"; a device name is no file at all.
+            if (segment.back() == '.' || segment.back() == ' ' || IsDeviceName(segment)) {
                 return false;
             }
             ++depth;

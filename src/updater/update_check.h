@@ -25,7 +25,9 @@ base::TStringList SplitText(std::string_view text, char separator);
 // A manifest entry's path is used below the current directory only when it
 // stays there: not empty, not absolute, no drive, no UNC name, no ".." that
 // climbs above the start, no empty folder name, no character that Windows
-// cannot store in a file name, no device name (CON, NUL, COM1, ...).
+// cannot store in a file name, no device name (CON, NUL, COM1, CONIN$, ...),
+// no name ending in a dot or a blank (Windows drops those, so the name would
+// stand for another file).
 bool IsSafeRelativePath(std::string_view path);
 
 // The file that a manifest path (GBK, "\" between folders) names below

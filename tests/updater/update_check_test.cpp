@@ -69,7 +69,8 @@ TEST(SplitText, PartsFollowTheSeparators) {
 
 TEST(SafePaths, PathsThatStayBelowTheFolder) {
     for (const char* path : {"game.exe", "data\\maps\\a.pak", "data/maps/a.pak", "a\\..\\b.txt",
-                             ".\\x.dat", "新建\\文件.txt", "dir\\\x95\x5c.txt", "a.b.c", "x..y"}) {
+                             ".\\x.dat", "新建\\文件.txt", "dir\\\x95\x5c.txt", "a.b.c", "x..y",
+                             "a .txt", ".profile", "COM10.txt", "CONIN"}) {
         EXPECT_TRUE(IsSafeRelativePath(path)) << path;
     }
 }
@@ -79,7 +80,9 @@ TEST(SafePaths, PathsThatLeaveTheFolderOrCannotBeStored) {
          {"", "\\Windows\\x.dll", "/etc/passwd", "C:\\x.dll", "c:x.dll", "\\\\srv\\share\\x",
           "..\\x.dll", "a\\..\\..\\x.dll", "a\\..", ".", "..", "a\\", "a\\\\b", "a<b", "a>b", "a|b",
           "a?b", "a*b", "a\"b", "a\x01b", "a\tb", "CON", "nul.txt", "Com1", "lpt9.log",
-          "x\\aux\\y.txt", "x\\AUX .txt",
+          "x\\aux\\y.txt", "x\\AUX .txt", "COM0", "lpt0.log", "CONIN$", "x\\conout$.txt",
+          // Windows drops a final dot or blank, so these name another file.
+          "a.", "a ", "dir.\\a.txt", "dir \\a.txt", "a\\...", "a\\b. ",
           // A lead byte before a byte that cannot end a GBK character does
           // not hide that byte.
           "\xa3:", "\x81/..\\..\\x", ".\\.\\\xa0/.."}) {
