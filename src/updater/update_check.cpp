@@ -195,6 +195,16 @@ TCheckResult RunUpdateCheck(std::string_view argument, transfer::THTTPClient& cl
     }
     try {
         const std::string manifest = client.Get(url);
+        const transfer::THTTPResponse& response = client.Response();
+        if (response.incomplete) {
+            // Read as it is, a cut manifest would lose entries or end in a
+            // cut URL.
+            std::string reason = "Incomplete body: " + std::to_string(response.body_bytes);
+            reason += response.content_length >= 0
+                          ? " of " + std::to_string(response.content_length) + " bytes"
+                          : " bytes, size unknown";
+            throw base::Exception(reason);
+        }
         result.pending = ReadManifest(manifest, env);
     } catch (const std::exception& e) {
         result.outcome = TCheckResult::Outcome::kFailed;

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <map>
 
 #include "support/scripted_server.h"
+#include "transfer/fake_transport.h"
 
 namespace updater {
 namespace {
@@ -239,6 +241,44 @@ TEST(RunUpdateCheck, OutcomesAndTexts) {
     EXPECT_EQ(failed.message, url + "获取升级信息失败.");
     EXPECT_EQ(failed.reason, "HTTP/1.1 404 Not Found");
     EXPECT_TRUE(failed.pending.empty());
+}
+
+TEST(RunUpdateCheck, AManifestCutShortFails) {
+    // Cut inside the last URL, the manifest would still read as valid.
+    const std::string entry = "2026-12-09 10:30:00@x@a.txt@http://h/a";
+    const std::string whole = entry + "*" + entry;
+    const std::string cut = whole.substr(0, whole.size() - 3);
+    char chunk_size[16];
+    std::snprintf(chunk_size, sizeof chunk_size, "%zx", entry.size());
+    struct Case {
+        std::string response;
+        std::string reason;
+    };
+    const std::vector<Case> cases = {
+        {"HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(whole.size()) + "\r\n\r\n" + cut,
+         "Incomplete body: " + std::to_string(cut.size()) + " of " + std::to_string(whole.size()) +
+             " bytes"},
+        // After the first chunk, a size line that is no number.
+        {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n" + std::string(chunk_size) +
+             "\r\n" + entry + "\r\nzz\r\n\r\n",
+         "Incomplete body: " + std::to_string(entry.size()) + " bytes, size unknown"},
+    };
+    auto connector = std::make_unique<transfer::testing::FakeConnector>();
+    for (const Case& c : cases) {
+        connector->Add({c.response});
+    }
+    transfer::THTTPClient client(std::move(connector));
+    TCheckEnvironment env;
+    env.current_dir = u"C:\\game";
+    env.settings = base::ChinesePrcSettings(2026);
+    env.last_write_time = [](const std::u16string&) -> platform::FileTime { return 0; };
+    for (const Case& c : cases) {
+        const TCheckResult result = RunUpdateCheck("http://h/list.txt", client, env);
+        EXPECT_EQ(result.outcome, TCheckResult::Outcome::kFailed) << c.reason;
+        EXPECT_EQ(result.message, "http://h/list.txt获取升级信息失败.");
+        EXPECT_EQ(result.reason, c.reason);
+        EXPECT_TRUE(result.pending.empty());
+    }
 }
 
 }  // namespace
