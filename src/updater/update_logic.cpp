@@ -26,8 +26,12 @@ constexpr char kDownload[] = "下载 ";
 }  // namespace
 
 std::string IncompleteBodyMessage(int64_t received, int64_t announced) {
-    return "下载不完整: 收到 " + std::to_string(received) + " 字节, 应为 " +
-           std::to_string(announced) + " 字节.";
+    const std::string head = "下载不完整: 收到 " + std::to_string(received) + " 字节, ";
+    // A chunked body announces no size.
+    if (announced < 0) {
+        return head + "大小未知.";
+    }
+    return head + "应为 " + std::to_string(announced) + " 字节.";
 }
 
 TUpdateLogic::TUpdateLogic(TUpdateView& view, transfer::THTTPClient& client, TUpdateEnvironment env)

@@ -109,7 +109,8 @@ class TUpdateLogic {
     int32_t speedStartBytes_ = 0;
 };
 
-// The text of the message when a file arrived shorter than announced.
+// The text of the message when a file arrived cut short; `announced` is -1
+// when the response gave no size.
 std::string IncompleteBodyMessage(int64_t received, int64_t announced);
 
 }  // namespace updater

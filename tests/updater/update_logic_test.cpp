@@ -215,9 +215,14 @@ TEST_F(UpdateLogicTest, AFileCutShortIsNotWritten) {
     connector->Add({"HTTP/1.1 200 OK\r\nContent-Length: 10\r\nConnection: close\r\n\r\n12345"});
     logic->StartPressed();
     EXPECT_TRUE(written.empty());
-    EXPECT_EQ(view.messages, Texts{"error: " + IncompleteBodyMessage(5, 10)});
+    EXPECT_EQ(view.messages, Texts{"error: 下载不完整: 收到 5 字节, 应为 10 字节."});
     EXPECT_FALSE(logic->Finished());
 
+    // A chunked body announces no size: the message says it was unknown.
+    connector->Add({"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n2\r\nab\r\nzz\r\n\r\n"});
+    logic->StartPressed();
+    EXPECT_TRUE(written.empty());
+    EXPECT_EQ(view.messages.back(), "error: 下载不完整: 收到 2 字节, 大小未知.");
 }
 
 TEST_F(UpdateLogicTest, AWriteFailureLeavesTheHandler) {
