@@ -3,7 +3,6 @@
 
 #include "base/text.h"
 #include "platform/file_stream.h"
-#include "platform/files.h"
 
 namespace platform {
 
@@ -81,11 +80,6 @@ bool MoveFileReplacing(const std::string& from, const std::string& to) {
 bool RemoveFile(const std::string& path) {
     std::u16string name;
     return SystemName(path, name) && RemoveFile(name);
-}
-
-FileTime FirstMatchLastWriteTime(const std::string& pattern) {
-    std::u16string name;
-    return SystemName(pattern, name) ? FirstMatchLastWriteTime(name) : 0;
 }
 
 }  // namespace platform
