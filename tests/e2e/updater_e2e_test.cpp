@@ -51,6 +51,20 @@ std::string Bytes(size_t n, unsigned seed) {
     return s;
 }
 
+// What the stub game wrote on its start (cwd and command line, each line
+// ended by CR LF), once it is whole: the game holds the file open, unshared,
+// while it writes, and a read meanwhile finds nothing.
+std::wstring StartRecord(const std::wstring& folder) {
+    std::wstring record;
+    WaitUntil([&] {
+        const std::string bytes = ReadHostFile(folder + L"\\started.txt");
+        record.assign(reinterpret_cast<const wchar_t*>(bytes.data()),
+                      bytes.size() / sizeof(wchar_t));
+        return record.find(L"cmd=") != std::wstring::npos && record.ends_with(L"\r\n");
+    });
+    return record;
+}
+
 class UpdaterE2E : public ::testing::Test {
   protected:
     // An install folder with a blank in its name and the stub game in it.
@@ -121,10 +135,7 @@ TEST_F(UpdaterE2E, ChecksRunsAndLaunchesTheGame) {
     Click(ui.start);
     ASSERT_TRUE(updater.Ended(15000)) << "the updater did not end after the launch";
     EXPECT_EQ(updater.ExitCode(), 0u);
-    ASSERT_TRUE(WaitUntil([&] { return Exists(folder + L"\\started.txt"); }));
-    const std::string record = ReadHostFile(folder + L"\\started.txt");
-    const std::wstring started(reinterpret_cast<const wchar_t*>(record.data()),
-                               record.size() / sizeof(wchar_t));
+    const std::wstring started = StartRecord(folder);
     EXPECT_NE(started.find(L"cwd="), std::wstring::npos);
     EXPECT_NE(started.find(L"run 游戏"), std::wstring::npos) << GbkText(started);
 }
@@ -152,10 +163,7 @@ TEST_F(UpdaterE2E, AnInstallFolderOutsideGbkIsUpdatedAndLaunched) {
         WaitUntil([&] { return FindTopLevel(updater.Pid(), L"UpdaterForm", L"信息") == nullptr; }));
     Click(ui.start);
     ASSERT_TRUE(updater.Ended(15000)) << "the updater did not end after the launch";
-    ASSERT_TRUE(WaitUntil([&] { return Exists(folder + L"\\started.txt"); }));
-    const std::string record = ReadHostFile(folder + L"\\started.txt");
-    const std::wstring started(reinterpret_cast<const wchar_t*>(record.data()),
-                               record.size() / sizeof(wchar_t));
+    const std::wstring started = StartRecord(folder);
     std::wstring system_folder = folder;
     std::replace(system_folder.begin(), system_folder.end(), L'/', L'\\');
     EXPECT_NE(started.find(L"cwd=" + system_folder + L"\r\n"), std::wstring::npos)
