@@ -4,7 +4,9 @@
 
 #include <shellapi.h>
 
+#include <exception>
 #include <string>
+#include <string_view>
 
 #include "framework/forms.h"
 #include "platform/file_stream.h"
@@ -28,32 +30,56 @@ std::string FirstArgument() {
     return argument;
 }
 
+// A failure before the message loop runs: shown like any other (the
+// application's handler, or a plain box when even the application could not
+// be made), never an exit without a word.
+void ReportStartFailure(framework::TApplication* app, std::exception_ptr error) {
+    if (app != nullptr) {
+        app->HandleException(error);
+        return;
+    }
+    std::string text = "Exception";
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+        text = e.what();
+    } catch (...) {
+    }
+    MessageBoxW(nullptr, framework::WideText(text).c_str(), framework::WideText("升级").c_str(),
+                MB_OK | MB_ICONSTOP | MB_TASKMODAL);
+}
+
 }  // namespace
 
 int main() {
     // The exception reporter starts here, before anything of the user
     // interface, once it exists.
 
-    framework::TApplication& app = framework::Application();
-    app.SetTitle("升级");
-
-    updater::TUpdateEnvironment env;
-    env.argument = FirstArgument();
-    env.check.current_dir = platform::CurrentDirectory();
-    env.check.settings = platform::ReadUserFormatSettings();
-    env.tick_count = platform::TickCount;
-    env.write_file = platform::WriteFileAtomically;
-    env.start_program = [](const std::string& program, const std::string& folder) {
-        platform::StartProgram(program, folder);
-    };
-
+    framework::TApplication* app = nullptr;
     try {
-        auto* form = new updater::TUpdateForm(&app, std::move(env));
-        app.AdoptForm(form);
+        app = &framework::Application();
+        app->SetTitle("升级");
+
+        updater::TUpdateEnvironment env;
+        env.argument = FirstArgument();
+        // The install folder stays as the system names it: a name that GBK
+        // cannot hold still reaches every file exactly.
+        env.check.current_dir = platform::CurrentDirectory();
+        env.check.settings = platform::ReadUserFormatSettings();
+        env.tick_count = platform::TickCount;
+        env.write_file = [](const std::u16string& path, std::string_view bytes) {
+            platform::WriteFileAtomically(path, bytes);
+        };
+        env.start_program = [](const std::u16string& program, const std::u16string& folder) {
+            platform::StartProgram(program, folder);
+        };
+
+        auto* form = new updater::TUpdateForm(app, std::move(env));
+        app->AdoptForm(form);
     } catch (...) {
-        app.HandleException(std::current_exception());
+        ReportStartFailure(app, std::current_exception());
         return 1;
     }
-    app.Run();
+    app->Run();
     return 0;
 }

@@ -100,4 +100,27 @@ std::string Utf16ToUtf8(std::u16string_view utf16) {
     return out;
 }
 
+std::string Utf16ToGbkForDisplay(std::u16string_view utf16) {
+    try {
+        return Utf16ToGbk(utf16);
+    } catch (const EEncodingError&) {
+        // Character by character, so that only what GBK lacks is replaced.
+    }
+    std::string out;
+    for (size_t i = 0; i < utf16.size();) {
+        size_t length = 1;
+        if (utf16[i] >= 0xd800 && utf16[i] <= 0xdbff && i + 1 < utf16.size() &&
+            utf16[i + 1] >= 0xdc00 && utf16[i + 1] <= 0xdfff) {
+            length = 2;
+        }
+        try {
+            out += Utf16ToGbk(utf16.substr(i, length));
+        } catch (const EEncodingError&) {
+            out += '?';
+        }
+        i += length;
+    }
+    return out;
+}
+
 }  // namespace base

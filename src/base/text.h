@@ -24,6 +24,11 @@ std::vector<std::string> SplitBytes(std::string_view text, char separator);
 std::u16string GbkToUtf16(std::string_view gbk);
 std::string Utf16ToGbk(std::u16string_view utf16);
 
+// UTF-16 -> GBK for what is shown to a person: each character that GBK
+// cannot hold (an unpaired surrogate too) becomes one "?". Never for a name
+// that must reach a file.
+std::string Utf16ToGbkForDisplay(std::u16string_view utf16);
+
 // UTF-8 <-> UTF-16, for the host's file names and terminals. Utf8ToUtf16
 // raises EEncodingError on bytes that are not UTF-8; an unpaired surrogate
 // is written as the character it codes.

@@ -1,8 +1,10 @@
 #pragma once
 
-// TFileStream: a file on disk as a byte stream. The name is a GBK path ("\"
-// separates folders); on Windows it reaches the system as UTF-16 converted
-// with code page 936, so Chinese names work whatever the system's language.
+// TFileStream: a file on disk as a byte stream. A name is either UTF-16 as
+// the system names it (a path below a folder that came from the system, so
+// every character reaches the file exactly) or GBK text, which on Windows
+// reaches the system converted with code page 936, so Chinese names work
+// whatever the system's language. "\" separates folders in both.
 
 #include <cstdint>
 #include <string>
@@ -32,7 +34,11 @@ enum TFileMode {
 
 class TFileStream : public base::TStream {
   public:
+    // A GBK name; one that is not GBK text is a file that cannot be opened.
     TFileStream(const std::string& fileName, TFileMode mode);
+    // A name exactly as the system holds it. FileName() and the error
+    // messages show it in GBK, with "?" for what GBK cannot hold.
+    TFileStream(const std::u16string& fileName, TFileMode mode);
     ~TFileStream() override;
 
     int64_t Read(void* buffer, int64_t count) override;
@@ -47,6 +53,10 @@ class TFileStream : public base::TStream {
     const std::string& FileName() const { return fileName_; }
 
   private:
+    // Opens `name` (null: a name that is no text) or raises the error of the
+    // mode, naming fileName_.
+    void Open(const std::u16string* name, TFileMode mode);
+
     std::string fileName_;
     intptr_t handle_ = -1;
 };
@@ -55,21 +65,27 @@ class TFileStream : public base::TStream {
 // PATH" when it cannot be opened, EReadError when it cannot be read whole.
 std::string ReadWholeFile(const std::string& path);
 
-// Replaces the file at `path` (GBK) with `bytes` so that it is either the old
+// Replaces the file at `path` (UTF-16 or GBK) with `bytes` so that it is either the old
 // file or the whole new one, never a part: the bytes go to a temporary file
 // beside it, are flushed to the disk, and the temporary file is moved over the
 // old one in one step. On failure the temporary file is removed, the old file
 // is untouched, and the error is EFCreateError "Cannot create file PATH" (the
 // folder is missing or not writable, or the old file is locked) or
 // EWriteError "Stream write error" (the disk is full).
+// The UTF-16 form names PATH in its messages in GBK, with "?" for what GBK
+// cannot hold.
+void WriteFileAtomically(const std::u16string& path, std::string_view bytes);
 void WriteFileAtomically(const std::string& path, std::string_view bytes);
 
 // The name of the temporary file WriteFileAtomically uses for `path`.
+std::u16string TemporaryNameFor(const std::u16string& path);
 std::string TemporaryNameFor(const std::string& path);
 
 // Moves `from` over `to` (replacing it) in one step; false on failure.
+bool MoveFileReplacing(const std::u16string& from, const std::u16string& to);
 bool MoveFileReplacing(const std::string& from, const std::string& to);
 // Removes a file; false when it could not be removed.
+bool RemoveFile(const std::u16string& path);
 bool RemoveFile(const std::string& path);
 
 }  // namespace platform

@@ -1,6 +1,13 @@
 #pragma once
 
 // Files and their times, as the update check needs them.
+//
+// File names come in two forms. A name that starts at the system (the current
+// directory, the install folder below it) is UTF-16 as the system gave it and
+// stays so up to every file operation: a folder whose name GBK cannot hold
+// (Korean, an emoji) is still reached exactly. The GBK forms are for names
+// made of the program's own texts; on Windows they reach the system converted
+// with code page 936.
 
 #include <cstdint>
 #include <string>
@@ -19,6 +26,7 @@ inline constexpr FileTime kTicksPerDay = 864'000'000'000;
 // the zero file time when nothing matches. On Windows the pattern goes to the
 // system's directory search as it is; elsewhere "\" separates folders and
 // the pattern is taken as a plain path.
+FileTime FirstMatchLastWriteTime(const std::u16string& pattern);
 FileTime FirstMatchLastWriteTime(const std::string& pattern);
 
 // Shifts a UTC file time by the time-zone offset in force now (daylight
@@ -26,8 +34,9 @@ FileTime FirstMatchLastWriteTime(const std::string& pattern);
 // zero file time is clamped to it.
 FileTime FileTimeToLocalFileTime(FileTime utc);
 
-// The process's current directory as GBK text, without a trailing separator
-// (except for a root).
-std::string CurrentDirectory();
+// The process's current directory exactly as the system names it, without a
+// trailing separator (except for a root). Natively "/" separates its folders;
+// a name that is not UTF-8 raises base::EEncodingError.
+std::u16string CurrentDirectory();
 
 }  // namespace platform

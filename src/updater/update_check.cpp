@@ -36,14 +36,15 @@ bool IsDeviceName(std::string_view segment) {
             c = static_cast<char>(c - 'a' + 'A');
         }
     }
-    static constexpr std::array<const char*, 4> kPlain = {"CON", "PRN", "AUX", "NUL"};
+    static constexpr std::array<const char*, 6> kPlain = {"CON", "PRN",    "AUX",
+                                                          "NUL", "CONIN$", "CONOUT$"};
     for (const char* name : kPlain) {
         if (base == name) {
             return true;
         }
     }
     return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
-           base[3] >= '1' && base[3] <= '9';
+           base[3] >= '0' && base[3] <= '9';
 }
 
 // A date-time value (millisecond exact) as 100-ns ticks since 1 January 1601.
@@ -84,7 +85,9 @@ bool IsSafeRelativePath(std::string_view path) {
         if (segment == "..") {
             --depth;
         } else if (segment != ".") {
-            if (IsDeviceName(segment)) {
+            // Windows drops a final dot or blank of a name, so "a." would
+            // write "a"; a device name is no file at all.
+            if (segment.back() == '.' || segment.back() == ' ' || IsDeviceName(segment)) {
                 return false;
             }
             ++depth;
@@ -116,6 +119,19 @@ bool IsSafeRelativePath(std::string_view path) {
     }
     const bool last_is_name = segment != "." && segment != "..";
     return close_segment() && last_is_name && depth > 0;
+}
+
+std::u16string LocalFilePath(const std::u16string& folder, std::string_view relative) {
+    const std::u16string path = folder + u'\\' + base::GbkToUtf16(relative);
+    size_t begin = 0;
+    size_t end = path.size();
+    while (begin < end && path[begin] <= 0x20) {
+        ++begin;
+    }
+    while (end > begin && path[end - 1] <= 0x20) {
+        --end;
+    }
+    return path.substr(begin, end - begin);
 }
 
 base::TDateTime FileTimeToLocalDateTime(platform::FileTime utc) {
@@ -151,7 +167,12 @@ std::vector<TPendingUpdate> ReadManifest(std::string_view text, const TCheckEnvi
         if (!base::TryParseStamp(stamp, env.settings, remote)) {
             throw base::Exception(EntryError(index, "\"" + stamp + "\" is not a date and time"));
         }
-        const std::string local_path = base::Trim(env.current_dir + "\\" + path);
+        std::u16string local_path;
+        try {
+            local_path = LocalFilePath(env.current_dir, path);
+        } catch (const base::EEncodingError&) {
+            throw base::Exception(EntryError(index, "path \"" + path + "\" is not GBK text"));
+        }
         const platform::FileTime local = env.to_local(env.last_write_time(local_path));
         // Compared exactly, in file-time ticks: the remote stamp must be at
         // least one millisecond later than the local file.
@@ -174,6 +195,16 @@ TCheckResult RunUpdateCheck(std::string_view argument, transfer::THTTPClient& cl
     }
     try {
         const std::string manifest = client.Get(url);
+        const transfer::THTTPResponse& response = client.Response();
+        if (response.incomplete) {
+            // Read as it is, a cut manifest would lose entries or end in a
+            // cut URL.
+            std::string reason = "Incomplete body: " + std::to_string(response.body_bytes);
+            reason += response.content_length >= 0
+                          ? " of " + std::to_string(response.content_length) + " bytes"
+                          : " bytes, size unknown";
+            throw base::Exception(reason);
+        }
         result.pending = ReadManifest(manifest, env);
     } catch (const std::exception& e) {
         result.outcome = TCheckResult::Outcome::kFailed;

@@ -25,8 +25,17 @@ base::TStringList SplitText(std::string_view text, char separator);
 // A manifest entry's path is used below the current directory only when it
 // stays there: not empty, not absolute, no drive, no UNC name, no ".." that
 // climbs above the start, no empty folder name, no character that Windows
-// cannot store in a file name, no device name (CON, NUL, COM1, ...).
+// cannot store in a file name, no device name (CON, NUL, COM1, CONIN$, ...),
+// no name ending in a dot or a blank (Windows drops those, so the name would
+// stand for another file).
 bool IsSafeRelativePath(std::string_view path);
+
+// The file that a manifest path (GBK, "\" between folders) names below
+// `folder` (as the system names it): the folder, "\", the path converted to
+// UTF-16, the whole trimmed of characters up to U+0020 at both ends. Only the
+// manifest's text is converted; the folder's characters stay exactly as they
+// are. base::EEncodingError when the path is not GBK text.
+std::u16string LocalFilePath(const std::u16string& folder, std::string_view relative);
 
 // Converts a file time to local time with the offset in force now, then to a
 // date-time value (milliseconds kept, the rest of the 100-ns ticks dropped).
@@ -55,11 +64,12 @@ struct TCheckResult {
 
 // What the check reads from the machine; the defaults use the platform.
 struct TCheckEnvironment {
-    // The folder the relative paths are below (the current directory).
-    std::string current_dir;
+    // The folder the relative paths are below (the current directory), as
+    // the system names it.
+    std::u16string current_dir;
     // Last-write time (UTC) of the first entry matching a path; 0 if none.
-    std::function<platform::FileTime(const std::string&)> last_write_time =
-        platform::FirstMatchLastWriteTime;
+    std::function<platform::FileTime(const std::u16string&)> last_write_time =
+        [](const std::u16string& path) { return platform::FirstMatchLastWriteTime(path); };
     // UTC to local file time.
     std::function<platform::FileTime(platform::FileTime)> to_local =
         platform::FileTimeToLocalFileTime;

@@ -26,8 +26,12 @@ constexpr char kDownload[] = "下载 ";
 }  // namespace
 
 std::string IncompleteBodyMessage(int64_t received, int64_t announced) {
-    return "下载不完整: 收到 " + std::to_string(received) + " 字节, 应为 " +
-           std::to_string(announced) + " 字节.";
+    const std::string head = "下载不完整: 收到 " + std::to_string(received) + " 字节, ";
+    // A chunked body announces no size.
+    if (announced < 0) {
+        return head + "大小未知.";
+    }
+    return head + "应为 " + std::to_string(announced) + " 字节.";
 }
 
 TUpdateLogic::TUpdateLogic(TUpdateView& view, transfer::THTTPClient& client, TUpdateEnvironment env)
@@ -66,7 +70,7 @@ void TUpdateLogic::FormShow() {
 
 void TUpdateLogic::StartPressed() {
     if (finished_) {
-        env_.start_program(env_.check.current_dir + "\\game.exe", env_.check.current_dir);
+        env_.start_program(env_.check.current_dir + u"\\game.exe", env_.check.current_dir);
         view_.CloseWindow();
         return;
     }
@@ -100,10 +104,9 @@ void TUpdateLogic::Run() {
             // A long write follows: show its text and the last progress now.
             view_.FlushDisplay();
         }
-        const std::string path = base::Trim(env_.check.current_dir + "\\" + pathList_[i]);
         // A failed write leaves the handler: the application's exception
         // handling reports it, and the old file stays as it was.
-        env_.write_file(path, buffer.View());
+        env_.write_file(LocalFilePath(env_.check.current_dir, pathList_[i]), buffer.View());
     }
     view_.SetProgressText(kDoneGauge);
     view_.SetStartCaption(kLaunchCaption);

@@ -65,10 +65,10 @@ struct TUpdateEnvironment {
     TCheckEnvironment check;
     // The millisecond tick count (wraps at 2^32).
     std::function<uint32_t()> tick_count;
-    // Replaces the file at a GBK path with the bytes, atomically.
-    std::function<void(const std::string& path, std::string_view bytes)> write_file;
-    // Starts a program (a GBK path) in a folder; the result is ignored.
-    std::function<void(const std::string& program, const std::string& folder)> start_program;
+    // Replaces the file at a path with the bytes, atomically.
+    std::function<void(const std::u16string& path, std::string_view bytes)> write_file;
+    // Starts a program in a folder; the result is ignored.
+    std::function<void(const std::u16string& program, const std::u16string& folder)> start_program;
 };
 
 class TUpdateLogic {
@@ -109,7 +109,8 @@ class TUpdateLogic {
     int32_t speedStartBytes_ = 0;
 };
 
-// The text of the message when a file arrived shorter than announced.
+// The text of the message when a file arrived cut short; `announced` is -1
+// when the response gave no size.
 std::string IncompleteBodyMessage(int64_t received, int64_t announced);
 
 }  // namespace updater

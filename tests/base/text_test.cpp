@@ -88,13 +88,20 @@ TEST(Gbk, RejectsCharactersThatGbkCannotHold) {
     EXPECT_THROW(Utf16ToGbk(u"\U0001F600"), EEncodingError);
 }
 
+TEST(Gbk, ForDisplayEachCharacterGbkLacksBecomesAQuestionMark) {
+    EXPECT_EQ(Utf16ToGbkForDisplay(u"D:\\게임 游戏\\\U0001F3AE.txt"), "D:\\?? 游戏\\?.txt");
+    EXPECT_EQ(Utf16ToGbkForDisplay(u"a\xd800"
+                                   u"b"),
+              "a?b");
+}
+
 TEST(Utf8, ConvertsBothWaysAndRejectsBadBytes) {
     const std::u16string wide = u"a\u00e9\u5347\U0001F600";
     const std::string utf8 = "a\xc3\xa9\xe5\x8d\x87\xf0\x9f\x98\x80";
     EXPECT_EQ(Utf16ToUtf8(wide), utf8);
     EXPECT_EQ(Utf8ToUtf16(utf8), wide);
     EXPECT_EQ(Utf8ToUtf16(""), u"");
-    EXPECT_THROW(Utf8ToUtf16("\xc3"), EEncodingError);        // cut short
+    EXPECT_THROW(Utf8ToUtf16("\xc3"), EEncodingError);          // cut short
     EXPECT_THROW(Utf8ToUtf16("\xe5\x41\x87"), EEncodingError);  // bad continuation
     EXPECT_THROW(Utf8ToUtf16("\xff"), EEncodingError);
     // GBK text reaches a UTF-8 terminal through UTF-16.

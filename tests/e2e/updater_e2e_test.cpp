@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -50,12 +51,26 @@ std::string Bytes(size_t n, unsigned seed) {
     return s;
 }
 
+// What the stub game wrote on its start (cwd and command line, each line
+// ended by CR LF), once it is whole: the game holds the file open, unshared,
+// while it writes, and a read meanwhile finds nothing.
+std::wstring StartRecord(const std::wstring& folder) {
+    std::wstring record;
+    WaitUntil([&] {
+        const std::string bytes = ReadHostFile(folder + L"\\started.txt");
+        record.assign(reinterpret_cast<const wchar_t*>(bytes.data()),
+                      bytes.size() / sizeof(wchar_t));
+        return record.find(L"cmd=") != std::wstring::npos && record.ends_with(L"\r\n");
+    });
+    return record;
+}
+
 class UpdaterE2E : public ::testing::Test {
   protected:
     // An install folder with a blank in its name and the stub game in it.
-    std::wstring Install(const std::string& name) {
+    std::wstring Install(const std::string& name, const std::wstring& suffix = L" 游戏") {
         const std::wstring folder =
-            Wide(std::string(UPDATER_TEST_OUTPUT) + "/e2e/" + name + " 游戏");
+            Wide(std::string(UPDATER_TEST_OUTPUT) + "/e2e/" + name) + suffix;
         EXPECT_TRUE(WriteHostFile(folder + L"\\placeholder.txt", ""));
         EXPECT_TRUE(
             CopyFileW(Wide(GAME_STUB_EXE).c_str(), (folder + L"\\game.exe").c_str(), FALSE));
@@ -120,12 +135,39 @@ TEST_F(UpdaterE2E, ChecksRunsAndLaunchesTheGame) {
     Click(ui.start);
     ASSERT_TRUE(updater.Ended(15000)) << "the updater did not end after the launch";
     EXPECT_EQ(updater.ExitCode(), 0u);
-    ASSERT_TRUE(WaitUntil([&] { return Exists(folder + L"\\started.txt"); }));
-    const std::string record = ReadHostFile(folder + L"\\started.txt");
-    const std::wstring started(reinterpret_cast<const wchar_t*>(record.data()),
-                               record.size() / sizeof(wchar_t));
+    const std::wstring started = StartRecord(folder);
     EXPECT_NE(started.find(L"cwd="), std::wstring::npos);
     EXPECT_NE(started.find(L"run 游戏"), std::wstring::npos) << GbkText(started);
+}
+
+TEST_F(UpdaterE2E, AnInstallFolderOutsideGbkIsUpdatedAndLaunched) {
+    // Korean and an emoji: code page 936 holds neither, yet the files must
+    // land in exactly this folder and the game must start in it.
+    const std::wstring folder = Install("outside-gbk", L" 게임 \U0001F3AE");
+    ASSERT_TRUE(WriteHostFile(folder + L"\\数据\\keep.txt", "keep"));
+    const std::string manifest =
+        "2030-01-01 08:00:00@@数据\\new.txt@" + Publish("outside-gbk", "new.txt", "new content");
+    UpdaterProcess updater(UPDATER_EXE, folder, Publish("outside-gbk", "list.txt", manifest));
+    HWND window = updater.Window();
+    ASSERT_NE(window, nullptr) << "no update window; ended: " << updater.Ended(0)
+                               << ", windows: " << DescribeWindows(updater.Pid());
+    Controls ui(window);
+    ASSERT_TRUE(WaitUntil([&] { return SendMessageW(ui.list, LB_GETCOUNT, 0, 0) == 1; }));
+    Click(ui.start);
+    HWND done = updater.Dialog(L"信息");
+    ASSERT_NE(done, nullptr) << "no completion message; windows: "
+                             << DescribeWindows(updater.Pid());
+    EXPECT_EQ(ReadHostFile(folder + L"\\数据\\new.txt"), "new content");
+    ASSERT_TRUE(PressYes(done));
+    ASSERT_TRUE(
+        WaitUntil([&] { return FindTopLevel(updater.Pid(), L"UpdaterForm", L"信息") == nullptr; }));
+    Click(ui.start);
+    ASSERT_TRUE(updater.Ended(15000)) << "the updater did not end after the launch";
+    const std::wstring started = StartRecord(folder);
+    std::wstring system_folder = folder;
+    std::replace(system_folder.begin(), system_folder.end(), L'/', L'\\');
+    EXPECT_NE(started.find(L"cwd=" + system_folder + L"\r\n"), std::wstring::npos)
+        << GbkText(started);
 }
 
 TEST_F(UpdaterE2E, ANotFoundFileStopsTheRunAfterWritingTheFilesBeforeIt) {

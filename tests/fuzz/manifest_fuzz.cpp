@@ -1,15 +1,18 @@
 // libFuzzer target: arbitrary bytes as an update manifest, and as a path.
 //
 // The whole input goes to updater::ReadManifest with a fake machine: the game
-// folder is C:\game, a few files there have fixed last-write times, local time
-// is UTC and the regional settings are the Chinese (PRC) ones. The same bytes
-// go to updater::IsSafeRelativePath. Errors the reading raises
-// (base::Exception) are expected; anything else escapes and is reported.
+// folder is C:\게임 (a name outside GBK), a few files there have fixed
+// last-write times, local time is UTC and the regional settings are the
+// Chinese (PRC) ones. The same bytes go to updater::IsSafeRelativePath.
+// Errors the reading raises (base::Exception) are expected; anything else
+// escapes and is reported.
 // Besides memory errors and undefined behaviour, the target checks:
 //   - a path called safe never starts with "\" or "/", holds no ":" and has no
 //     ".." that climbs above the folder (folders split at "\" and "/" outside
 //     valid GBK double-byte characters);
-//   - the reading looks up only files below the folder, by safe paths;
+//   - the reading looks up only files below the folder, by paths that are safe
+//     as Windows sees them once converted to UTF-16: no ":", no climb above
+//     the folder, no device name, no name that ends in a dot or a blank;
 //   - the pending list is never longer than the list of entries, and each
 //     pending entry has a safe, trimmed path and a trimmed URL;
 //   - a manifest that is read without error has four fields or more and a
@@ -39,7 +42,8 @@ namespace {
         }                                                                               \
     } while (0)
 
-const std::string kFolder = "C:\\game";
+// Korean: the folder's name is outside GBK, as an install folder's may be.
+const std::u16string kFolder = u"C:\\게임";
 
 // A GBK double-byte character: a lead byte 0x81-0xFE and a trail byte
 // 0x40-0xFE other than 0x7F. A lead byte before anything else is a byte of its
@@ -80,6 +84,51 @@ void CheckSafePath(std::string_view path) {
     FUZZ_CHECK(depth > 0);
 }
 
+bool IsDevice(std::u16string name) {
+    name = name.substr(0, name.find(u'.'));
+    while (!name.empty() && name.back() == u' ') {
+        name.pop_back();
+    }
+    for (char16_t& c : name) {
+        if (c >= u'a' && c <= u'z') {
+            c = static_cast<char16_t>(c - u'a' + u'A');
+        }
+    }
+    for (const char16_t* device : {u"CON", u"PRN", u"AUX", u"NUL", u"CONIN$", u"CONOUT$"}) {
+        if (name == device) {
+            return true;
+        }
+    }
+    return name.size() == 4 && (name.starts_with(u"COM") || name.starts_with(u"LPT")) &&
+           name[3] >= u'0' && name[3] <= u'9';
+}
+
+// A looked-up path below the folder, as Windows will see it.
+void CheckSystemPath(std::u16string_view path) {
+    FUZZ_CHECK(!path.empty());
+    FUZZ_CHECK(path.find(u':') == std::u16string_view::npos);
+    int depth = 0;
+    size_t start = 0;
+    for (;;) {
+        const size_t end = path.find_first_of(u"\\/", start);
+        const std::u16string name(path.substr(start, end == path.npos ? path.npos : end - start));
+        FUZZ_CHECK(!name.empty());
+        if (name == u"..") {
+            --depth;
+        } else if (name != u".") {
+            FUZZ_CHECK(name.back() != u'.' && name.back() != u' ');
+            FUZZ_CHECK(!IsDevice(name));
+            ++depth;
+        }
+        FUZZ_CHECK(depth >= 0);
+        if (end == path.npos) {
+            break;
+        }
+        start = end + 1;
+    }
+    FUZZ_CHECK(depth > 0);
+}
+
 size_t CountEntries(std::string_view text) {
     if (text.empty()) {
         return 0;
@@ -100,17 +149,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         CheckSafePath(input);
     }
 
-    static const std::map<std::string, platform::FileTime> files = {
-        {kFolder + "\\game.exe", 133'000'000'000'000'000ULL},
-        {kFolder + "\\data\\maps.pak", 134'000'000'000'000'000ULL},
-        {kFolder + "\\a", 1},
-        {kFolder + "\\b", 0xFFFF'FFFF'FFFF'FFFFULL},
+    static const std::map<std::u16string, platform::FileTime> files = {
+        {kFolder + u"\\game.exe", 133'000'000'000'000'000ULL},
+        {kFolder + u"\\data\\maps.pak", 134'000'000'000'000'000ULL},
+        {kFolder + u"\\a", 1},
+        {kFolder + u"\\b", 0xFFFF'FFFF'FFFF'FFFFULL},
     };
-    std::vector<std::string> looked_up;
+    std::vector<std::u16string> looked_up;
     updater::TCheckEnvironment env;
     env.current_dir = kFolder;
     env.settings = base::ChinesePrcSettings(2026);
-    env.last_write_time = [&looked_up](const std::string& path) -> platform::FileTime {
+    env.last_write_time = [&looked_up](const std::u16string& path) -> platform::FileTime {
         looked_up.push_back(path);
         const auto it = files.find(path);
         return it == files.end() ? 0 : it->second;
@@ -133,13 +182,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     FUZZ_CHECK(looked_up.size() <= entries);
-    for (const std::string& path : looked_up) {
-        // The folder, "\", then a safe path (the whole is trimmed, which
-        // leaves the folder's end alone).
-        FUZZ_CHECK(path.compare(0, kFolder.size() + 1, kFolder + "\\") == 0);
-        const std::string below = path.substr(kFolder.size() + 1);
-        FUZZ_CHECK(updater::IsSafeRelativePath(below));
-        CheckSafePath(below);
+    for (const std::u16string& path : looked_up) {
+        // The folder exactly, "\", then a safe path (the whole is trimmed,
+        // which leaves the folder's end alone).
+        FUZZ_CHECK(path.compare(0, kFolder.size() + 1, kFolder + u"\\") == 0);
+        CheckSystemPath(std::u16string_view(path).substr(kFolder.size() + 1));
     }
     FUZZ_CHECK(pending.size() <= entries);
     for (const updater::TPendingUpdate& p : pending) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "platform/files.h"
@@ -108,6 +109,37 @@ TEST(WriteFileAtomically, AFailureKeepsWhatWasThere) {
     EXPECT_THROW(WriteFileAtomically(blocked, "x"), EFCreateError);
     EXPECT_FALSE(Exists(TemporaryNameFor(blocked)));
     EXPECT_EQ(ReadWholeFile(inside), "keep");
+}
+
+TEST(Files, AFolderOutsideGbkIsNamedExactly) {
+    // Korean and an emoji: GBK holds neither, yet every file operation must
+    // reach the folder, and messages name it with "?" for each of them.
+    namespace fs = std::filesystem;
+    const fs::path folder =
+        fs::path(UPDATER_TEST_OUTPUT) / "file-stream-outside-gbk" / fs::path(u"게임 \U0001F3AE");
+    fs::create_directories(folder);
+    const fs::path before = fs::current_path();
+    fs::current_path(folder);
+    const std::u16string dir = CurrentDirectory();
+    const std::u16string expected = fs::current_path().u16string();
+    fs::current_path(before);
+    EXPECT_EQ(dir, expected);
+    EXPECT_TRUE(dir.ends_with(u"게임 \U0001F3AE"));
+
+    const std::u16string name = dir + u"\\数据.dat";
+    WriteFileAtomically(name, "content");
+    EXPECT_NE(FirstMatchLastWriteTime(name), 0u);
+    TFileStream in(name, fmOpenRead);
+    EXPECT_TRUE(in.FileName().ends_with("?? ?\\数据.dat")) << in.FileName();
+    char buffer[16] = {};
+    EXPECT_EQ(in.Read(buffer, sizeof buffer), 7);
+    EXPECT_EQ(std::string(buffer, 7), "content");
+    try {
+        WriteFileAtomically(dir + u"\\missing\\a.dat", "x");
+        FAIL() << "wrote into a folder that does not exist";
+    } catch (const EFCreateError& e) {
+        EXPECT_TRUE(std::string(e.what()).ends_with("?? ?\\missing\\a.dat")) << e.what();
+    }
 }
 
 #ifdef _WIN32

@@ -116,7 +116,7 @@ class NginxCheckTest : public ::testing::Test {
     }
 
     void SetUp() override {
-        env.current_dir = GameDir();
+        env.current_dir = base::Utf8ToUtf16(GameDir());
         env.settings = platform::ReadUserFormatSettings();
     }
 

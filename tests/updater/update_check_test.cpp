@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <map>
 
 #include "support/scripted_server.h"
+#include "transfer/fake_transport.h"
 
 namespace updater {
 namespace {
@@ -24,9 +26,9 @@ platform::FileTime Ticks(int y, int mo, int d, int h, int mi, int s, int ms = 0,
 class UpdateCheckTest : public ::testing::Test {
   protected:
     UpdateCheckTest() {
-        env.current_dir = "C:\\game";
+        env.current_dir = u"C:\\game";
         env.settings = base::ChinesePrcSettings(2026);
-        env.last_write_time = [this](const std::string& path) -> platform::FileTime {
+        env.last_write_time = [this](const std::u16string& path) -> platform::FileTime {
             looked_up.push_back(path);
             const auto it = files.find(path);
             return it == files.end() ? 0 : it->second;
@@ -47,8 +49,8 @@ class UpdateCheckTest : public ::testing::Test {
     }
 
     TCheckEnvironment env;
-    std::map<std::string, platform::FileTime> files;
-    std::vector<std::string> looked_up;
+    std::map<std::u16string, platform::FileTime> files;
+    std::vector<std::u16string> looked_up;
 };
 
 TEST(SplitText, PartsFollowTheSeparators) {
@@ -69,7 +71,8 @@ TEST(SplitText, PartsFollowTheSeparators) {
 
 TEST(SafePaths, PathsThatStayBelowTheFolder) {
     for (const char* path : {"game.exe", "data\\maps\\a.pak", "data/maps/a.pak", "a\\..\\b.txt",
-                             ".\\x.dat", "新建\\文件.txt", "dir\\\x95\x5c.txt", "a.b.c", "x..y"}) {
+                             ".\\x.dat", "新建\\文件.txt", "dir\\\x95\x5c.txt", "a.b.c", "x..y",
+                             "a .txt", ".profile", "COM10.txt", "CONIN"}) {
         EXPECT_TRUE(IsSafeRelativePath(path)) << path;
     }
 }
@@ -79,7 +82,9 @@ TEST(SafePaths, PathsThatLeaveTheFolderOrCannotBeStored) {
          {"", "\\Windows\\x.dll", "/etc/passwd", "C:\\x.dll", "c:x.dll", "\\\\srv\\share\\x",
           "..\\x.dll", "a\\..\\..\\x.dll", "a\\..", ".", "..", "a\\", "a\\\\b", "a<b", "a>b", "a|b",
           "a?b", "a*b", "a\"b", "a\x01b", "a\tb", "CON", "nul.txt", "Com1", "lpt9.log",
-          "x\\aux\\y.txt", "x\\AUX .txt",
+          "x\\aux\\y.txt", "x\\AUX .txt", "COM0", "lpt0.log", "CONIN$", "x\\conout$.txt",
+          // Windows drops a final dot or blank, so these name another file.
+          "a.", "a ", "dir.\\a.txt", "dir \\a.txt", "a\\...", "a\\b. ",
           // A lead byte before a byte that cannot end a GBK character does
           // not hide that byte.
           "\xa3:", "\x81/..\\..\\x", ".\\.\\\xa0/.."}) {
@@ -99,7 +104,16 @@ TEST_F(UpdateCheckTest, EntriesFieldsAndDisplayText) {
     // field is trimmed, kept in the display text.
     EXPECT_EQ(pending[1].display, "\r\n2026-12-09 10:30:00xgame.exe");
     EXPECT_EQ(pending[1].url, "http://h/game.exe");
-    EXPECT_EQ(looked_up, (Paths{"C:\\game\\maps\\new.pak", "C:\\game\\game.exe"}));
+    EXPECT_EQ(looked_up,
+              (std::vector<std::u16string>{u"C:\\game\\maps\\new.pak", u"C:\\game\\game.exe"}));
+}
+
+TEST_F(UpdateCheckTest, AFolderOutsideGbkIsJoinedExactly) {
+    // Korean and an emoji (a surrogate pair): the folder keeps them, the
+    // manifest's GBK path is converted where it is joined to it.
+    env.current_dir = u"D:\\게임 \U0001F3AE";
+    EXPECT_EQ(PendingPaths("2026-12-09 10:30:00@x@数据\\a.txt@http://h/a"), Paths{"数据\\a.txt"});
+    EXPECT_EQ(looked_up, std::vector<std::u16string>{u"D:\\게임 \U0001F3AE\\数据\\a.txt"});
 }
 
 TEST_F(UpdateCheckTest, InvalidManifests) {
@@ -107,7 +121,9 @@ TEST_F(UpdateCheckTest, InvalidManifests) {
     for (const std::string& manifest : std::vector<std::string>{
              "*" + entry, entry + "*", entry + "**" + entry, entry + "*\r\n", std::string("a@b@c"),
              "2026-12-09 10:30:00@x@..\\a.txt@http://h/a", "not a date@x@a.txt@http://h/a",
-             "2026-13-09 10:30:00@x@a.txt@http://h/a"}) {
+             "2026-13-09 10:30:00@x@a.txt@http://h/a",
+             // A path that is not GBK text names no file.
+             "2026-12-09 10:30:00@x@\xff.txt@http://h/a"}) {
         EXPECT_THROW(Read(manifest), base::Exception) << manifest;
     }
 }
@@ -131,13 +147,13 @@ TEST_F(UpdateCheckTest, SplittingIsByBytes) {
 
 TEST_F(UpdateCheckTest, StampsAreComparedToTheMillisecond) {
     const std::string manifest = "2026-12-09 10:30:00.500@x@a.txt@u";
-    files["C:\\game\\a.txt"] = Ticks(2026, 12, 9, 10, 30, 0, 500);
+    files[u"C:\\game\\a.txt"] = Ticks(2026, 12, 9, 10, 30, 0, 500);
     EXPECT_TRUE(Read(manifest).empty()) << "equal stamps";
-    files["C:\\game\\a.txt"] = Ticks(2026, 12, 9, 10, 30, 0, 499, 10);  // 0.999 ms before
+    files[u"C:\\game\\a.txt"] = Ticks(2026, 12, 9, 10, 30, 0, 499, 10);  // 0.999 ms before
     EXPECT_TRUE(Read(manifest).empty()) << "0.999 ms older";
-    files["C:\\game\\a.txt"] = Ticks(2026, 12, 9, 10, 30, 0, 499);
+    files[u"C:\\game\\a.txt"] = Ticks(2026, 12, 9, 10, 30, 0, 499);
     EXPECT_EQ(Read(manifest).size(), 1u) << "1 ms older";
-    files["C:\\game\\a.txt"] = Ticks(2027, 1, 1, 0, 0, 0);
+    files[u"C:\\game\\a.txt"] = Ticks(2027, 1, 1, 0, 0, 0);
     EXPECT_TRUE(Read(manifest).empty()) << "newer";
 }
 
@@ -203,9 +219,9 @@ TEST(RunUpdateCheck, OutcomesAndTexts) {
              .Send("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n")
              .WaitForPeerClose(5000)});
     TCheckEnvironment env;
-    env.current_dir = "C:\\nowhere";
+    env.current_dir = u"C:\\nowhere";
     env.settings = base::ChinesePrcSettings(2026);
-    env.last_write_time = [](const std::string&) -> platform::FileTime { return 0; };
+    env.last_write_time = [](const std::u16string&) -> platform::FileTime { return 0; };
     transfer::THTTPClient client;
 
     TCheckResult bad = RunUpdateCheck(" \t ", client, env);
@@ -225,6 +241,44 @@ TEST(RunUpdateCheck, OutcomesAndTexts) {
     EXPECT_EQ(failed.message, url + "获取升级信息失败.");
     EXPECT_EQ(failed.reason, "HTTP/1.1 404 Not Found");
     EXPECT_TRUE(failed.pending.empty());
+}
+
+TEST(RunUpdateCheck, AManifestCutShortFails) {
+    // Cut inside the last URL, the manifest would still read as valid.
+    const std::string entry = "2026-12-09 10:30:00@x@a.txt@http://h/a";
+    const std::string whole = entry + "*" + entry;
+    const std::string cut = whole.substr(0, whole.size() - 3);
+    char chunk_size[16];
+    std::snprintf(chunk_size, sizeof chunk_size, "%zx", entry.size());
+    struct Case {
+        std::string response;
+        std::string reason;
+    };
+    const std::vector<Case> cases = {
+        {"HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(whole.size()) + "\r\n\r\n" + cut,
+         "Incomplete body: " + std::to_string(cut.size()) + " of " + std::to_string(whole.size()) +
+             " bytes"},
+        // After the first chunk, a size line that is no number.
+        {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n" + std::string(chunk_size) +
+             "\r\n" + entry + "\r\nzz\r\n\r\n",
+         "Incomplete body: " + std::to_string(entry.size()) + " bytes, size unknown"},
+    };
+    auto connector = std::make_unique<transfer::testing::FakeConnector>();
+    for (const Case& c : cases) {
+        connector->Add({c.response});
+    }
+    transfer::THTTPClient client(std::move(connector));
+    TCheckEnvironment env;
+    env.current_dir = u"C:\\game";
+    env.settings = base::ChinesePrcSettings(2026);
+    env.last_write_time = [](const std::u16string&) -> platform::FileTime { return 0; };
+    for (const Case& c : cases) {
+        const TCheckResult result = RunUpdateCheck("http://h/list.txt", client, env);
+        EXPECT_EQ(result.outcome, TCheckResult::Outcome::kFailed) << c.reason;
+        EXPECT_EQ(result.message, "http://h/list.txt获取升级信息失败.");
+        EXPECT_EQ(result.reason, c.reason);
+        EXPECT_TRUE(result.pending.empty());
+    }
 }
 
 }  // namespace

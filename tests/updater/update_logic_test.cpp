@@ -86,19 +86,21 @@ class UpdateLogicTest : public ::testing::Test {
         };
         TUpdateEnvironment env;
         env.argument = " http://files.test/list.txt ";
-        env.check.current_dir = "C:\\游戏";
+        // A folder name that GBK cannot hold: files and the game must still
+        // be found exactly there.
+        env.check.current_dir = u"C:\\게임 游戏";
         env.check.settings = base::ChinesePrcSettings(2026);
-        env.check.last_write_time = [](const std::string&) -> platform::FileTime { return 0; };
+        env.check.last_write_time = [](const std::u16string&) -> platform::FileTime { return 0; };
         env.check.to_local = [](platform::FileTime t) { return t; };
         env.tick_count = [this] { return tick; };
-        env.write_file = [this](const std::string& path, std::string_view bytes) {
+        env.write_file = [this](const std::u16string& path, std::string_view bytes) {
             if (failWrites) {
                 throw base::EWriteError("Stream write error");
             }
             written.emplace_back(path, std::string(bytes));
         };
-        env.start_program = [this](const std::string& program, const std::string& folder) {
-            started.push_back(program + " in " + folder);
+        env.start_program = [this](const std::u16string& program, const std::u16string& folder) {
+            started.push_back(program + u" in " + folder);
         };
         logic = std::make_unique<TUpdateLogic>(view, *client, std::move(env));
         logic->FormCreate();
@@ -117,8 +119,8 @@ class UpdateLogicTest : public ::testing::Test {
     std::unique_ptr<TUpdateLogic> logic;
     uint32_t tick = 0;
     bool failWrites = false;
-    std::vector<std::pair<std::string, std::string>> written;
-    Texts started;
+    std::vector<std::pair<std::u16string, std::string>> written;
+    std::vector<std::u16string> started;
 };
 
 TEST_F(UpdateLogicTest, ShowListsThePendingUpdates) {
@@ -167,8 +169,8 @@ TEST_F(UpdateLogicTest, ARunWritesEveryFileThenTheButtonLaunchesTheGame) {
 
     ASSERT_EQ(written.size(), 3u);
     EXPECT_EQ(written[0],
-              std::make_pair(std::string("C:\\游戏\\data\\a.pak"), std::string("AAAA")));
-    EXPECT_EQ(written[1].first, "C:\\游戏\\新建\\文件.txt");
+              std::make_pair(std::u16string(u"C:\\게임 游戏\\data\\a.pak"), std::string("AAAA")));
+    EXPECT_EQ(written[1].first, u"C:\\게임 游戏\\新建\\文件.txt");
     EXPECT_EQ(written[1].second, "");
     EXPECT_EQ(written[2].second, std::string(5000, 'c'));
     EXPECT_EQ(view.selections, (std::vector<int>{0, 0, 1, 2}));
@@ -182,7 +184,7 @@ TEST_F(UpdateLogicTest, ARunWritesEveryFileThenTheButtonLaunchesTheGame) {
     EXPECT_EQ(view.closes, 0);
 
     logic->StartPressed();
-    EXPECT_EQ(started, Texts{"C:\\游戏\\game.exe in C:\\游戏"});
+    EXPECT_EQ(started, std::vector<std::u16string>{u"C:\\게임 游戏\\game.exe in C:\\게임 游戏"});
     EXPECT_EQ(view.closes, 1);
     EXPECT_EQ(written.size(), 3u) << "the launch downloads nothing";
 }
@@ -213,8 +215,14 @@ TEST_F(UpdateLogicTest, AFileCutShortIsNotWritten) {
     connector->Add({"HTTP/1.1 200 OK\r\nContent-Length: 10\r\nConnection: close\r\n\r\n12345"});
     logic->StartPressed();
     EXPECT_TRUE(written.empty());
-    EXPECT_EQ(view.messages, Texts{"error: " + IncompleteBodyMessage(5, 10)});
+    EXPECT_EQ(view.messages, Texts{"error: 下载不完整: 收到 5 字节, 应为 10 字节."});
     EXPECT_FALSE(logic->Finished());
+
+    // A chunked body announces no size: the message says it was unknown.
+    connector->Add({"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n2\r\nab\r\nzz\r\n\r\n"});
+    logic->StartPressed();
+    EXPECT_TRUE(written.empty());
+    EXPECT_EQ(view.messages.back(), "error: 下载不完整: 收到 2 字节, 大小未知.");
 }
 
 TEST_F(UpdateLogicTest, AWriteFailureLeavesTheHandler) {

@@ -10,7 +10,9 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
 
+#include "base/exception.h"
 #include "base/text.h"
 #include "platform/files.h"
 #include "platform/locale.h"
@@ -20,6 +22,9 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
+#include <windows.h>
+
+#include <shellapi.h>
 #endif
 
 namespace {
@@ -38,6 +43,26 @@ std::string Out(const std::string& gbk) {
     }
 }
 
+// Argument `index` as the system gave it: on Windows from the wide command
+// line (the narrow arguments lose what the ANSI code page cannot hold),
+// elsewhere from UTF-8.
+std::u16string SystemArgument(char** argv, int index) {
+#ifdef _WIN32
+    (void)argv;
+    int count = 0;
+    LPWSTR* args = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::u16string argument;
+    if (args != nullptr && index < count) {
+        const std::wstring_view wide(args[index]);
+        argument.assign(wide.begin(), wide.end());
+    }
+    LocalFree(args);
+    return argument;
+#else
+    return base::Utf8ToUtf16(argv[index]);
+#endif
+}
+
 int Usage() {
     std::fputs("usage: updater-check [--dir DIR] [--utf8] URL\n", stderr);
     return 2;
@@ -50,12 +75,12 @@ int main(int argc, char** argv) {
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
 #endif
-    std::string dir;
+    int dir_index = 0;
     std::string url;
     bool have_url = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--dir") == 0 && i + 1 < argc) {
-            dir = argv[++i];
+            dir_index = ++i;
         } else if (std::strcmp(argv[i], "--utf8") == 0) {
             g_utf8 = true;
         } else if (argv[i][0] == '-' && argv[i][1] == '-') {
@@ -72,7 +97,13 @@ int main(int argc, char** argv) {
     }
 
     updater::TCheckEnvironment env;
-    env.current_dir = dir.empty() ? platform::CurrentDirectory() : dir;
+    try {
+        env.current_dir =
+            dir_index > 0 ? SystemArgument(argv, dir_index) : platform::CurrentDirectory();
+    } catch (const base::Exception& e) {
+        std::fprintf(stderr, "updater-check: the folder cannot be named: %s\n", e.what());
+        return 2;
+    }
     env.settings = platform::ReadUserFormatSettings();
     transfer::THTTPClient client;
     const updater::TCheckResult result = updater::RunUpdateCheck(url, client, env);

@@ -13,10 +13,12 @@ namespace platform {
 
 namespace {
 
-std::string HostName(const std::string& gbk) {
-    std::u16string wide = base::GbkToUtf16(gbk);
-    std::replace(wide.begin(), wide.end(), u'\\', u'/');
-    return base::Utf16ToUtf8(wide);
+// A Windows-style name ("\" separates folders) as the UTF-8 path with "/"
+// that the system takes.
+std::string HostName(const std::u16string& name) {
+    std::u16string path = name;
+    std::replace(path.begin(), path.end(), u'\\', u'/');
+    return base::Utf16ToUtf8(path);
 }
 
 int Fd(intptr_t handle) {
@@ -26,6 +28,22 @@ int Fd(intptr_t handle) {
 }  // namespace
 
 TFileStream::TFileStream(const std::string& fileName, TFileMode mode) : fileName_(fileName) {
+    std::u16string name;
+    bool text = true;
+    try {
+        name = base::GbkToUtf16(fileName);
+    } catch (const base::EEncodingError&) {
+        text = false;
+    }
+    Open(text ? &name : nullptr, mode);
+}
+
+TFileStream::TFileStream(const std::u16string& fileName, TFileMode mode)
+    : fileName_(base::Utf16ToGbkForDisplay(fileName)) {
+    Open(&fileName, mode);
+}
+
+void TFileStream::Open(const std::u16string* name, TFileMode mode) {
     int flags = 0;
     switch (mode) {
         case fmCreate:
@@ -42,10 +60,8 @@ TFileStream::TFileStream(const std::string& fileName, TFileMode mode) : fileName
             break;
     }
     int fd = -1;
-    try {
-        fd = ::open(HostName(fileName).c_str(), flags | O_CLOEXEC, 0666);
-    } catch (const base::EEncodingError&) {
-        // A name GBK cannot carry is a file that cannot be opened.
+    if (name != nullptr) {
+        fd = ::open(HostName(*name).c_str(), flags | O_CLOEXEC, 0666);
     }
     struct stat st {};
     if (fd >= 0 && (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode))) {
@@ -55,9 +71,9 @@ TFileStream::TFileStream(const std::string& fileName, TFileMode mode) : fileName
     }
     if (fd < 0) {
         if (mode == fmCreate) {
-            throw EFCreateError("Cannot create file " + fileName);
+            throw EFCreateError("Cannot create file " + fileName_);
         }
-        throw EFOpenError("Cannot open file " + fileName);
+        throw EFOpenError("Cannot open file " + fileName_);
     }
     handle_ = fd;
 }
@@ -118,20 +134,12 @@ void TFileStream::Flush() {
 
 namespace platform {
 
-bool MoveFileReplacing(const std::string& from, const std::string& to) {
-    try {
-        return ::rename(HostName(from).c_str(), HostName(to).c_str()) == 0;
-    } catch (const base::EEncodingError&) {
-        return false;
-    }
+bool MoveFileReplacing(const std::u16string& from, const std::u16string& to) {
+    return ::rename(HostName(from).c_str(), HostName(to).c_str()) == 0;
 }
 
-bool RemoveFile(const std::string& path) {
-    try {
-        return ::unlink(HostName(path).c_str()) == 0;
-    } catch (const base::EEncodingError&) {
-        return false;
-    }
+bool RemoveFile(const std::u16string& path) {
+    return ::unlink(HostName(path).c_str()) == 0;
 }
 
 }  // namespace platform

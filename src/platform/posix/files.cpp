@@ -17,34 +17,18 @@ namespace {
 // Seconds from 1 January 1601 to 1 January 1970.
 constexpr int64_t kEpochDifference = 11'644'473'600;
 
-// GBK path with "\" separators to the UTF-8 path with "/" that the system
-// takes. The conversion is done on the characters, so a "\" that is the
-// second byte of a double-byte character is left alone.
-std::string HostPath(const std::string& gbk) {
-    // Plain ASCII is the same in GBK and UTF-8: only the separators change.
-    if (std::all_of(gbk.begin(), gbk.end(), [](char c) { return (c & 0x80) == 0; })) {
-        std::string path = gbk;
-        std::replace(path.begin(), path.end(), '\\', '/');
-        return path;
-    }
-    std::u16string wide = base::GbkToUtf16(gbk);
-    for (char16_t& c : wide) {
-        if (c == u'\\') {
-            c = u'/';
-        }
-    }
-    return base::Utf16ToUtf8(wide);
+// A Windows-style name ("\" separates folders) as the UTF-8 path with "/"
+// that the system takes.
+std::string HostPath(const std::u16string& name) {
+    std::u16string path = name;
+    std::replace(path.begin(), path.end(), u'\\', u'/');
+    return base::Utf16ToUtf8(path);
 }
 
 }  // namespace
 
-FileTime FirstMatchLastWriteTime(const std::string& pattern) {
-    std::string path;
-    try {
-        path = HostPath(pattern);
-    } catch (const base::EEncodingError&) {
-        return 0;
-    }
+FileTime FirstMatchLastWriteTime(const std::u16string& pattern) {
+    const std::string path = HostPath(pattern);
     struct stat st;
     if (::stat(path.c_str(), &st) != 0) {
         return 0;
@@ -55,6 +39,16 @@ FileTime FirstMatchLastWriteTime(const std::string& pattern) {
     }
     return static_cast<FileTime>(seconds) * 10'000'000 +
            static_cast<FileTime>(st.st_mtim.tv_nsec / 100);
+}
+
+FileTime FirstMatchLastWriteTime(const std::string& pattern) {
+    std::u16string name;
+    try {
+        name = base::GbkToUtf16(pattern);
+    } catch (const base::EEncodingError&) {
+        return 0;  // no file can have a name that is not text
+    }
+    return FirstMatchLastWriteTime(name);
 }
 
 FileTime FileTimeToLocalFileTime(FileTime utc) {
@@ -68,20 +62,15 @@ FileTime FileTimeToLocalFileTime(FileTime utc) {
     return static_cast<FileTime>(static_cast<int64_t>(utc) + offset);
 }
 
-std::string CurrentDirectory() {
+std::u16string CurrentDirectory() {
     std::vector<char> buffer(4096);
-    while (::getcwd(buffer.data(), buffer.size()) == nullptr && errno == ERANGE &&
-           buffer.size() < (1u << 20)) {
+    while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+        if (errno != ERANGE || buffer.size() >= (1u << 20)) {
+            throw base::Exception("The current folder cannot be read");
+        }
         buffer.resize(buffer.size() * 2);
     }
-    // The system gives UTF-8; the program works with GBK. A folder name that
-    // GBK cannot hold is given as it is.
-    const std::string utf8(buffer.data());
-    try {
-        return base::Utf16ToGbk(base::Utf8ToUtf16(utf8));
-    } catch (const base::EEncodingError&) {
-        return utf8;
-    }
+    return base::Utf8ToUtf16(buffer.data());
 }
 
 }  // namespace platform

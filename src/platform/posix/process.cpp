@@ -5,7 +5,6 @@
 
 #include <algorithm>
 
-#include "base/exception.h"
 #include "base/text.h"
 
 extern char** environ;
@@ -19,19 +18,13 @@ uint32_t TickCount() {
                                  static_cast<uint64_t>(ts.tv_nsec) / 1'000'000u);
 }
 
-bool StartProgram(const std::string& program, const std::string& folder) {
-    std::string path;
-    std::string directory;
-    try {
-        std::u16string p = base::GbkToUtf16(program);
-        std::u16string d = base::GbkToUtf16(folder);
-        std::replace(p.begin(), p.end(), u'\\', u'/');
-        std::replace(d.begin(), d.end(), u'\\', u'/');
-        path = base::Utf16ToUtf8(p);
-        directory = base::Utf16ToUtf8(d);
-    } catch (const base::EEncodingError&) {
-        return false;
-    }
+bool StartProgram(const std::u16string& program, const std::u16string& folder) {
+    std::u16string p = program;
+    std::u16string d = folder;
+    std::replace(p.begin(), p.end(), u'\\', u'/');
+    std::replace(d.begin(), d.end(), u'\\', u'/');
+    std::string path = base::Utf16ToUtf8(p);
+    const std::string directory = base::Utf16ToUtf8(d);
     const pid_t child = fork();
     if (child < 0) {
         return false;

@@ -17,6 +17,22 @@ HANDLE Handle(intptr_t handle) {
 }  // namespace
 
 TFileStream::TFileStream(const std::string& fileName, TFileMode mode) : fileName_(fileName) {
+    std::u16string name;
+    bool text = true;
+    try {
+        name = base::GbkToUtf16(fileName);
+    } catch (const base::EEncodingError&) {
+        text = false;
+    }
+    Open(text ? &name : nullptr, mode);
+}
+
+TFileStream::TFileStream(const std::u16string& fileName, TFileMode mode)
+    : fileName_(base::Utf16ToGbkForDisplay(fileName)) {
+    Open(&fileName, mode);
+}
+
+void TFileStream::Open(const std::u16string* name, TFileMode mode) {
     DWORD access = 0;
     DWORD disposition = OPEN_EXISTING;
     switch (mode) {
@@ -35,17 +51,15 @@ TFileStream::TFileStream(const std::string& fileName, TFileMode mode) : fileName
             break;
     }
     HANDLE file = INVALID_HANDLE_VALUE;
-    try {
-        const std::u16string wide = base::GbkToUtf16(fileName);
-        file = CreateFileW(reinterpret_cast<const wchar_t*>(wide.c_str()), access, FILE_SHARE_READ,
+    if (name != nullptr) {
+        file = CreateFileW(reinterpret_cast<const wchar_t*>(name->c_str()), access, FILE_SHARE_READ,
                            nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-    } catch (const base::EEncodingError&) {
     }
     if (file == INVALID_HANDLE_VALUE) {
         if (mode == fmCreate) {
-            throw EFCreateError("Cannot create file " + fileName);
+            throw EFCreateError("Cannot create file " + fileName_);
         }
-        throw EFOpenError("Cannot open file " + fileName);
+        throw EFOpenError("Cannot open file " + fileName_);
     }
     handle_ = reinterpret_cast<intptr_t>(file);
 }
@@ -117,28 +131,19 @@ namespace platform {
 
 namespace {
 
-std::wstring WidePath(const std::string& gbk) {
-    const std::u16string u = base::GbkToUtf16(gbk);
-    return std::wstring(u.begin(), u.end());
+const wchar_t* Wide(const std::u16string& name) {
+    return reinterpret_cast<const wchar_t*>(name.c_str());
 }
 
 }  // namespace
 
-bool MoveFileReplacing(const std::string& from, const std::string& to) {
-    try {
-        return MoveFileExW(WidePath(from).c_str(), WidePath(to).c_str(),
-                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-    } catch (const base::EEncodingError&) {
-        return false;
-    }
+bool MoveFileReplacing(const std::u16string& from, const std::u16string& to) {
+    return MoveFileExW(Wide(from), Wide(to), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) !=
+           0;
 }
 
-bool RemoveFile(const std::string& path) {
-    try {
-        return DeleteFileW(WidePath(path).c_str()) != 0;
-    } catch (const base::EEncodingError&) {
-        return false;
-    }
+bool RemoveFile(const std::u16string& path) {
+    return DeleteFileW(Wide(path)) != 0;
 }
 
 }  // namespace platform

@@ -18,26 +18,26 @@ FILETIME FromTicks(FileTime ticks) {
     return ft;
 }
 
-std::wstring Wide(const std::string& gbk) {
-    const std::u16string u = base::GbkToUtf16(gbk);
-    return std::wstring(u.begin(), u.end());
-}
 }  // namespace
 
-FileTime FirstMatchLastWriteTime(const std::string& pattern) {
-    std::wstring wide;
-    try {
-        wide = Wide(pattern);
-    } catch (const base::EEncodingError&) {
-        return 0;  // no file can have a name that is not text
-    }
+FileTime FirstMatchLastWriteTime(const std::u16string& pattern) {
     WIN32_FIND_DATAW data;
-    HANDLE search = FindFirstFileW(wide.c_str(), &data);
+    HANDLE search = FindFirstFileW(reinterpret_cast<const wchar_t*>(pattern.c_str()), &data);
     if (search == INVALID_HANDLE_VALUE) {
         return 0;
     }
     FindClose(search);
     return ToTicks(data.ftLastWriteTime);
+}
+
+FileTime FirstMatchLastWriteTime(const std::string& pattern) {
+    std::u16string name;
+    try {
+        name = base::GbkToUtf16(pattern);
+    } catch (const base::EEncodingError&) {
+        return 0;  // no file can have a name that is not text
+    }
+    return FirstMatchLastWriteTime(name);
 }
 
 FileTime FileTimeToLocalFileTime(FileTime utc) {
@@ -62,16 +62,25 @@ FileTime FileTimeToLocalFileTime(FileTime utc) {
     return ToTicks(out);
 }
 
-std::string CurrentDirectory() {
-    DWORD size = GetCurrentDirectoryW(0, nullptr);
-    std::wstring buffer(size, L'\0');
-    size = GetCurrentDirectoryW(size, buffer.data());
-    buffer.resize(size);
-    std::string dir = base::Utf16ToGbk(std::u16string(buffer.begin(), buffer.end()));
-    if (dir.size() > 3 && dir.back() == '\\') {
-        dir.pop_back();
+std::u16string CurrentDirectory() {
+    // The folder may change between the two calls; ask again until it fits.
+    std::u16string dir(MAX_PATH, u'\0');
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        const DWORD size = GetCurrentDirectoryW(static_cast<DWORD>(dir.size()),
+                                                reinterpret_cast<wchar_t*>(dir.data()));
+        if (size == 0) {
+            throw base::Exception("The current folder cannot be read");
+        }
+        if (size < dir.size()) {
+            dir.resize(size);
+            if (dir.size() > 3 && dir.back() == u'\\') {
+                dir.pop_back();
+            }
+            return dir;
+        }
+        dir.assign(size, u'\0');
     }
-    return dir;
+    throw base::Exception("The current folder cannot be read");
 }
 
 }  // namespace platform

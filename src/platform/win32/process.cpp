@@ -2,8 +2,7 @@
 
 #include <windows.h>
 
-#include "base/exception.h"
-#include "base/text.h"
+#include <string>
 
 namespace platform {
 
@@ -11,17 +10,9 @@ uint32_t TickCount() {
     return GetTickCount();
 }
 
-bool StartProgram(const std::string& program, const std::string& folder) {
-    std::wstring path;
-    std::wstring directory;
-    try {
-        const std::u16string p = base::GbkToUtf16(program);
-        const std::u16string d = base::GbkToUtf16(folder);
-        path.assign(p.begin(), p.end());
-        directory.assign(d.begin(), d.end());
-    } catch (const base::EEncodingError&) {
-        return false;
-    }
+bool StartProgram(const std::u16string& program, const std::u16string& folder) {
+    const std::wstring path(program.begin(), program.end());
+    const std::wstring directory(folder.begin(), folder.end());
     std::wstring commandLine = L"\"" + path + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
