@@ -27,22 +27,6 @@ int Fd(intptr_t handle) {
 
 }  // namespace
 
-TFileStream::TFileStream(const std::string& fileName, TFileMode mode) : fileName_(fileName) {
-    std::u16string name;
-    bool text = true;
-    try {
-        name = base::GbkToUtf16(fileName);
-    } catch (const base::EEncodingError&) {
-        text = false;
-    }
-    Open(text ? &name : nullptr, mode);
-}
-
-TFileStream::TFileStream(const std::u16string& fileName, TFileMode mode)
-    : fileName_(base::Utf16ToGbkForDisplay(fileName)) {
-    Open(&fileName, mode);
-}
-
 void TFileStream::Open(const std::u16string* name, TFileMode mode) {
     int flags = 0;
     switch (mode) {

@@ -41,16 +41,6 @@ FileTime FirstMatchLastWriteTime(const std::u16string& pattern) {
            static_cast<FileTime>(st.st_mtim.tv_nsec / 100);
 }
 
-FileTime FirstMatchLastWriteTime(const std::string& pattern) {
-    std::u16string name;
-    try {
-        name = base::GbkToUtf16(pattern);
-    } catch (const base::EEncodingError&) {
-        return 0;  // no file can have a name that is not text
-    }
-    return FirstMatchLastWriteTime(name);
-}
-
 FileTime FileTimeToLocalFileTime(FileTime utc) {
     const time_t now = ::time(nullptr);
     struct tm local;

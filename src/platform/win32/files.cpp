@@ -30,16 +30,6 @@ FileTime FirstMatchLastWriteTime(const std::u16string& pattern) {
     return ToTicks(data.ftLastWriteTime);
 }
 
-FileTime FirstMatchLastWriteTime(const std::string& pattern) {
-    std::u16string name;
-    try {
-        name = base::GbkToUtf16(pattern);
-    } catch (const base::EEncodingError&) {
-        return 0;  // no file can have a name that is not text
-    }
-    return FirstMatchLastWriteTime(name);
-}
-
 FileTime FileTimeToLocalFileTime(FileTime utc) {
     // The system's conversion applies the bias in force now. Near the zero
     // file time a zone west of UTC would go below it; that is clamped.
