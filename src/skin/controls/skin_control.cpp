@@ -10,7 +10,7 @@ using framework::TCanvas;
 
 namespace {
 
-int64_t NowMs() {
+int64_t SteadyMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
                std::chrono::steady_clock::now().time_since_epoch())
         .count();
@@ -26,6 +26,8 @@ std::vector<TbsSkinControl*>& HeldBack() {
 }
 
 }  // namespace
+
+int64_t (*TbsSkinControl::PaceClock)() = &SteadyMs;
 
 TbsSkinControl::TbsSkinControl(TComponent* owner) : TCustomControl(owner) {}
 
@@ -43,7 +45,7 @@ void TbsSkinControl::FindSkinObject() {
 }
 
 bool TbsSkinControl::RepaintDue() {
-    const int64_t now = NowMs();
+    const int64_t now = PaceClock();
     if (now - lastRepaint_ < kRepaintInterval) {
         return false;
     }
@@ -71,7 +73,7 @@ void TbsSkinControl::HoldBackRepaint() {
     repaintPending_ = true;
     HeldBack().push_back(this);
     Invalidate();
-    const int64_t left = kRepaintInterval - (NowMs() - lastRepaint_);
+    const int64_t left = kRepaintInterval - (PaceClock() - lastRepaint_);
     SetTimer(Handle(), kPaceTimer,
              static_cast<UINT>(std::clamp<int64_t>(left, 1, kRepaintInterval)), nullptr);
 }
@@ -89,7 +91,7 @@ void TbsSkinControl::ClearHeldBack() {
 }
 
 void TbsSkinControl::PaintDueChanges() {
-    const int64_t now = NowMs();
+    const int64_t now = PaceClock();
     // A copy: painting one control takes it off the list.
     const std::vector<TbsSkinControl*> waiting = HeldBack();
     for (TbsSkinControl* c : waiting) {
@@ -107,7 +109,7 @@ void TbsSkinControl::FlushRepaint() {
     }
     ClearHeldBack();
     if (HandleAllocated()) {
-        lastRepaint_ = NowMs();
+        lastRepaint_ = PaceClock();
         Repaint();
     }
 }

@@ -64,6 +64,9 @@ class TbsSkinControl : public framework::TCustomControl {
     // Paints a change that ShowChange held back, now.
     void FlushRepaint();
     static constexpr int kRepaintInterval = 25;
+    // The clock of the pace in milliseconds (a steady clock); tests put one
+    // of their own in its place.
+    static int64_t (*PaceClock)();
 
   protected:
     // Draw the whole control into `target` (already of the control's size).

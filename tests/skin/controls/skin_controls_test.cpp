@@ -313,13 +313,33 @@ class TCountingLabel : public TbsSkinLabel {
     }
 };
 
+// The pace's clock, moved by the test: the pacing cases do not depend on how
+// busy the machine is.
+class PaceClockGuard {
+  public:
+    PaceClockGuard() : saved_(TbsSkinControl::PaceClock) {
+        now_ = 1'000'000;
+        TbsSkinControl::PaceClock = [] { return now_; };
+    }
+    ~PaceClockGuard() { TbsSkinControl::PaceClock = saved_; }
+    PaceClockGuard(const PaceClockGuard&) = delete;
+    PaceClockGuard& operator=(const PaceClockGuard&) = delete;
+    void Advance(int64_t ms) { now_ += ms; }
+
+  private:
+    static inline int64_t now_ = 0;
+    int64_t (*saved_)();
+};
+
 TEST_F(ControlsTest, ChangesPaintAtOnceButNoFasterThanThePace) {
+    PaceClockGuard clock;
     auto* label = Make<TCountingLabel>(10, 10, 200, 22);
     Pump(50);
     label->paints = 0;
-    Sleep(TbsSkinControl::kRepaintInterval + 5);
+    clock.Advance(TbsSkinControl::kRepaintInterval);
     label->SetCaption("1KB");
     EXPECT_EQ(label->paints, 1) << "painted at once, without the message loop";
+    clock.Advance(TbsSkinControl::kRepaintInterval - 1);
     label->SetCaption("2KB");
     label->SetCaption("3KB");
     EXPECT_EQ(label->paints, 1) << "changes within the pace are held back";
@@ -331,38 +351,36 @@ TEST_F(ControlsTest, ChangesPaintAtOnceButNoFasterThanThePace) {
     label->SetCaption("4KB");
     Pump(50);
     EXPECT_EQ(label->paints, 3) << "the message loop paints what was held back";
-    Sleep(TbsSkinControl::kRepaintInterval + 5);
+    clock.Advance(TbsSkinControl::kRepaintInterval);
     label->SetCaption("5KB");
     EXPECT_EQ(label->paints, 4);
 }
 
 TEST_F(ControlsTest, AHeldBackChangeIsPaintedWithinOnePace) {
+    PaceClockGuard clock;
     auto* label = Make<TCountingLabel>(10, 10, 200, 22);
     auto* other = Make<TCountingLabel>(10, 40, 200, 22);
     Pump(50);
-    // Two changes in a row: the first is painted, the second held back (on a
-    // busy machine the pair may straddle the pace; then it is tried again).
+    // Two changes in a row: the first is painted, the second held back.
     int step = 0;
     const auto holdBack = [&] {
-        for (int attempt = 0; attempt < 20; ++attempt) {
-            Sleep(TbsSkinControl::kRepaintInterval + 5);
-            const int before = label->paints;
-            label->SetCaption(std::to_string(++step) + "KB");
-            label->SetCaption(std::to_string(++step) + "KB");
-            if (label->paints == before + 1) {
-                return label->paints;
-            }
-        }
-        ADD_FAILURE() << "no change was held back";
+        clock.Advance(TbsSkinControl::kRepaintInterval);
+        const int before = label->paints;
+        label->SetCaption(std::to_string(++step) + "KB");
+        label->SetCaption(std::to_string(++step) + "KB");
+        EXPECT_EQ(label->paints, before + 1) << "the second change is held back";
         return label->paints;
     };
 
     // The window thread comes back through another control's change (a
     // transfer's next progress event): what this one held back is painted
-    // once its pace is over.
+    // once its pace is over, and not before.
     int painted = holdBack();
-    Sleep(TbsSkinControl::kRepaintInterval + 5);
+    clock.Advance(TbsSkinControl::kRepaintInterval - 1);
     other->SetCaption("speed");
+    EXPECT_EQ(label->paints, painted) << "its pace is not over yet";
+    clock.Advance(1);
+    other->SetCaption("speed 2");
     EXPECT_EQ(label->paints, painted + 1);
 
     // A wait that dispatches timer messages only: the pace timer paints it.
