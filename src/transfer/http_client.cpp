@@ -27,8 +27,8 @@ struct THTTPClient::Target {
 // kReceivePiece; a line may be at most kMaxLineLength bytes long.
 class THTTPClient::Reader {
   public:
-    Reader(TConnection& connection, int timeout_ms)
-        : connection_(connection), timeout_ms_(timeout_ms) {}
+    Reader(TConnection& connection, int timeout_ms, const std::function<void()>& on_waiting)
+        : connection_(connection), timeout_ms_(timeout_ms), on_waiting_(on_waiting) {}
 
     bool Closed() const { return closed_; }
     size_t Buffered() const { return data_.size() - begin_; }
@@ -105,7 +105,21 @@ class THTTPClient::Reader {
         if (closed_) {
             return 0;
         }
-        const size_t n = connection_.Receive(buffer, max, timeout_ms_);
+        int timeout_ms = timeout_ms_;
+        if (on_waiting_) {
+            // Slices of the wait, each followed by the hook; the read
+            // time-out still bounds the sum.
+            const auto start = std::chrono::steady_clock::now();
+            while (!connection_.WaitReadable(kWaitSlice)) {
+                on_waiting_();
+                if (timeout_ms_ > 0 && std::chrono::steady_clock::now() - start >=
+                                           std::chrono::milliseconds(timeout_ms_)) {
+                    throw platform::ESocketError(platform::kWsaTimedOut);
+                }
+            }
+            timeout_ms = 0;
+        }
+        const size_t n = connection_.Receive(buffer, max, timeout_ms);
         if (n == 0) {
             closed_ = true;
         }
@@ -136,6 +150,7 @@ class THTTPClient::Reader {
 
     TConnection& connection_;
     int timeout_ms_;
+    const std::function<void()>& on_waiting_;
     std::string data_;
     size_t begin_ = 0;
     std::vector<char> scratch_;
@@ -416,7 +431,7 @@ void THTTPClient::OpenConnection(const Target& t) {
     connection_ = connector_->Open(SameText(t.host, "localhost") ? "127.0.0.1" : t.host, t.port);
     connection_host_ = t.host;
     connection_port_ = t.port;
-    reader_ = std::make_unique<Reader>(*connection_, read_timeout_);
+    reader_ = std::make_unique<Reader>(*connection_, read_timeout_, OnWaiting);
     reused_ = false;
 }
 

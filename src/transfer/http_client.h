@@ -104,6 +104,13 @@ class THTTPClient {
     void SetReadTimeout(int ms) { read_timeout_ = ms; }
     // Seconds since 1970 (UTC), for cookie expiry; replaceable in tests.
     std::function<int64_t()> Clock;
+    // When set, a wait for the server's next bytes goes in slices of
+    // kWaitSlice milliseconds and this runs after each empty slice, on the
+    // thread that reads: a window that shows progress from that thread keeps
+    // its display current while the server is silent. The read time-out
+    // still counts the whole wait.
+    std::function<void()> OnWaiting;
+    static constexpr int kWaitSlice = 25;
 
     // Progress of a body read: begin with the expected size (0 = unknown),
     // work with the running total, end on every way out of the read.

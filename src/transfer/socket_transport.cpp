@@ -18,6 +18,8 @@ class SocketConnection : public TConnection {
         return socket_.Receive(buffer, max);
     }
 
+    bool WaitReadable(int timeout_ms) override { return socket_.WaitReadable(timeout_ms); }
+
     bool PeerClosed() override { return socket_.PeerClosed(); }
 
   private:

@@ -21,6 +21,13 @@ class TConnection {
     // the server has closed the connection. timeout_ms > 0 limits the wait
     // (raising the socket error "Connection timed out."); 0 waits forever.
     virtual size_t Receive(char* buffer, size_t max, int timeout_ms) = 0;
+    // Waits up to timeout_ms for bytes or the server's close; false when
+    // neither came. A transport that cannot wait answers true at once (its
+    // Receive then does the waiting).
+    virtual bool WaitReadable(int timeout_ms) {
+        (void)timeout_ms;
+        return true;
+    }
     // Non-blocking: true when the server has closed the connection.
     virtual bool PeerClosed() = 0;
 };

@@ -157,6 +157,30 @@ TEST(HttpOverSockets, SilentServerTimesOut) {
     EXPECT_FALSE(client.Connected());
 }
 
+TEST(HttpOverSockets, WithAWaitingHookASilentServerIsWaitedForInSlices) {
+    ScriptedServer server({Script()
+                               .ReadRequest()
+                               .Send("HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nab")
+                               .Pause(300)
+                               .Send("cd")
+                               .ReadRequest()
+                               .Send("HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\n12")
+                               .Pause(3000)
+                               .Close()});
+    THTTPClient client;
+    int waits = 0;
+    client.OnWaiting = [&waits] { ++waits; };
+    client.SetReadTimeout(2000);
+    EXPECT_EQ(client.Get(server.Url("/a")), "abcd");
+    EXPECT_GE(waits, 2) << "the hook runs while the server is silent";
+    // The read time-out still bounds the whole wait.
+    client.SetReadTimeout(200);
+    const int before = waits;
+    EXPECT_EQ(MessageOf(client, server.Url("/b")), "Socket Error # 10060\r\nConnection timed out.");
+    EXPECT_GT(waits, before);
+    EXPECT_FALSE(client.Connected());
+}
+
 TEST(HttpOverSockets, ResetInsideTheBodyFails) {
     ScriptedServer server({Script()
                                .ReadRequest()

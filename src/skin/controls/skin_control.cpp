@@ -57,7 +57,7 @@ void TbsSkinControl::ShowChange() {
     if (!HandleAllocated()) {
         return;
     }
-    PaintDueChanges();
+    PaintDueChanges(this);
     if (RepaintDue()) {
         ClearHeldBack();
         Repaint();
@@ -90,13 +90,13 @@ void TbsSkinControl::ClearHeldBack() {
     }
 }
 
-void TbsSkinControl::PaintDueChanges() {
+void TbsSkinControl::PaintDueChanges(const TbsSkinControl* except) {
     const int64_t now = PaceClock();
     // A copy: painting one control takes it off the list.
     const std::vector<TbsSkinControl*> waiting = HeldBack();
     for (TbsSkinControl* c : waiting) {
         const auto& list = HeldBack();
-        if (c != this && std::find(list.begin(), list.end(), c) != list.end() &&
+        if (c != except && std::find(list.begin(), list.end(), c) != list.end() &&
             now - c->lastRepaint_ >= kRepaintInterval) {
             c->FlushRepaint();
         }

@@ -96,10 +96,13 @@ class TbsSkinControl : public framework::TCustomControl {
     // control's window must exist.
     void HoldBackRepaint();
 
+  public:
+    // Paints the held-back changes of every control (but `except`) whose
+    // interval is over. The window thread calls it while it waits on a
+    // silent server, so that what is shown is never older than one interval.
+    static void PaintDueChanges(const TbsSkinControl* except = nullptr);
+
   private:
-    // Paints the held-back changes of the other controls whose interval is
-    // over.
-    void PaintDueChanges();
     void ClearHeldBack();
 
     std::string skinDataName_;

@@ -2,6 +2,7 @@
 
 #include "framework/classes.h"
 #include "skin/controls/classes.h"
+#include "skin/controls/skin_control.h"
 #include "skin/data/skin_classes.h"
 #include "skin/form/skin_broadcast.h"
 
@@ -82,6 +83,10 @@ TUpdateForm::TUpdateForm(TComponent* owner, TUpdateEnvironment env, std::string_
     bsg = Find<skin::TbsSkinMessage>("bsg");
     HTTPClient1 = Find<THTTPClientComponent>("HTTPClient1");
     bsSkinData1 = Find<skin::TbsSkinData>("bsSkinData1");
+    // While the server is silent the window thread waits in the client; the
+    // controls' held-back progress is painted meanwhile, so the window never
+    // shows figures older than one repaint interval.
+    HTTPClient1->Client().OnWaiting = [] { skin::TbsSkinControl::PaintDueChanges(); };
     TUpdateView& view = *this;
     logic_ = std::make_unique<TUpdateLogic>(view, HTTPClient1->Client(), std::move(env));
 }

@@ -383,6 +383,15 @@ TEST_F(ControlsTest, AHeldBackChangeIsPaintedWithinOnePace) {
     other->SetCaption("speed 2");
     EXPECT_EQ(label->paints, painted + 1);
 
+    // The window thread waiting on a silent server paints what is due.
+    painted = holdBack();
+    clock.Advance(TbsSkinControl::kRepaintInterval - 1);
+    TbsSkinControl::PaintDueChanges();
+    EXPECT_EQ(label->paints, painted) << "its pace is not over yet";
+    clock.Advance(1);
+    TbsSkinControl::PaintDueChanges();
+    EXPECT_EQ(label->paints, painted + 1);
+
     // A wait that dispatches timer messages only: the pace timer paints it.
     painted = holdBack();
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(2000);
