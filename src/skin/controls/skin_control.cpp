@@ -46,7 +46,7 @@ void TbsSkinControl::FindSkinObject() {
 
 bool TbsSkinControl::RepaintDue() {
     const int64_t now = PaceClock();
-    if (now - lastRepaint_ < kRepaintInterval) {
+    if (pacing_ && now - lastRepaint_ < kRepaintInterval) {
         return false;
     }
     lastRepaint_ = now;

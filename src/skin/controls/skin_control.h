@@ -67,6 +67,10 @@ class TbsSkinControl : public framework::TCustomControl {
     // The clock of the pace in milliseconds (a steady clock); tests put one
     // of their own in its place.
     static int64_t (*PaceClock)();
+    // Pacing on (the default) or off: off, every change paints at once
+    // (benchmarks measure the paint cost this way).
+    static void SetRepaintPacing(bool on) { pacing_ = on; }
+    static bool RepaintPacing() { return pacing_; }
 
   protected:
     // Draw the whole control into `target` (already of the control's size).
@@ -104,6 +108,8 @@ class TbsSkinControl : public framework::TCustomControl {
 
   private:
     void ClearHeldBack();
+
+    static inline bool pacing_ = true;
 
     std::string skinDataName_;
     bool inPaintMessage_ = false;
