@@ -205,6 +205,7 @@ void TbsSkinData::LoadStoredSkin(TbsCompressedStoredSkin& skin) {
 }
 
 void TbsSkinData::ClearSkin() {
+    ++generation_;
     frame_objects_.clear();
     control_objects_.clear();
     pictures_.clear();

@@ -126,6 +126,10 @@ class TbsSkinData : public framework::TComponent {
     // True from creation until a skin has been loaded, and again while a skin
     // is being replaced or after a load failed.
     bool SkinEmpty() const { return skin_empty_; }
+    // Counts the skins discarded (ClearSkin): a reader that remembers an
+    // index or a picture with the generation it came from can tell whether
+    // it still belongs to the loaded skin.
+    uint64_t Generation() const { return generation_; }
 
     // --- pictures ---------------------------------------------------------------
 
@@ -180,6 +184,7 @@ class TbsSkinData : public framework::TComponent {
 
   private:
     bool skin_empty_ = true;
+    uint64_t generation_ = 0;
     TbsCompressedStoredSkin* stored_skin_ = nullptr;
     TbsResourceStrData* resource_str_data_ = nullptr;
 
