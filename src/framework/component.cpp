@@ -36,6 +36,7 @@ void TComponent::operator delete(void* storage) noexcept {
 }
 
 void TComponent::BeforeDestruction() {
+    alive_.reset();
     state_ |= csDestroying;
     // Each partner forgets this component before it hears of the deletion, so
     // that a handler that calls RemoveFreeNotification finds nothing to undo.

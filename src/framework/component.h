@@ -24,6 +24,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <new>
 #include <string>
 #include <string_view>
@@ -114,6 +115,14 @@ class TComponent {
     // Undoes FreeNotification in both directions.
     void RemoveFreeNotification(TComponent* other);
 
+    // Expires when the component's destruction starts.
+    std::weak_ptr<const bool> Liveness() const {
+        if (!alive_ && !Destroying()) {
+            alive_ = std::make_shared<const bool>(true);
+        }
+        return alive_;
+    }
+
   protected:
     // opInsert: `component` was just created with this component as owner.
     // opRemove: `component` is being deleted; it is a free-notification
@@ -138,6 +147,7 @@ class TComponent {
     std::vector<TComponent*> freeNotifies_;
     TComponentState state_ = 0;
     bool leftOwner_ = false;
+    mutable std::shared_ptr<const bool> alive_;
 };
 
 }  // namespace framework

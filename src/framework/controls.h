@@ -31,6 +31,7 @@ namespace framework {
 constexpr UINT CM_BASE = 0xB000;
 constexpr UINT CM_DIALOGKEY = CM_BASE + 1;
 constexpr UINT CM_FOCUSCHANGED = CM_BASE + 2;
+constexpr UINT CM_DIALOGCHAR = CM_BASE + 3;
 
 struct TMessage {
     UINT Msg = 0;

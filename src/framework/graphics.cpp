@@ -48,7 +48,8 @@ TFont::TFont(const TFont& other)
       height_(other.height_),
       style_(other.style_),
       color_(other.color_),
-      charset_(other.charset_) {}
+      charset_(other.charset_),
+      orientation_(other.orientation_) {}
 
 namespace {
 
@@ -95,6 +96,12 @@ void TFont::SetColor(TColor color) {
     }
 }
 
+void TFont::SetOrientation(int tenths) {
+    if (Change(orientation_, std::move(tenths))) {
+        Changed();
+    }
+}
+
 void TFont::SetCharset(int charset) {
     if (Change(charset_, std::move(charset))) {
         Changed();
@@ -103,7 +110,8 @@ void TFont::SetCharset(int charset) {
 
 bool TFont::SameAs(const TFont& other) const {
     return name_ == other.name_ && height_ == other.height_ && style_ == other.style_ &&
-           color_ == other.color_ && charset_ == other.charset_;
+           color_ == other.color_ && charset_ == other.charset_ &&
+           orientation_ == other.orientation_;
 }
 
 void TFont::Assign(const TFont& other) {
@@ -115,6 +123,7 @@ void TFont::Assign(const TFont& other) {
     style_ = other.style_;
     color_ = other.color_;
     charset_ = other.charset_;
+    orientation_ = other.orientation_;
     Changed();
 }
 
@@ -128,6 +137,8 @@ HFONT TFont::Handle() const {
             lf.lfUnderline = (style_ & fsUnderline) != 0;
             lf.lfStrikeOut = (style_ & fsStrikeOut) != 0;
             lf.lfCharSet = static_cast<BYTE>(charset_);
+            lf.lfEscapement = orientation_;
+            lf.lfOrientation = orientation_;
             lf.lfOutPrecision = OUT_DEFAULT_PRECIS;
             lf.lfClipPrecision = CLIP_DEFAULT_PRECIS;
             lf.lfQuality = DEFAULT_QUALITY;

@@ -106,6 +106,10 @@ class TFont {
     void SetStyle(TFontStyles style);
     TColor Color() const { return color_; }
     void SetColor(TColor color);
+    // The angle of the text's base line in tenths of a degree,
+    // counter-clockwise (900: text running upwards); 0 unless set.
+    int Orientation() const { return orientation_; }
+    void SetOrientation(int tenths);
     // DEFAULT_CHARSET (1) unless set.
     int Charset() const { return charset_; }
     void SetCharset(int charset);
@@ -129,6 +133,7 @@ class TFont {
     TFontStyles style_ = 0;
     TColor color_ = clWindowText;
     int charset_ = DEFAULT_CHARSET;
+    int orientation_ = 0;
     TGdiCache<HFONT> handle_;
 };
 

@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
+
+#include "skin/data/skin_messages.h"
 
 namespace updater {
 namespace {
@@ -50,12 +53,13 @@ TEST(UpdateForm, IsBuiltFromItsDefinitionWithItsSkin) {
     EXPECT_EQ(form->Image1->Height(), 229);
     EXPECT_EQ(form->Image1->Top(), -5);
     EXPECT_EQ(form->Image1->Picture().PixelFormat(), pf24bit);
-    ExpectBounds(*form->bsSkinGauge1, {116, 204, 364, 20, 0});
+    // The skinned controls take the heights the skin gives them.
+    ExpectBounds(*form->bsSkinGauge1, {116, 204, 364, 19, 0});
     ExpectBounds(*form->bsSkinListBox1, {116, 0, 365, 177, 1});
     ExpectBounds(*form->bsSkinButton1, {401, 231, 75, 25, 2});
     ExpectBounds(*form->bsSkinButton2, {312, 231, 75, 25, 3});
-    ExpectBounds(*form->bsSkinLabel1, {119, 179, 274, 22, 4});
-    ExpectBounds(*form->bsSkinLabel2, {396, 179, 82, 22, 5});
+    ExpectBounds(*form->bsSkinLabel1, {119, 179, 274, 18, 4});
+    ExpectBounds(*form->bsSkinLabel2, {396, 179, 82, 18, 5});
 
     EXPECT_EQ(form->bsSkinButton1->Caption(), "关闭");
     EXPECT_EQ(form->bsSkinButton2->Caption(), "开始升级");
@@ -82,6 +86,52 @@ TEST(UpdateForm, IsBuiltFromItsDefinitionWithItsSkin) {
     auto* silver = dynamic_cast<skin::TbsCompressedStoredSkin*>(form->FindComponent("silver"));
     ASSERT_NE(silver, nullptr);
     EXPECT_FALSE(silver->IsStoreEmpty());
+}
+
+// The window passes its skin data's notifications on to its controls: they
+// drop their objects before the old skin goes and adapt to the new one.
+TEST(UpdateForm, ItsControlsFollowASkinChange) {
+    auto form = std::make_unique<TUpdateForm>(nullptr, TUpdateEnvironment{});
+    std::vector<skin::TbsSkinControl*> skinned = {form->bsSkinGauge1, form->bsSkinButton1,
+                                                  form->bsSkinButton2, form->bsSkinLabel1,
+                                                  form->bsSkinLabel2};
+    for (auto* c : skinned) {
+        EXPECT_EQ(c->SkinData(), form->bsSkinData1) << c->Name();
+        EXPECT_GE(c->DataIndex(), 0) << c->Name();
+    }
+    int changing = 0;
+    const TWndMethod relay = form->WindowProc;
+    form->WindowProc = [&](TMessage& m) {
+        relay(m);
+        if (m.Msg == skin::WM_SKINDATA_CHANGING) {
+            ++changing;
+            for (auto* c : skinned) {
+                EXPECT_EQ(c->DataIndex(), -1) << c->Name() << " kept an object of the old skin";
+            }
+        }
+    };
+    auto* silver = dynamic_cast<skin::TbsCompressedStoredSkin*>(form->FindComponent("silver"));
+    auto* yellow = dynamic_cast<skin::TbsCompressedStoredSkin*>(form->FindComponent("yellow"));
+    ASSERT_NE(silver, nullptr);
+    ASSERT_NE(yellow, nullptr);
+    struct Heights {
+        skin::TbsCompressedStoredSkin* skin;
+        int gauge, label, button;
+    } steps[] = {{silver, 17, 20, 23}, {yellow, 19, 18, 25}};
+    for (const Heights& h : steps) {
+        form->bsSkinData1->SetCompressedStoredSkin(h.skin);
+        EXPECT_EQ(form->bsSkinGauge1->Height(), h.gauge);
+        EXPECT_EQ(form->bsSkinGauge1->Width(), 364);
+        EXPECT_EQ(form->bsSkinLabel1->Height(), h.label);
+        EXPECT_EQ(form->bsSkinLabel2->Height(), h.label);
+        EXPECT_EQ(form->bsSkinButton1->Height(), h.button);
+        EXPECT_EQ(form->bsSkinButton1->Width(), 75);
+        for (auto* c : skinned) {
+            EXPECT_GE(c->DataIndex(), 0) << c->Name();
+        }
+    }
+    EXPECT_EQ(changing, 2);
+    form->WindowProc = relay;
 }
 
 }  // namespace

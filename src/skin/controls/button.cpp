@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "skin/data/effect.h"
+
 namespace skin {
 
 using namespace framework;
@@ -95,6 +97,14 @@ void TbsSkinButton::SetDown(bool value) {
         return;
     }
     down_ = value;
+    if (Morphing()) {
+        morphFactor_ = 1;
+        if (value) {
+            StopMorph();
+        } else {
+            StartMorphOrRepaint();  // fades back from the active look
+        }
+    }
     Refresh();
     if (groupIndex_ != 0 && down_ && !allowAllUp_ && Parent() != nullptr) {
         for (int i = 0; i < Parent()->ControlCount(); ++i) {
@@ -138,21 +148,26 @@ void TbsSkinButton::StopRepeat() {
     repeatTimer_.reset();
 }
 
+TButtonState TbsSkinButton::State() const {
+    TButtonState st;
+    st.enabled = Enabled();
+    st.has_disabled_look = DataIndex() >= 0 && !disabledLook_.IsEmpty();
+    st.down = down_;
+    st.grouped = groupIndex_ != 0;
+    st.hot = hot_;
+    st.focused = Focused() && canFocused_;
+    st.mouse_pressed = mousePressed_;
+    st.morphing = Morphing();
+    st.morph_factor = morphFactor_;
+    return st;
+}
+
 bool TbsSkinButton::ShowsPressed() const {
-    return down_ && (groupIndex_ != 0 || hot_ || (Focused() && canFocused_ && !mousePressed_));
+    return ButtonShowsPressed(State());
 }
 
 int TbsSkinButton::GlyphNumber(bool active, bool down) const {
-    if (active && down && numGlyphs_ > 2) {
-        return 3;
-    }
-    if (active && numGlyphs_ > 3) {
-        return 4;
-    }
-    if (Enabled() || numGlyphs_ < 2) {
-        return 1;
-    }
-    return 2;
+    return ButtonGlyphNumber(active, down, Enabled(), numGlyphs_);
 }
 
 void TbsSkinButton::DrawGlyphAndCaption(TCanvas& canvas, const RECT& r, int glyphNumber,
@@ -167,59 +182,19 @@ void TbsSkinButton::DrawGlyphAndCaption(TCanvas& canvas, const RECT& r, int glyp
         tw = measure.right - measure.left;
         th = measure.bottom - measure.top;
     }
-    const int cx = r.left + (r.right - r.left) / 2;
-    const int cy = r.top + (r.bottom - r.top) / 2;
-    int gx = 0;
-    int gy = 0;
-    int tx = 0;
-    int ty = 0;
-    const int s = spacing_;
-    if (margin_ == -1) {
-        const int hw = (tw + gw + s) / 2;
-        const int hh = (th + gh + s) / 2;
-        switch (layout_) {
-            case blGlyphLeft:
-                gx = cx - hw, gy = cy - gh / 2, tx = cx + hw - tw, ty = cy - th / 2;
-                break;
-            case blGlyphRight:
-                tx = cx - hw, ty = cy - th / 2, gx = cx + hw - gw, gy = cy - gh / 2;
-                break;
-            case blGlyphTop:
-                gx = cx - gw / 2, gy = cy - hh, tx = cx - tw / 2, ty = cy + hh - th;
-                break;
-            case blGlyphBottom:
-                gx = cx - gw / 2, gy = cy + hh - gh, tx = cx - tw / 2, ty = cy - hh;
-                break;
-        }
-    } else {
-        const int m = margin_;
-        switch (layout_) {
-            case blGlyphLeft:
-                gx = r.left + m, gy = cy - gh / 2, tx = gx + gw + s, ty = cy - th / 2;
-                break;
-            case blGlyphRight:
-                gx = r.right - gw - m, gy = cy - gh / 2, tx = gx - s - tw, ty = cy - th / 2;
-                break;
-            case blGlyphTop:
-                gx = cx - gw / 2, gy = r.top + m, tx = cx - tw / 2, ty = gy + gh + s;
-                break;
-            case blGlyphBottom:
-                gx = cx - gw / 2, gy = r.bottom - gh - m, tx = cx - tw / 2, ty = gy - s - th;
-                break;
-        }
-    }
-    if (offset) {
-        ++gx, ++gy, ++tx, ++ty;
-    }
+    const TGlyphCaptionPlace at =
+        PlaceGlyphAndCaption(TRect{r.left, r.top, r.right, r.bottom}, margin_, spacing_, layout_,
+                             gw, gh, tw, th, offset);
     if (!Caption().empty()) {
-        RECT text = Rect(tx, ty, tx + tw + 2, ty + th);
+        RECT text = Rect(at.caption.x, at.caption.y, at.caption.x + tw + 2, at.caption.y + th);
         canvas.Brush().SetStyle(bsClear);
         canvas.DrawText(Caption(), text, DT_CENTER);
     }
     if (gw > 0 && gh > 0) {
         const int n = std::clamp(glyphNumber, 1, numGlyphs_);
         const RECT piece = Rect((n - 1) * gw, 0, n * gw, gh);
-        canvas.DrawTransparent(gx, gy, glyph_, piece, glyph_.Pixel(piece.left, gh - 1));
+        canvas.DrawTransparent(at.glyph.x, at.glyph.y, glyph_, piece,
+                               glyph_.Pixel(piece.left, gh - 1));
     }
 }
 
@@ -247,6 +222,111 @@ void TbsSkinButton::PaintDefault(TBitmap& target) {
     DrawGlyphAndCaption(c, all, GlyphNumber(hot_, down_), pressed);
 }
 
+void TbsSkinButton::FindSkinObject() {
+    TbsSkinCustomControl::FindSkinObject();
+    if (const auto* object = binding_.ObjectAs<TbsDataSkinButtonControl>()) {
+        skinFont_ = object->font;
+        activeFontColor_ = object->active_font_color;
+        downFontColor_ = object->down_font_color;
+        disabledFontColor_ = object->disabled_font_color;
+        activeLook_ =
+            object->active_skin_rect.IsEmpty() ? object->skin_rect : object->active_skin_rect;
+        downLook_ = object->down_skin_rect.IsEmpty() ? activeLook_ : object->down_skin_rect;
+        disabledLook_ = object->disabled_skin_rect;
+        morphing_ = object->morphing;
+        morphKind_ = object->morph_kind;
+    } else {
+        // Another class's object: the skin's looks without a button's states.
+        activeLook_ = downLook_ = Geometry().s;
+        disabledLook_ = TRect{};
+        morphing_ = false;
+    }
+}
+
+void TbsSkinButton::DrawState(TBitmap& target, const TRect& look, bool active, bool down) {
+    DrawSkinLook(target, look);
+    TCanvas& c = target.Canvas();
+    SkinTextFont(c.Font(), skinFont_, UseSkinFont(), DefaultFont());
+    if (!Enabled()) {
+        c.Font().SetColor(disabledFontColor_);
+    } else if (active && down) {
+        c.Font().SetColor(downFontColor_);
+    } else if (active) {
+        c.Font().SetColor(activeFontColor_);
+    }
+    const TRect& nc = Adapted().nc;
+    DrawGlyphAndCaption(c, Rect(nc.left, nc.top, nc.right, nc.bottom), GlyphNumber(active, down),
+                        active && down);
+}
+
+void TbsSkinButton::PaintSkinned(TBitmap& target) {
+    const TButtonState st = State();
+    if (ButtonShowsMorph(st)) {
+        TBitmap normal(target.Width(), target.Height());
+        TBitmap active(target.Width(), target.Height());
+        DrawState(normal, Geometry().s, false, false);
+        DrawState(active, activeLook_, true, false);
+        TbsEffectBmp blended(normal);
+        Blend(blended, TbsEffectBmp(active), morphKind_, morphFactor_);
+        blended.Draw(target, 0, 0);
+        return;
+    }
+    switch (ChooseButtonLook(st)) {
+        case blkDisabled:
+            DrawState(target, disabledLook_, false, false);
+            break;
+        case blkPressed:
+            DrawState(target, downLook_, true, true);
+            break;
+        case blkActive:
+            DrawState(target, activeLook_, true, false);
+            break;
+        case blkNormal:
+            DrawState(target, Geometry().s, false, false);
+            break;
+    }
+}
+
+void TbsSkinButton::StartMorphOrRepaint() {
+    if (!Morphing()) {
+        Refresh();
+        return;
+    }
+    if (!morphTimer_) {
+        morphTimer_.reset(new TTimer(nullptr));
+        morphTimer_->SetEnabled(false);
+        morphTimer_->SetInterval(20);
+        morphTimer_->OnTimer = [this](TComponent*) { MorphTimerTick(); };
+    }
+    morphTimer_->SetEnabled(true);
+}
+
+void TbsSkinButton::StopMorph() {
+    // Disabled, not freed: this may run inside the timer's own tick.
+    if (morphTimer_) {
+        morphTimer_->SetEnabled(false);
+    }
+}
+
+void TbsSkinButton::MorphTimerTick() {
+    const bool lit = hot_ || Focused();
+    const TMorphStep step = MorphTick(morphFactor_, lit, Morphing());
+    morphFactor_ = step.factor;
+    if (step.stop) {
+        StopMorph();
+    }
+    Refresh();
+}
+
+void TbsSkinButton::ApplySkinChange() {
+    StopMorph();
+    morphFactor_ = 0;
+    TbsSkinCustomControl::ApplySkinChange();
+    if (Morphing() && (Focused() || hot_)) {
+        morphFactor_ = 1;
+    }
+}
+
 void TbsSkinButton::WndProc(TMessage& m) {
     switch (m.Msg) {
         case CM_DIALOGKEY: {
@@ -267,6 +347,9 @@ void TbsSkinButton::WndProc(TMessage& m) {
                 // that does not answer Enter itself.
                 if (button == nullptr) {
                     hot_ = true;
+                    if (Morphing()) {
+                        morphFactor_ = 1;
+                    }
                     Refresh();
                 } else if (button != this) {
                     hot_ = false;
@@ -275,6 +358,14 @@ void TbsSkinButton::WndProc(TMessage& m) {
             }
             return;
         }
+        case CM_DIALOGCHAR:
+            if (canFocused_ && CanFocus() &&
+                IsAccelerator(static_cast<char16_t>(m.WParam), Caption())) {
+                SetFocus();
+                m.Result = 1;
+                ButtonClick();  // last: the handler may free the button
+            }
+            return;
         case WM_LBUTTONDOWN:
         case WM_LBUTTONDBLCLK:
             if (!Designing() && canFocused_ && !Focused()) {
@@ -292,7 +383,8 @@ void TbsSkinButton::WndProc(TMessage& m) {
     TbsSkinCustomControl::WndProc(m);
 }
 
-void TbsSkinButton::MouseDown(TMouseButton button, TShiftState, int, int) {
+void TbsSkinButton::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+    TbsSkinCustomControl::MouseDown(button, shift, x, y);
     if (button != mbLeft) {
         return;
     }
@@ -311,11 +403,15 @@ void TbsSkinButton::MouseDown(TMouseButton button, TShiftState, int, int) {
     }
 }
 
-void TbsSkinButton::MouseUp(TMouseButton button, TShiftState, int, int) {
+void TbsSkinButton::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
     if (button != mbLeft) {
+        TbsSkinCustomControl::MouseUp(button, shift, x, y);
         return;
     }
     mousePressed_ = false;
+    // The click handler may free the button: nothing of it is read after
+    // the click unless it is still there.
+    const auto alive = Liveness();
     if (groupIndex_ == 0) {
         if (hot_) {
             SetDown(false);
@@ -329,6 +425,9 @@ void TbsSkinButton::MouseUp(TMouseButton button, TShiftState, int, int) {
         SetDown(false);
         ButtonClick();
     }
+    if (!alive.expired() && HandleAllocated() && Visible()) {
+        TbsSkinCustomControl::MouseUp(button, shift, x, y);
+    }
 }
 
 void TbsSkinButton::MouseEnter() {
@@ -338,7 +437,14 @@ void TbsSkinButton::MouseEnter() {
     }
     hot_ = true;
     if ((groupIndex_ != 0 && !down_) || (groupIndex_ == 0 && (!Focused() || down_))) {
-        Refresh();
+        if (down_) {
+            if (Morphing()) {
+                morphFactor_ = 1;
+            }
+            Refresh();
+        } else {
+            StartMorphOrRepaint();
+        }
     }
     if (down_ && repeatMode_ && groupIndex_ == 0) {
         StartRepeat();
@@ -354,7 +460,7 @@ void TbsSkinButton::MouseLeave() {
         hot_ = false;
     }
     if ((groupIndex_ != 0 && !down_) || (groupIndex_ == 0 && (!Focused() || down_))) {
-        Refresh();
+        StartMorphOrRepaint();
     }
     if (down_ && repeatMode_ && repeatTimer_ && groupIndex_ == 0) {
         StopRepeat();
@@ -391,10 +497,12 @@ void TbsSkinButton::FocusChanged(bool focused) {
             down_ = false;
         }
     }
-    Refresh();
+    StartMorphOrRepaint();
 }
 
 void TbsSkinButton::EnabledChanged() {
+    StopMorph();
+    morphFactor_ = 0;
     hot_ = false;
     Refresh();
 }

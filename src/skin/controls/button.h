@@ -1,20 +1,24 @@
 #pragma once
 
-// TbsSkinButton: the push button of the skinned user interface. It tracks
-// the mouse, the focus and the keyboard itself: it clicks on the release of
-// a press that stayed over it (or at once for a group button), repeats its
-// click while held when asked, answers Enter as the form's default button
-// and Esc as its cancel button, and copies its ModalResult to its form.
+// TbsSkinButton: the push button of the skinned user interface. Skinned, it
+// shows one of the four looks of its "button" object (normal, active,
+// pressed, disabled) at any width, and fades between the normal and the
+// active look when the object asks for it. It tracks the mouse, the focus
+// and the keyboard itself: it clicks on the release of a press that stayed
+// over it (or at once for a group button), repeats its click while held
+// when asked, answers Enter as the form's default button, Esc as its cancel
+// button and its caption's "&" character as its accelerator, and copies its
+// ModalResult to its form. Nothing of the button is read after its click
+// handler ran: the handler may have freed it.
 
 #include <memory>
 #include <string>
 
 #include "framework/forms.h"
+#include "skin/controls/core/button_core.h"
 #include "skin/controls/skin_control.h"
 
 namespace skin {
-
-enum TButtonLayout { blGlyphLeft, blGlyphRight, blGlyphTop, blGlyphBottom };
 
 class TbsSkinButton : public TbsSkinCustomControl {
   public:
@@ -58,13 +62,24 @@ class TbsSkinButton : public TbsSkinCustomControl {
     bool Hot() const { return hot_; }
     bool MousePressed() const { return mousePressed_; }
     bool IsDefaultNow() const { return isDefaultNow_; }
+    // 0..1: how far the fade from the normal to the active look has come.
+    double MorphFactor() const { return morphFactor_; }
+    // Whether the object asks for the fade.
+    bool Morphing() const { return morphing_ && DataIndex() >= 0; }
 
+    void FindSkinObject() override;
+    void ApplySkinChange() override;
+
+    // Draws the look `look` as active and/or down: the look, then glyph and
+    // caption in the state's colour.
+    virtual void DrawState(TBitmap& target, const TRect& look, bool active, bool down);
     // Copies ModalResult to the form (when the button takes the focus) and
     // raises OnClick.
     virtual void ButtonClick();
 
   protected:
     void PaintDefault(TBitmap& target) override;
+    void PaintSkinned(TBitmap& target) override;
     bool PaintsOnErase() const override { return true; }
 
     void WndProc(TMessage& message) override;
@@ -89,11 +104,17 @@ class TbsSkinButton : public TbsSkinCustomControl {
     int GlyphNumber(bool active, bool down) const;
     // Whether the pressed look applies.
     bool ShowsPressed() const;
+    TButtonState State() const;
 
   private:
     void StartRepeat();
     void StopRepeat();
     void Refresh();
+    // Starts the fade towards the state's look, or repaints when the button
+    // does not fade.
+    void StartMorphOrRepaint();
+    void StopMorph();
+    void MorphTimerTick();
 
     TBitmap glyph_;
     int numGlyphs_ = 1;
@@ -122,6 +143,19 @@ class TbsSkinButton : public TbsSkinCustomControl {
         void operator()(framework::TTimer* timer) const { timer->Release(); }
     };
     std::unique_ptr<framework::TTimer, ReleaseTimer> repeatTimer_;
+    std::unique_ptr<framework::TTimer, ReleaseTimer> morphTimer_;
+    double morphFactor_ = 0;
+
+    // Copied from the object.
+    TSkinFont skinFont_;
+    framework::TColor activeFontColor_ = 0;
+    framework::TColor downFontColor_ = 0;
+    framework::TColor disabledFontColor_ = 0;
+    TRect activeLook_;
+    TRect downLook_;
+    TRect disabledLook_;
+    bool morphing_ = false;
+    TMorphKind morphKind_ = mkDefault;
 };
 
 }  // namespace skin

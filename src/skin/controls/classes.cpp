@@ -18,6 +18,10 @@ using Context = TReaderContext&;
 void RegisterBase(TClassRegistry& r) {
     r.RegisterClass("TbsSkinControl", "TCustomControl", nullptr);
     r.RegisterProperty<TbsSkinControl>(
+        "TbsSkinControl", "SkinData", [](TbsSkinControl& c, Value v, Context context) {
+            context.Reference<TbsSkinData>(v, [&c](TbsSkinData& data) { c.SetSkinData(&data); });
+        });
+    r.RegisterProperty<TbsSkinControl>(
         "TbsSkinControl", "SkinDataName",
         [](TbsSkinControl& c, Value v, Context) { c.SetSkinDataName(v.AsString()); });
     r.RegisterProperty<TbsSkinControl>("TbsSkinControl", "OnMouseEnter",

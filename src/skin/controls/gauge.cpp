@@ -1,7 +1,5 @@
 #include "skin/controls/gauge.h"
 
-#include "base/rounding.h"
-
 namespace skin {
 
 using namespace framework;
@@ -73,36 +71,100 @@ void TbsSkinGauge::SetUseSkinSize(bool value) {
 }
 
 double TbsSkinGauge::Fraction() const {
-    if (maxValue_ == minValue_) {
-        return 0;
-    }
-    return (static_cast<double>(value_) - minValue_) / (static_cast<double>(maxValue_) - minValue_);
+    return GaugeFraction(minValue_, maxValue_, value_);
 }
 
 int TbsSkinGauge::Percent() const {
-    return static_cast<int>(base::RoundHalfEven(Fraction() * 100));
+    return GaugePercent(Fraction());
 }
 
 std::string TbsSkinGauge::Text() const {
-    std::string text;
-    if (showProgressText_) {
-        text = progressText_;
-    }
-    if (showPercent_) {
-        text += std::to_string(Percent()) + "%";
-    }
-    return text;
+    return GaugeText(showProgressText_, progressText_, showPercent_, Percent());
 }
 
-RECT TbsSkinGauge::BarRect(const RECT& area) const {
-    RECT bar = area;
-    const double f = Fraction();
-    if (vertical_) {
-        bar.top = area.bottom - static_cast<int>(base::RoundHalfEven(f * (area.bottom - area.top)));
-    } else {
-        bar.right = area.left + static_cast<int>(base::RoundHalfEven(f * (area.right - area.left)));
+void TbsSkinGauge::FindSkinObject() {
+    TbsSkinCustomControl::FindSkinObject();
+    if (const auto* object = binding_.ObjectAs<TbsDataSkinGaugeControl>()) {
+        progressArea_ = object->progress_area;
+        progressRect_ = object->progress_rect;
+        beginOffset_ = object->begin_offset;
+        endOffset_ = object->end_offset;
+        vertical_ = object->vertical;
+        skinFont_ = object->font;
+        progressTransparent_ = object->progress_transparent;
+        progressTransparentColor_ = object->progress_transparent_color;
     }
-    return bar;
+}
+
+void TbsSkinGauge::AdaptSize(int& width, int& height) {
+    const int requestedWidth = width;
+    const int requestedHeight = height;
+    TbsSkinCustomControl::AdaptSize(width, height);
+    if (!useSkinSize_) {
+        width = requestedWidth;
+        height = requestedHeight;
+    }
+}
+
+void TbsSkinGauge::RebuildRegion() {
+    if (useSkinSize_) {
+        TbsSkinCustomControl::RebuildRegion();
+    }
+}
+
+bool TbsSkinGauge::DrawSkinnedGauge(TBitmap& target, int width, int height) {
+    const int w = target.Width();
+    const int h = target.Height();
+    skin::DrawSkinLook(SizingMode(), Geometry(), Adapted(), SkinPicture(), Geometry().s, width,
+                       height, target);
+    if (target.Width() != w || target.Height() != h) {
+        // A fixed-size look: the rest of the gauge keeps the button face.
+        TBitmap look;
+        look.Assign(target);
+        target.SetSize(w, h);
+        target.Canvas().Brush().SetColor(clBtnFace);
+        target.Canvas().FillRect(Rect(0, 0, w, h));
+        target.Canvas().Draw(0, 0, look);
+    }
+    const TBitmapData* picture = SkinPicture();
+    const TRect area =
+        AdaptProgressArea(progressArea_, SizingMode(), vertical_, width, height, Geometry());
+    const TRect bar = GaugeBarRect(area, Fraction(), vertical_);
+    if (picture == nullptr || bar.IsEmpty()) {
+        return true;
+    }
+    TBitmap scratch;
+    if (!ComposeGaugeBar(*picture, progressRect_, beginOffset_, endOffset_, vertical_, bar.Width(),
+                         bar.Height(), scratch)) {
+        return false;  // a bar picture without a middle: no bar, no text
+    }
+    if (progressTransparent_) {
+        target.Canvas().DrawTransparent(bar.left, bar.top, scratch,
+                                        Rect(0, 0, scratch.Width(), scratch.Height()),
+                                        progressTransparentColor_);
+    } else {
+        target.Canvas().Draw(bar.left, bar.top, scratch);
+    }
+    return true;
+}
+
+void TbsSkinGauge::PaintSkinned(TBitmap& target) {
+    // The geometry at the size the object gives the gauge; without
+    // UseSkinSize that image is stretched over the gauge's own size.
+    int width = Width();
+    int height = Height();
+    binding_.Adapt(width, height);
+    bool complete = true;
+    if (useSkinSize_ || (width == target.Width() && height == target.Height())) {
+        complete = DrawSkinnedGauge(target, width, height);
+    } else {
+        TBitmap natural(std::max(width, 1), std::max(height, 1));
+        complete = DrawSkinnedGauge(natural, width, height);
+        target.Canvas().StretchDraw(Rect(0, 0, target.Width(), target.Height()), natural);
+    }
+    if (complete) {
+        DrawProgressText(target.Canvas(), target.Width(), target.Height());
+    }
 }
 
 void TbsSkinGauge::DrawProgressText(TCanvas& canvas, int width, int height) {
@@ -110,10 +172,19 @@ void TbsSkinGauge::DrawProgressText(TCanvas& canvas, int width, int height) {
     if (text.empty()) {
         return;
     }
-    canvas.Font().Assign(DefaultFont());
+    if (DataIndex() >= 0) {
+        SkinTextFont(canvas.Font(), skinFont_, UseSkinFont(), DefaultFont());
+    } else {
+        canvas.Font().Assign(DefaultFont());
+    }
     canvas.Brush().SetStyle(bsClear);
     const SIZE size = canvas.TextExtent(text);
-    canvas.TextOut(width / 2 - size.cx / 2, height / 2 - size.cy / 2, text);
+    const TPoint at = GaugeTextOrigin(vertical_, width, height, size.cx, size.cy);
+    if (vertical_) {
+        canvas.Font().SetOrientation(900);
+    }
+    canvas.TextOut(at.x, at.y, text);
+    canvas.Font().SetOrientation(0);
 }
 
 void TbsSkinGauge::PaintDefault(TBitmap& target) {
@@ -124,10 +195,10 @@ void TbsSkinGauge::PaintDefault(TBitmap& target) {
     c.FillRect(Rect(0, 0, w, h));
     c.Brush().SetColor(clBtnShadow);
     c.FrameRect(Rect(0, 0, w, h));
-    const RECT bar = BarRect(Rect(1, 1, w - 1, h - 1));
-    if (bar.right > bar.left && bar.bottom > bar.top) {
+    const TRect bar = GaugeBarRect(TRect{1, 1, w - 1, h - 1}, Fraction(), vertical_);
+    if (!bar.IsEmpty()) {
         c.Brush().SetColor(MakeColor(182, 189, 210));
-        c.FillRect(bar);
+        c.FillRect(Rect(bar.left, bar.top, bar.right, bar.bottom));
     }
     DrawProgressText(c, w, h);
 }

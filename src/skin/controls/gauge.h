@@ -1,12 +1,15 @@
 #pragma once
 
 // TbsSkinGauge: a progress bar whose value is kept between its limits, with
-// a centred text made of a progress text and a percentage. Every change
-// repaints it at once, so it shows progress while the window thread is busy
-// with a transfer and dispatches no messages.
+// a centred text made of a progress text and a percentage. Skinned, it draws
+// its frame from the "gauge" object and a bar built from the object's bar
+// picture (fixed ends, a repeated middle). Every change repaints it at once,
+// so it shows progress while the window thread is busy with a transfer and
+// dispatches no messages.
 
 #include <string>
 
+#include "skin/controls/core/gauge_core.h"
 #include "skin/controls/skin_control.h"
 
 namespace skin {
@@ -29,6 +32,7 @@ class TbsSkinGauge : public TbsSkinCustomControl {
     bool ShowPercent() const { return showPercent_; }
     void SetShowPercent(bool value);
     bool Vertical() const { return vertical_; }
+    // Replaced by the object's "vertical" whenever a skin object is found.
     void SetVertical(bool value) { vertical_ = value; }
     bool UseSkinSize() const { return useSkinSize_; }
     void SetUseSkinSize(bool value);
@@ -39,16 +43,32 @@ class TbsSkinGauge : public TbsSkinCustomControl {
     int Percent() const;
     std::string Text() const;
 
+    void FindSkinObject() override;
+
   protected:
     void PaintDefault(TBitmap& target) override;
+    void PaintSkinned(TBitmap& target) override;
     bool PaintsOnErase() const override { return true; }
+    void AdaptSize(int& width, int& height) override;
+    void RebuildRegion() override;
 
-    // The bar rectangle of an area for the current value.
-    RECT BarRect(const RECT& area) const;
     void DrawProgressText(framework::TCanvas& canvas, int width, int height);
 
   private:
     void Changed();
+    // Frame and bar at the object's size for the gauge (width x height
+    // after adaptation) into `target`.
+    // False when the bar picture has no middle: the paint ends there.
+    bool DrawSkinnedGauge(TBitmap& target, int width, int height);
+
+    // Copied from the object.
+    TRect progressArea_;
+    TRect progressRect_;
+    int beginOffset_ = 0;
+    int endOffset_ = 0;
+    TSkinFont skinFont_;
+    bool progressTransparent_ = false;
+    framework::TColor progressTransparentColor_ = 0;
 
     int minValue_ = 0;
     std::wstring shownText_;

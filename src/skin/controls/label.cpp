@@ -1,5 +1,7 @@
 #include "skin/controls/label.h"
 
+#include <algorithm>
+
 namespace skin {
 
 using namespace framework;
@@ -36,7 +38,7 @@ void TbsSkinLabel::SetAlignment(TAlignment value) {
 
 void TbsSkinLabel::SetBorderStyle(TBevelStyle value) {
     borderStyle_ = value;
-    if (dataIndex_ < 0) {
+    if (DataIndex() < 0) {
         Invalidate();
     }
 }
@@ -46,18 +48,76 @@ void TbsSkinLabel::SetAutoSize(bool value) {
     FitText();
 }
 
-int TbsSkinLabel::TextOverflow() {
+void TbsSkinLabel::SetUseSkinSize(bool value) {
+    if (value != useSkinSize_) {
+        useSkinSize_ = value;
+        RebuildRegion();
+        Invalidate();
+    }
+}
+
+void TbsSkinLabel::FindSkinObject() {
+    TbsSkinCustomControl::FindSkinObject();
+    if (const auto* object = binding_.ObjectAs<TbsDataSkinLabelControl>()) {
+        skinFont_ = object->font;
+        if (SizingMode() == smFixed) {
+            autoSize_ = false;  // a label of a fixed size never fits its text
+        }
+    }
+}
+
+void TbsSkinLabel::CaptionFont(TFont& font) const {
+    if (DataIndex() >= 0) {
+        SkinTextFont(font, skinFont_, UseSkinFont(),
+                     const_cast<TbsSkinLabel*>(this)->DefaultFont());
+    } else {
+        font.Assign(const_cast<TbsSkinLabel*>(this)->DefaultFont());
+    }
+}
+
+int TbsSkinLabel::CaptionWidth() const {
+    if (Caption().empty()) {
+        return 0;
+    }
     TBitmap measure(1, 1);
-    measure.Canvas().Font().Assign(DefaultFont());
-    return measure.Canvas().TextWidth(Caption()) + 4 - Width();
+    CaptionFont(measure.Canvas().Font());
+    return measure.Canvas().TextWidth(Caption());
+}
+
+int TbsSkinLabel::TextOverflow() {
+    FindSkinObject();
+    if (DataIndex() < 0) {
+        return LabelTextOverflow(false, smNone, CaptionWidth(), Width(), TRect{});
+    }
+    // The text rectangle at the current width, not grown for the text.
+    int w = Width();
+    int h = Height();
+    AdaptLabelSize(TLabelSizing{useSkinSize_, false, 0}, SizingMode(), Geometry(), w, h,
+                   binding_.Adapted());
+    return LabelTextOverflow(true, SizingMode(), CaptionWidth(), Width(), Adapted().nc);
+}
+
+void TbsSkinLabel::AdaptSize(int& width, int& height) {
+    if (DataIndex() < 0) {
+        return;
+    }
+    TLabelSizing sizing{useSkinSize_, autoSize_, autoSize_ ? CaptionWidth() : 0};
+    AdaptLabelSize(sizing, SizingMode(), Geometry(), width, height, binding_.Adapted());
 }
 
 void TbsSkinLabel::FitText() {
-    if (autoSize_) {
-        const int overflow = TextOverflow();
-        if (overflow > 0) {
-            SetWidth(Width() + overflow);
-        }
+    if (!autoSize_) {
+        return;
+    }
+    const int overflow = TextOverflow();
+    if (overflow != 0 && autoSize_) {
+        SetWidth(std::max(Width() + overflow, 0));
+    }
+}
+
+void TbsSkinLabel::RebuildRegion() {
+    if (useSkinSize_) {
+        TbsSkinCustomControl::RebuildRegion();
     }
 }
 
@@ -71,20 +131,34 @@ void TbsSkinLabel::DrawCaption(TCanvas& c, const RECT& r) {
     if (Caption().empty()) {
         return;
     }
+    CaptionFont(c.Font());
     const SIZE size = c.TextExtent(Caption());
-    const int y = r.top + (r.bottom - r.top) / 2 - size.cy / 2;
-    int x = r.left;
-    if (alignment_ == taRightJustify) {
-        x = r.right - size.cx;
-    } else if (alignment_ == taCenter) {
-        x = r.left + (r.right - r.left) / 2 - size.cx / 2;
-    }
+    const TPoint at =
+        LabelCaptionOrigin(alignment_, TRect{r.left, r.top, r.right, r.bottom}, size.cx, size.cy);
     HRGN clip = CreateRectRgn(r.left, r.top, r.right, r.bottom);
     c.SetClipRegion(clip);
     c.Brush().SetStyle(bsClear);
-    c.TextOut(x, y, Caption());
+    c.TextOut(at.x, at.y, Caption());
     c.SetClipRegion(nullptr);
     DeleteObject(clip);
+}
+
+void TbsSkinLabel::PaintSkinned(TBitmap& target) {
+    const TControlGeometry& g = Geometry();
+    int w = Width();
+    int h = Height();
+    AdaptLabelSize(TLabelSizing{useSkinSize_, false, 0}, SizingMode(), g, w, h, binding_.Adapted());
+    TRect nc = Adapted().nc;
+    if (useSkinSize_ || SizingMode() == smNinePart) {
+        TbsSkinCustomControl::PaintSkinned(target);
+    } else if (const TBitmapData* picture = SkinPicture()) {
+        // The strip at the skin's height, stretched over the label.
+        TBitmapData strip;
+        BuildPartImage3H(*picture, g.s, g.lt.x, g.SW() - g.rt.x, Width(), strip);
+        target.Canvas().StretchDraw(Rect(0, 0, target.Width(), target.Height()), strip);
+        nc.bottom += Height() - g.SH();
+    }
+    DrawCaption(target.Canvas(), Rect(nc.left, nc.top, nc.right, nc.bottom));
 }
 
 void TbsSkinLabel::PaintDefault(TBitmap& target) {
@@ -104,7 +178,6 @@ void TbsSkinLabel::PaintDefault(TBitmap& target) {
         case bvNone:
             break;
     }
-    c.Font().Assign(DefaultFont());
     DrawCaption(c, Rect(3, 3, target.Width() - 3, target.Height() - 3));
 }
 

@@ -1,10 +1,15 @@
 #pragma once
 
-// TbsSkinLabel: a one-line text in a frame, repainted at once when its
-// caption changes.
+// TbsSkinLabel: one line of text in a skinned strip (the "label" object:
+// three parts along the width, a client rectangle for the text), or in a
+// frame of the button face without a skin. The caption is aligned left,
+// right or centred, vertically centred and cut at the text rectangle's
+// edges; AutoSize fits the width to the caption. A caption change repaints
+// at once (see ShowChange).
 
 #include <string>
 
+#include "skin/controls/core/label_core.h"
 #include "skin/controls/skin_control.h"
 #include "skin/data/skin_values.h"
 
@@ -21,31 +26,44 @@ class TbsSkinLabel : public TbsSkinCustomControl {
     // The border of the plain look.
     TBevelStyle BorderStyle() const { return borderStyle_; }
     void SetBorderStyle(TBevelStyle value);
-    // Widens the label to its text when the text does not fit.
+    // Fits the width to the caption (grows and shrinks).
     bool AutoSize() const { return autoSize_; }
     void SetAutoSize(bool value);
+    // True: the skin's height; false: any size, the skinned strip stretched.
     bool UseSkinSize() const { return useSkinSize_; }
-    void SetUseSkinSize(bool value) { useSkinSize_ = value; }
+    void SetUseSkinSize(bool value);
 
-    // How many pixels the caption needs beyond the label's width (negative
-    // when it fits).
-    int TextOverflow();
+    void FindSkinObject() override;
+
+    // How many pixels the caption needs beyond the space for it (negative
+    // when it is narrower).
+    virtual int TextOverflow();
 
   protected:
     void PaintDefault(TBitmap& target) override;
+    void PaintSkinned(TBitmap& target) override;
     bool PaintsOnErase() const override { return true; }
+    void AdaptSize(int& width, int& height) override;
+    void RebuildRegion() override;
     void TextChanged() override;
 
-    // The caption in `r`, aligned, vertically centred, clipped to `r`.
+    // The caption in `r` with the caption font, aligned, vertically
+    // centred, clipped to `r`.
     void DrawCaption(framework::TCanvas& canvas, const RECT& r);
+    // The font of the caption: the skin's or DefaultFont, as UseSkinFont
+    // and the skin object say.
+    void CaptionFont(framework::TFont& font) const;
 
   private:
+    // With AutoSize, the width grows or shrinks by the overflow.
     void FitText();
+    int CaptionWidth() const;
 
     TAlignment alignment_ = taLeftJustify;
     TBevelStyle borderStyle_ = bvFrame;
     bool autoSize_ = false;
     bool useSkinSize_ = true;
+    TSkinFont skinFont_;  // copied from the object
 };
 
 }  // namespace skin

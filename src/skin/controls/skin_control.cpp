@@ -4,6 +4,8 @@
 #include <chrono>
 #include <vector>
 
+#include "skin/data/win32/regions.h"
+
 namespace skin {
 
 using framework::TCanvas;
@@ -36,12 +38,61 @@ TbsSkinControl::~TbsSkinControl() {
 }
 
 void TbsSkinControl::SetSkinDataName(std::string name) {
-    skinDataName_ = std::move(name);
+    binding_.SetName(std::move(name));
+}
+
+void TbsSkinControl::SetSkinData(TbsSkinData* value) {
+    TbsSkinData* previous = binding_.SkinData();
+    if (previous != value) {
+        if (previous != nullptr) {
+            RemoveFreeNotification(previous);
+        }
+        binding_.SetSkinData(value);
+        if (value != nullptr) {
+            FreeNotification(value);
+        }
+    }
+    if (value != nullptr && !value->SkinEmpty() && !Designing()) {
+        ApplySkinChange();
+    }
+}
+
+void TbsSkinControl::Notification(TComponent* component, framework::TOperation operation) {
+    TCustomControl::Notification(component, operation);
+    if (operation == framework::opRemove && component == binding_.SkinData()) {
+        binding_.SetSkinData(nullptr);
+        binding_.Drop();
+    }
 }
 
 void TbsSkinControl::FindSkinObject() {
-    // Without skin data every control draws its plain look.
-    dataIndex_ = -1;
+    binding_.FindIndex();
+}
+
+void TbsSkinControl::ApplySkinChange() {
+    FindSkinObject();
+    Invalidate();
+}
+
+void TbsSkinControl::PrepareSkinChange() {
+    binding_.Drop();
+}
+
+void TbsSkinControl::FinishSkinChange() {}
+
+void TbsSkinControl::SkinTextFont(framework::TFont& font, const TSkinFont& skin, bool useSkinFont,
+                                  const framework::TFont& fallback) const {
+    font.Assign(fallback);
+    if (useSkinFont) {
+        font.SetName(skin.name);
+        font.SetHeight(skin.height);
+        font.SetStyle(skin.style);
+    }
+    font.SetColor(skin.color);
+    const TbsSkinData* data = binding_.SkinData();
+    if (data != nullptr && data->ResourceStrData() != nullptr) {
+        font.SetCharset(data->ResourceStrData()->CharSet());
+    }
 }
 
 bool TbsSkinControl::RepaintDue() {
@@ -118,17 +169,35 @@ void TbsSkinControl::PaintDefault(TBitmap&) {}
 void TbsSkinControl::PaintSkinned(TBitmap&) {}
 
 void TbsSkinControl::PaintThrough(TCanvas& canvas) {
-    if (Width() <= 0 || Height() <= 0) {
+    const int w = Width();
+    const int h = Height();
+    if (w <= 0 || h <= 0) {
         return;
     }
     FindSkinObject();
-    TBitmap buffer(Width(), Height());
-    if (dataIndex_ < 0) {
+    TBitmap buffer(w, h);
+    if (DataIndex() < 0) {
         PaintDefault(buffer);
     } else {
-        PaintSkinned(buffer);
+        try {
+            // What the skin leaves undrawn shows the button face, not black.
+            buffer.Canvas().Brush().SetColor(framework::clBtnFace);
+            buffer.Canvas().FillRect(framework::Rect(0, 0, w, h));
+            PaintSkinned(buffer);
+        } catch (const std::exception&) {
+            buffer.SetSize(w, h);
+            PaintDefault(buffer);
+        }
     }
     canvas.Draw(0, 0, buffer);
+    // A look of a fixed size may be smaller than the control.
+    canvas.Brush().SetColor(framework::clBtnFace);
+    if (buffer.Width() < w) {
+        canvas.FillRect(framework::Rect(buffer.Width(), 0, w, h));
+    }
+    if (buffer.Height() < h) {
+        canvas.FillRect(framework::Rect(0, buffer.Height(), std::min(buffer.Width(), w), h));
+    }
 }
 
 void TbsSkinControl::Paint() {
@@ -185,7 +254,7 @@ TbsSkinCustomControl::TbsSkinCustomControl(TComponent* owner) : TbsSkinControl(o
     defaultFont_.SetColor(framework::clWindowText);
     defaultFont_.OnChange = [this](TFont&) {
         DefaultFontChanged();
-        if (dataIndex_ < 0) {
+        if (DataIndex() < 0) {
             Invalidate();
         }
     };
@@ -193,14 +262,14 @@ TbsSkinCustomControl::TbsSkinCustomControl(TComponent* owner) : TbsSkinControl(o
 
 void TbsSkinCustomControl::SetDefaultWidth(int value) {
     defaultWidth_ = value;
-    if (dataIndex_ < 0 && value > 0) {
+    if (DataIndex() < 0 && value > 0) {
         SetWidth(value);
     }
 }
 
 void TbsSkinCustomControl::SetDefaultHeight(int value) {
     defaultHeight_ = value;
-    if (dataIndex_ < 0 && value > 0) {
+    if (DataIndex() < 0 && value > 0) {
         SetHeight(value);
     }
 }
@@ -215,6 +284,101 @@ void TbsSkinCustomControl::SetUseSkinFont(bool value) {
 void TbsSkinCustomControl::PaintDefault(TBitmap& target) {
     target.Canvas().Brush().SetColor(framework::clBtnFace);
     target.Canvas().FillRect(framework::Rect(0, 0, target.Width(), target.Height()));
+}
+
+void TbsSkinCustomControl::FindSkinObject() {
+    binding_.FindObject();
+}
+
+void TbsSkinCustomControl::PaintSkinned(TBitmap& target) {
+    DrawSkinLook(target, Geometry().s);
+}
+
+void TbsSkinCustomControl::DrawSkinLook(TBitmapData& target, const TRect& look) {
+    int w = Width();
+    int h = Height();
+    binding_.Adapt(w, h);  // the geometry at the current size, wherever it came from
+    skin::DrawSkinLook(SizingMode(), Geometry(), Adapted(), SkinPicture(), look, Width(), Height(),
+                       target);
+}
+
+void TbsSkinCustomControl::AdaptSize(int& width, int& height) {
+    binding_.Adapt(width, height);
+}
+
+void TbsSkinCustomControl::SetBounds(int left, int top, int width, int height) {
+    FindSkinObject();
+    const bool skinned = DataIndex() >= 0 && (width != Width() || height != Height());
+    if (skinned) {
+        AdaptSize(width, height);
+    }
+    TbsSkinControl::SetBounds(left, top, width, height);
+    if (skinned) {
+        RebuildRegion();
+        Invalidate();
+    }
+}
+
+void TbsSkinCustomControl::ApplySkinChange() {
+    FindSkinObject();
+    if (DataIndex() < 0) {
+        if (defaultWidth_ > 0) {
+            SetWidth(defaultWidth_);
+        }
+        if (defaultHeight_ > 0) {
+            SetHeight(defaultHeight_);
+        }
+        RebuildRegion();
+        Invalidate();
+        return;
+    }
+    int w = Width();
+    int h = Height();
+    AdaptSize(w, h);
+    const bool resize = w != Width() || h != Height();
+    if (w != Width()) {
+        SetWidth(w);
+    }
+    if (h != Height()) {
+        SetHeight(h);
+    }
+    if (!resize) {
+        RebuildRegion();
+        Invalidate();
+    }
+}
+
+void TbsSkinCustomControl::RebuildRegion() {
+    if (!HandleAllocated()) {
+        return;  // made when the window is (CreateHandleDone)
+    }
+    HRGN region = nullptr;
+    const TBitmapData* mask = DataIndex() >= 0 ? SkinMask() : nullptr;
+    if (mask != nullptr) {
+        int w = Width();
+        int h = Height();
+        binding_.Adapt(w, h);
+        if (SizingMode() == smFixed) {
+            region = MaskToRegion(*mask, 0, 0);
+        } else if (const auto g = ControlMaskGeometry(SizingMode(), Geometry(), Adapted(), Width(),
+                                                      Height())) {
+            region = MaskToRegion9(*mask, g->from, g->to, Width(), Height());
+        }
+    }
+    if (region != nullptr) {
+        // The window owns the region from here on, and frees the previous one.
+        SetWindowRgn(Handle(), region, TRUE);
+        hasRegion_ = true;
+    } else if (hasRegion_) {
+        SetWindowRgn(Handle(), nullptr, TRUE);
+        hasRegion_ = false;
+    }
+}
+
+void TbsSkinCustomControl::CreateHandleDone() {
+    TbsSkinControl::CreateHandleDone();
+    hasRegion_ = false;  // a new window has no region
+    RebuildRegion();
 }
 
 }  // namespace skin

@@ -2,11 +2,21 @@
 
 // The base of every skinned windowed control.
 //
-// TbsSkinControl names a control object of a skin and paints through one
-// off-screen bitmap per paint, in the skinned look when it has a skin object
-// and in its plain look (system colours, the default font) otherwise.
-// TbsSkinCustomControl adds the fallback font and size that the plain look
-// uses. A control without a skin object has DataIndex -1.
+// TbsSkinControl ties a control to a skin data and the name of a control
+// object in it, and paints through one off-screen bitmap per paint, in the
+// skinned look when it has a skin object and in its plain look (system
+// colours, the default font) otherwise. A control without a skin object has
+// DataIndex -1. TbsSkinCustomControl adds what controls drawn from a
+// custom-control object share: the copied geometry and the sizing mode that
+// decides how the control may be resized, the size adaptation, the look
+// drawn at any size, the window region from a mask picture, and the font and
+// size of the plain look.
+//
+// The skin data announces a skin change to the forms; whoever relays it to
+// the controls (skin/form/skin_relay.h) calls PrepareSkinChange before the
+// skin data frees its objects and ApplySkinChange once the new skin is
+// there. The controls keep values, not pointers into the skin data, and
+// look their object up again on every paint.
 //
 // Erase-background messages never paint the background (no flicker); the
 // controls that must not show stale pixels paint themselves completely into
@@ -18,10 +28,13 @@
 
 #include "framework/controls.h"
 #include "framework/graphics.h"
+#include "skin/controls/core/control_geometry.h"
+#include "skin/data/skin_data.h"
 
 namespace skin {
 
 using framework::TBitmap;
+using framework::TBitmapData;
 using framework::TComponent;
 using framework::TFont;
 using framework::TMessage;
@@ -32,12 +45,14 @@ class TbsSkinControl : public framework::TCustomControl {
     explicit TbsSkinControl(TComponent* owner);
     ~TbsSkinControl() override;
 
+    // The skin data to draw from; null: the plain look. Cleared (without a
+    // repaint) when the skin data is freed.
+    TbsSkinData* SkinData() const { return binding_.SkinData(); }
     // The control object's name in the skin; each class sets its default.
-    const std::string& SkinDataName() const { return skinDataName_; }
-    virtual void SetSkinDataName(std::string name);
+    const std::string& SkinDataName() const { return binding_.Name(); }
 
     // Index of the control's object in the skin, -1 for the plain look.
-    int DataIndex() const { return dataIndex_; }
+    int DataIndex() const { return binding_.DataIndex(); }
 
     // Raised after the mouse entered or left the control.
     TNotifyEvent OnMouseEnter;
@@ -45,8 +60,27 @@ class TbsSkinControl : public framework::TCustomControl {
 
     bool InPaintMessage() const { return inPaintMessage_; }
 
+    // The operations every skinned control has, in this order.
+
     // Looks the control's object up again; sets DataIndex.
     virtual void FindSkinObject();
+    // Stores the name; it takes effect at the next paint, resize or skin
+    // change.
+    virtual void SetSkinDataName(std::string name);
+    // Stores the reference; a skin data with a loaded skin is applied at once.
+    virtual void SetSkinData(TbsSkinData* value);
+
+  protected:
+    // Draw the whole control into `target` (already of the control's size).
+    virtual void PaintDefault(TBitmap& target);
+    virtual void PaintSkinned(TBitmap& target);
+
+  public:
+    // The skin data has a new skin: find the object and show it.
+    virtual void ApplySkinChange();
+    // The skin data is about to free its objects: drop the object.
+    virtual void PrepareSkinChange();
+    virtual void FinishSkinChange();
 
     // Shows a change of what the control displays. The control repaints at
     // once, without waiting for the message loop (progress is shown while
@@ -72,12 +106,16 @@ class TbsSkinControl : public framework::TCustomControl {
     static void SetRepaintPacing(bool on) { pacing_ = on; }
     static bool RepaintPacing() { return pacing_; }
 
-  protected:
-    // Draw the whole control into `target` (already of the control's size).
-    virtual void PaintDefault(TBitmap& target);
-    virtual void PaintSkinned(TBitmap& target);
+    // Paints the held-back changes of every control (but `except`) whose
+    // interval is over. The window thread calls it while it waits on a
+    // silent server, so that what is shown is never older than one interval.
+    static void PaintDueChanges(const TbsSkinControl* except = nullptr);
 
+  protected:
     // Paints the control into an off-screen bitmap and shows it on `canvas`.
+    // A skinned paint that fails (a skin whose pictures cannot be drawn) is
+    // replaced by the plain look, so that a bad skin cannot make every paint
+    // raise an error.
     void PaintThrough(framework::TCanvas& canvas);
     void Paint() override;
     // The whole control into a device context (used for the erase message
@@ -91,27 +129,28 @@ class TbsSkinControl : public framework::TCustomControl {
     void WMEraseBkgnd(TMessage& message) override;
     void MouseEnter() override;
     void MouseLeave() override;
+    void Notification(TComponent* component, framework::TOperation operation) override;
 
-    int dataIndex_ = -1;
+    // The skin data, the object name and what was copied from the object.
+    TSkinBinding binding_;
 
     // Whether a change now is due for painting (and then takes the slot).
     bool RepaintDue();
     // Holds a change back until the pace allows it (see ShowChange); the
     // control's window must exist.
     void HoldBackRepaint();
-
-  public:
-    // Paints the held-back changes of every control (but `except`) whose
-    // interval is over. The window thread calls it while it waits on a
-    // silent server, so that what is shown is never older than one interval.
-    static void PaintDueChanges(const TbsSkinControl* except = nullptr);
+    // The font of a text drawn from a skin font: the skin's name, height
+    // and style when `useSkinFont`, else `fallback`'s; the skin's colour;
+    // the character set of the skin data's string table when it has one,
+    // else `fallback`'s.
+    void SkinTextFont(framework::TFont& font, const TSkinFont& skin, bool useSkinFont,
+                      const framework::TFont& fallback) const;
 
   private:
     void ClearHeldBack();
 
     static inline bool pacing_ = true;
 
-    std::string skinDataName_;
     bool inPaintMessage_ = false;
     bool repaintPending_ = false;
     int64_t lastRepaint_ = 0;  // milliseconds of a steady clock
@@ -132,17 +171,51 @@ class TbsSkinCustomControl : public TbsSkinControl {
     bool UseSkinFont() const { return useSkinFont_; }
     void SetUseSkinFont(bool value);
 
+    // What was copied from the object and the geometry at the current size.
+    const TControlGeometry& Geometry() const { return binding_.Geometry(); }
+    const TAdaptedGeometry& Adapted() const { return binding_.Adapted(); }
+    TSizingMode SizingMode() const { return binding_.SizingMode(); }
+    // The object's picture and mask, or null.
+    const TBitmapData* SkinPicture() const { return binding_.Picture(); }
+    const TBitmapData* SkinMask() const { return binding_.Mask(); }
+
+    // Also copies the object's geometry and pictures.
+    void FindSkinObject() override;
+    // Adapts the size to the object (or applies DefaultWidth and
+    // DefaultHeight without one), rebuilds the region and repaints.
+    void ApplySkinChange() override;
+    // Resizes within what the object allows.
+    void SetBounds(int left, int top, int width, int height) override;
+
   protected:
     // Fills the control with the button face.
     void PaintDefault(TBitmap& target) override;
+    // The look of S at the control's size.
+    void PaintSkinned(TBitmap& target) override;
+
     // Called after any change of DefaultFont.
     virtual void DefaultFontChanged() {}
+    // Corrects a requested size to what the object allows and moves the
+    // geometry to it.
+    virtual void AdaptSize(int& width, int& height);
+    // Gives the window the shape of the object's mask at the current size,
+    // or no shape without a mask.
+    virtual void RebuildRegion();
+
+    // Draws the look `look` (a rectangle of the picture, of S's size) at
+    // the control's size by the sizing mode.
+    void DrawSkinLook(TBitmapData& target, const TRect& look);
+
+    void CreateHandleDone() override;
 
   private:
     TFont defaultFont_;
     int defaultWidth_ = 0;
     int defaultHeight_ = 0;
     bool useSkinFont_ = true;
+    // Whether the window has a region of ours. The system owns a region
+    // once it is given to the window, so no handle is kept.
+    bool hasRegion_ = false;
 };
 
 }  // namespace skin

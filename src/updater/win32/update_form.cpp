@@ -5,6 +5,7 @@
 #include "skin/controls/skin_control.h"
 #include "skin/data/skin_classes.h"
 #include "skin/form/skin_broadcast.h"
+#include "skin/form/skin_relay.h"
 
 namespace updater {
 
@@ -71,6 +72,9 @@ TUpdateForm::TUpdateForm(TComponent* owner, TUpdateEnvironment env, std::string_
     methods_.Add<void(TComponent*, int)>("HTTPClient1WorkEnd",
                                          [this](TComponent*, int) { logic_->WorkEnd(); });
 
+    // The skin data read with the window announces its skin to the form,
+    // which passes it on to its controls.
+    skin::InstallSkinRelay(*this);
     ReadDefinition(definition.empty() ? EmbeddedDefinition(kUpdateFormDefinition) : definition,
                    UpdateWindowRegistry(), *this);
     Image1 = Find<TImage>("Image1");
