@@ -5,6 +5,11 @@
 //
 // NGINX_FIXTURE_DIR: the fixture's folder (port file, document root www/).
 // UPDATER_EXE, GAME_STUB_EXE: the programs under test.
+//
+// The window is also pictured from the screen while it waits for the start
+// press, half way through a download and when it has finished: BMP files
+// in UPDATER_TEST_OUTPUT/e2e/screenshots (test-output/ of the build folder),
+// which scripts/screenshots turns into the README's pictures.
 
 #include <windows.h>
 
@@ -63,6 +68,51 @@ std::wstring StartRecord(const std::wstring& folder) {
         return record.find(L"cmd=") != std::wstring::npos && record.ends_with(L"\r\n");
     });
     return record;
+}
+
+// The percentage at the end of a gauge text ("下载中... 47%"), -1 without.
+int GaugePercent(const std::wstring& text) {
+    if (!text.ends_with(L'%')) {
+        return -1;
+    }
+    size_t digits = text.size() - 1;
+    while (digits > 0 && iswdigit(text[digits - 1])) {
+        --digits;
+    }
+    if (digits == text.size() - 1) {
+        return -1;
+    }
+    return std::stoi(text.substr(digits, text.size() - 1 - digits));
+}
+
+std::string Describe(const RECT& r) {
+    return std::to_string(r.left) + "," + std::to_string(r.top) + " " +
+           std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top);
+}
+
+// Pictures the windows from the screen into UPDATER_TEST_OUTPUT/e2e/screenshots.
+ScreenPicture Picture(const std::vector<HWND>& windows, const std::string& name) {
+    ScreenPicture picture = CaptureScreen(windows);
+    EXPECT_FALSE(picture.Empty()) << name << ": nothing copied from the screen";
+    // The side picture alone has dozens of colours; a failed copy has one.
+    EXPECT_GT(picture.DistinctColours(), 16u) << name << ": the copy shows nothing";
+    EXPECT_TRUE(picture.SaveBmp(
+        Wide(std::string(UPDATER_TEST_OUTPUT) + "/e2e/screenshots/" + name + ".bmp")))
+        << name;
+    return picture;
+}
+
+// What other programs read of a window with the standard messages.
+struct Reading {
+    const char* what;
+    HWND hwnd;
+    std::wstring text;
+};
+
+void ExpectTexts(const std::vector<Reading>& readings) {
+    for (const Reading& r : readings) {
+        EXPECT_EQ(Text(r.hwnd), r.text) << r.what << ": " << GbkText(Text(r.hwnd));
+    }
 }
 
 class UpdaterE2E : public ::testing::Test {
@@ -235,6 +285,115 @@ TEST_F(UpdaterE2E, TheWindowItsFocusOrderAndTheCloseButton) {
     EXPECT_TRUE(updater.Ended(15000));
     EXPECT_FALSE(Exists(folder + L"\\x.txt"));
     EXPECT_FALSE(Exists(folder + L"\\started.txt"));
+}
+
+// Where the skin puts the gauge and the labels: its pictures are 19 and 18
+// pixels high, the widths and places are the window's own.
+TEST_F(UpdaterE2E, TheGaugeAndTheLabelsTakeTheSkinsHeights) {
+    const std::wstring folder = Install("geometry");
+    UpdaterProcess updater(
+        UPDATER_EXE, folder,
+        Publish("geometry", "list.txt",
+                "2030-01-01 08:00:00@@x.txt@" + Publish("geometry", "x.txt", "x")));
+    HWND window = updater.Window();
+    ASSERT_NE(window, nullptr);
+    Controls ui(window);
+    ASSERT_TRUE(WaitUntil([&] { return SendMessageW(ui.list, LB_GETCOUNT, 0, 0) == 1; }));
+    const struct {
+        const char* what;
+        HWND control;
+        RECT place;
+    } cases[] = {
+        {"gauge", ui.gauge, {116, 204, 116 + 364, 204 + 19}},
+        {"file label", ui.fileLabel, {119, 179, 119 + 274, 179 + 18}},
+        {"speed label", ui.speedLabel, {396, 179, 396 + 82, 179 + 18}},
+    };
+    for (const auto& c : cases) {
+        ASSERT_NE(c.control, nullptr) << c.what;
+        EXPECT_EQ(GetParent(c.control), window) << c.what;
+        EXPECT_EQ(Describe(PlaceInParent(c.control)), Describe(c.place)) << c.what;
+    }
+    Click(ui.close);
+    EXPECT_TRUE(updater.Ended(15000));
+}
+
+// Everything other programs read of the window (texts of the window, its
+// buttons, labels and gauge; the list's items) in the three states, and a
+// picture of each: waiting for the start press, half way through a download
+// (from /slow/, 256 KiB/s), finished with the completion message up.
+TEST_F(UpdaterE2E, TheWindowIsReadAndPicturedWaitingRunningAndFinished) {
+    const std::wstring folder = Install("pictures");
+    const std::string body = Bytes(1 << 20, 7);
+    Publish("pictures", "slow.bin", body);
+    const std::string manifest =
+        "2030-01-01 08:00:00@@slow.bin@" + Url("slow/e2e/pictures/slow.bin") + "\r\n";
+    UpdaterProcess updater(UPDATER_EXE, folder, Publish("pictures", "list.txt", manifest));
+    HWND window = updater.Window();
+    ASSERT_NE(window, nullptr) << "no update window";
+    Controls ui(window);
+    ASSERT_NE(ui.list, nullptr);
+    ASSERT_TRUE(WaitUntil([&] { return SendMessageW(ui.list, LB_GETCOUNT, 0, 0) == 1; }));
+    const std::vector<std::wstring> items{L"2030-01-01 08:00:00slow.bin"};
+
+    // Waiting. A forced update paints what is still due before the picture.
+    EXPECT_EQ(ListItems(ui.list), items);
+    ExpectTexts({{"window", window, L"升级更新"},
+                 {"gauge", ui.gauge, L"1个更新程序包等待下载100%"},
+                 {"file label", ui.fileLabel, L"下载 0/1 slow.bin"},
+                 {"speed label", ui.speedLabel, L""},
+                 {"start", ui.start, L"开始升级"},
+                 {"close", ui.close, L"关闭"}});
+    RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    Picture({window}, "waiting");
+
+    // Running: pictured while the gauge's text says 45 to 65 per cent. The
+    // window thread is in the transfer and answers no message; the gauge
+    // and the labels paint as progress comes (what the screen shows may be
+    // one progress event, about 4 per cent, behind the text), and their
+    // texts are read as the system keeps them.
+    Click(ui.start);
+    std::wstring gauge;
+    auto percent = [&] {
+        gauge = StoredText(ui.gauge);
+        return gauge.starts_with(L"下载中... ") ? GaugePercent(gauge) : -1;
+    };
+    ASSERT_TRUE(WaitUntil([&] { return percent() >= 45; }, 20000))
+        << "the download did not get under way: " << GbkText(gauge);
+    const ScreenPicture running = Picture({window}, "running");
+    EXPECT_LE(percent(), 65) << "pictured too late: " << GbkText(gauge);
+    const std::wstring file = StoredText(ui.fileLabel);
+    EXPECT_TRUE(file.starts_with(L"下载 1/1 slow.bin  ") && file.ends_with(L"KB of 1024KB"))
+        << GbkText(file);
+    if (!running.Empty()) {
+        // The gauge is filled at its left end and empty at its right end.
+        RECT bar{};
+        GetWindowRect(ui.gauge, &bar);
+        const int middle = (bar.top + bar.bottom) / 2;
+        EXPECT_NE(running.At({bar.left + 4, middle}), running.At({bar.right - 5, middle}))
+            << "the picture shows no half-filled gauge";
+    }
+
+    // Finished, with the completion message over the window.
+    HWND done = updater.Dialog(L"信息");
+    ASSERT_NE(done, nullptr) << "no completion message; windows: "
+                             << DescribeWindows(updater.Pid());
+    EXPECT_EQ(ReadHostFile(folder + L"\\slow.bin"), body);
+    EXPECT_EQ(DialogText(done), L"升级完成.");
+    EXPECT_EQ(ListItems(ui.list), items);
+    ExpectTexts({{"window", window, L"升级更新"},
+                 {"gauge", ui.gauge, L"升级完成 100%"},
+                 {"file label", ui.fileLabel, L"下载 1/1 slow.bin  1024KB of 1024KB"},
+                 {"start", ui.start, L"启动程序"},
+                 {"close", ui.close, L"关闭"}});
+    // Three seconds at 256 KiB/s: the speed was shown at least once.
+    EXPECT_TRUE(Text(ui.speedLabel).ends_with(L"KB/S")) << GbkText(Text(ui.speedLabel));
+    Picture({window, done}, "finished");
+
+    ASSERT_TRUE(PressYes(done));
+    ASSERT_TRUE(
+        WaitUntil([&] { return FindTopLevel(updater.Pid(), L"UpdaterForm", L"信息") == nullptr; }));
+    Click(ui.close);
+    EXPECT_TRUE(updater.Ended(15000));
 }
 
 TEST_F(UpdaterE2E, WithoutAnArgumentTheUpdaterSaysSoAndEnds) {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
+#include <unordered_set>
 
 #include "framework/graphics.h"
 
@@ -69,6 +71,12 @@ std::wstring Text(HWND hwnd) {
     DWORD_PTR result = 0;
     SendMessageTimeoutW(hwnd, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buffer), SMTO_BLOCK, 5000,
                         &result);
+    return buffer;
+}
+
+std::wstring StoredText(HWND hwnd) {
+    wchar_t buffer[1024] = {};
+    InternalGetWindowText(hwnd, buffer, 1024);
     return buffer;
 }
 
@@ -142,6 +150,105 @@ HWND ControlAt(HWND window, int x, int y) {
 void Click(HWND control) {
     PostMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
     PostMessageW(control, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+}
+
+RECT PlaceInParent(HWND control) {
+    RECT r{};
+    GetWindowRect(control, &r);
+    MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+ScreenPicture CaptureScreen(const std::vector<HWND>& windows) {
+    ScreenPicture picture;
+    RECT area{};
+    for (HWND w : windows) {
+        RECT r{};
+        GetWindowRect(w, &r);
+        UnionRect(&area, &area, &r);
+    }
+    // Only what is on the screen can be copied.
+    const RECT screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    if (!IntersectRect(&area, &area, &screen)) {
+        return picture;
+    }
+    const int width = area.right - area.left;
+    const int height = area.bottom - area.top;
+    // Top-down rows of 32-bit pixels.
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HDC screenDc = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screenDc);
+    HBITMAP bitmap = CreateDIBSection(screenDc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (bitmap != nullptr) {
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        if (BitBlt(memory, 0, 0, width, height, screenDc, area.left, area.top,
+                   SRCCOPY | CAPTUREBLT)) {
+            GdiFlush();
+            const auto* p = static_cast<const uint32_t*>(bits);
+            picture.area = area;
+            picture.pixels.reserve(static_cast<size_t>(width) * static_cast<size_t>(height));
+            for (size_t i = 0; i < static_cast<size_t>(width) * static_cast<size_t>(height); ++i) {
+                // 0x00RRGGBB in memory order B, G, R, unused.
+                picture.pixels.push_back(RGB((p[i] >> 16) & 0xFF, (p[i] >> 8) & 0xFF, p[i] & 0xFF));
+            }
+        }
+        SelectObject(memory, old);
+        DeleteObject(bitmap);
+    }
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screenDc);
+    return picture;
+}
+
+COLORREF ScreenPicture::At(POINT p) const {
+    return pixels[static_cast<size_t>(p.y - area.top) * static_cast<size_t>(Width()) +
+                  static_cast<size_t>(p.x - area.left)];
+}
+
+size_t ScreenPicture::DistinctColours() const {
+    return std::unordered_set<COLORREF>(pixels.begin(), pixels.end()).size();
+}
+
+bool ScreenPicture::SaveBmp(const std::wstring& path) const {
+    if (Empty()) {
+        return false;
+    }
+    // Bottom-up rows of 24-bit pixels, each row padded to 4 bytes.
+    const size_t width = static_cast<size_t>(Width());
+    const size_t height = static_cast<size_t>(Height());
+    const size_t stride = (width * 3 + 3) & ~size_t{3};
+    BITMAPFILEHEADER file{};
+    BITMAPINFOHEADER header{};
+    file.bfType = 0x4D42;  // "BM"
+    file.bfOffBits = sizeof file + sizeof header;
+    file.bfSize = static_cast<DWORD>(file.bfOffBits + stride * height);
+    header.biSize = sizeof header;
+    header.biWidth = Width();
+    header.biHeight = Height();
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    header.biCompression = BI_RGB;
+    header.biSizeImage = static_cast<DWORD>(stride * height);
+    std::string bytes(file.bfSize, '\0');
+    std::memcpy(bytes.data(), &file, sizeof file);
+    std::memcpy(bytes.data() + sizeof file, &header, sizeof header);
+    for (size_t y = 0; y < height; ++y) {
+        char* row = bytes.data() + file.bfOffBits + stride * (height - 1 - y);
+        for (size_t x = 0; x < width; ++x) {
+            const COLORREF c = pixels[y * width + x];
+            row[3 * x] = static_cast<char>(GetBValue(c));
+            row[3 * x + 1] = static_cast<char>(GetGValue(c));
+            row[3 * x + 2] = static_cast<char>(GetRValue(c));
+        }
+    }
+    return WriteHostFile(path, bytes);
 }
 
 std::vector<std::wstring> ListItems(HWND list) {

@@ -23,6 +23,10 @@ std::wstring Wide(const std::string& gbk);
 bool WaitUntil(const std::function<bool()>& done, int ms = 15000);
 // WM_GETTEXT, with a time-out for a busy window.
 std::wstring Text(HWND hwnd);
+// The text the system keeps for a window (set with SetWindowText), read
+// without a message: answered while the window's thread is busy, where
+// WM_GETTEXT waits for the thread.
+std::wstring StoredText(HWND hwnd);
 // A visible top-level window of the process with that class and caption.
 HWND FindTopLevel(DWORD pid, const std::wstring& className, const std::wstring& caption);
 // The visible windows of a process, for failure messages.
@@ -32,6 +36,26 @@ HWND ControlAt(HWND window, int x, int y);
 // A left press and release at (5, 5), posted.
 void Click(HWND control);
 std::vector<std::wstring> ListItems(HWND list);
+// A window's rectangle in its parent's client area.
+RECT PlaceInParent(HWND control);
+// What the screen showed of a rectangle, read from the screen's device
+// context: a window whose thread is busy (in a transfer) is pictured as it
+// last painted itself. Empty when nothing could be copied.
+struct ScreenPicture {
+    RECT area{};                   // in screen coordinates
+    std::vector<COLORREF> pixels;  // rows top to bottom
+
+    bool Empty() const { return pixels.empty(); }
+    int Width() const { return area.right - area.left; }
+    int Height() const { return area.bottom - area.top; }
+    // The pixel at a screen point inside the area.
+    COLORREF At(POINT screenPoint) const;
+    size_t DistinctColours() const;
+    // As a 24-bit BMP file; false when it cannot be written.
+    bool SaveBmp(const std::wstring& path) const;
+};
+// The rectangle holding all `windows`, as far as it is on the screen.
+ScreenPicture CaptureScreen(const std::vector<HWND>& windows);
 // The text of a message box, and a press of its Yes button.
 std::wstring DialogText(HWND box);
 bool PressYes(HWND box);
