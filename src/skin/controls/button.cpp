@@ -130,7 +130,9 @@ void TbsSkinButton::ButtonClick() {
         }
     }
     if (OnClick) {
-        OnClick(this);
+        // From a copy: the handler may free the button, and with it OnClick.
+        const TNotifyEvent handler = OnClick;
+        handler(this);
     }
 }
 

@@ -1,0 +1,490 @@
+// The skinned controls in the skin "yellow" on the virtual display: sizes
+// applied through the window, pictures checked against oracles computed
+// from the skin's own pictures, the erase path, window regions from a mask,
+// the button's fade, and controls freed or reskinned under their own
+// handlers (with poisoned deletion, see support/poison_delete.cpp).
+
+#include <gtest/gtest.h>
+
+#include "support/message_pump.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "framework/forms.h"
+#include "skin/controls/button.h"
+#include "skin/controls/gauge.h"
+#include "skin/controls/label.h"
+#include "skin/data/skin_data.h"
+#include "skin/form/skin_broadcast.h"
+#include "skin/form/skin_relay.h"
+
+namespace skin {
+namespace {
+
+using namespace framework;
+using test_support::Pump;
+using test_support::PumpUntil;
+
+const std::string kAssets = UPDATER_ASSETS;
+
+// Yellow's caption and text colour, and its other caption colours.
+constexpr TColor kTextColor = 8764;
+
+class SkinnedTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        SetCursorPos(1, 1);
+        InstallSkinBroadcast();
+        form_ = std::make_unique<TForm>(nullptr);
+        form_->SetBorderStyle(bsNone);
+        form_->SetBounds(100, 100, 560, 260);
+        InstallSkinRelay(*form_);
+        yellow_ = Stored(kAssets + "/skins/yellow/skin.ini");
+        data_ = new TbsSkinData(form_.get());
+        data_->SetCompressedStoredSkin(yellow_);
+        form_->Show();
+    }
+    void TearDown() override {
+        Application().OnException = nullptr;
+        form_.reset();
+        Pump(10);
+    }
+    TbsCompressedStoredSkin* Stored(const std::string& ini) {
+        auto* stored = new TbsCompressedStoredSkin(form_.get());
+        stored->PackSkinFolder(ini);
+        EXPECT_FALSE(stored->IsStoreEmpty()) << ini;
+        return stored;
+    }
+    template <typename T>
+    T* Make(int left, int top, int width, int height, const char* name = nullptr) {
+        auto* c = new T(form_.get());
+        c->SetParent(form_.get());
+        if (name != nullptr) {
+            c->SetSkinDataName(name);
+        }
+        c->SetBounds(left, top, width, height);
+        c->SetSkinData(data_);
+        return c;
+    }
+    // The control as it paints itself (through the erase path, which paints
+    // the whole control outside a paint message).
+    static TBitmap Picture(TbsSkinControl& c) {
+        TBitmap shot(c.Width(), c.Height());
+        shot.Canvas().Brush().SetColor(MakeColor(1, 2, 3));
+        shot.Canvas().FillRect(Rect(0, 0, c.Width(), c.Height()));
+        SendMessageW(c.Handle(), WM_ERASEBKGND, reinterpret_cast<WPARAM>(shot.Canvas().Handle()),
+                     0);
+        GdiFlush();
+        return shot;
+    }
+    const TBitmapData& SkinPicture(int index) { return *data_->Picture(index); }
+
+    std::unique_ptr<TForm> form_;
+    TbsCompressedStoredSkin* yellow_ = nullptr;
+    TbsSkinData* data_ = nullptr;
+};
+
+// The pixels of `shot` in `rows` x [x0, x1) that differ from the picture's
+// pixel (column(x), row(y)).
+template <typename Column, typename Row>
+int Mismatches(const TBitmapData& shot, const TBitmapData& picture, int x0, int x1, int y0,
+               int y1, Column column, Row row) {
+    int wrong = 0;
+    for (int y = y0; y < y1; ++y) {
+        for (int x = x0; x < x1; ++x) {
+            wrong += shot.Pixel(x, y) != picture.Pixel(column(x), row(y));
+        }
+    }
+    return wrong;
+}
+
+// The bounding box of the pixels in which two pictures differ.
+RECT DiffBox(const TBitmapData& a, const TBitmapData& b) {
+    RECT box{a.Width(), a.Height(), -1, -1};
+    for (int y = 0; y < a.Height(); ++y) {
+        for (int x = 0; x < a.Width(); ++x) {
+            if (a.Pixel(x, y) != b.Pixel(x, y)) {
+                box.left = std::min<LONG>(box.left, x);
+                box.top = std::min<LONG>(box.top, y);
+                box.right = std::max<LONG>(box.right, x + 1);
+                box.bottom = std::max<LONG>(box.bottom, y + 1);
+            }
+        }
+    }
+    return box;
+}
+
+// The bounding box of the pixels of one colour.
+RECT ColorBox(const TBitmapData& shot, TColor color) {
+    RECT box{shot.Width(), shot.Height(), -1, -1};
+    for (int y = 0; y < shot.Height(); ++y) {
+        for (int x = 0; x < shot.Width(); ++x) {
+            if (shot.Pixel(x, y) == color) {
+                box.left = std::min<LONG>(box.left, x);
+                box.top = std::min<LONG>(box.top, y);
+                box.right = std::max<LONG>(box.right, x + 1);
+                box.bottom = std::max<LONG>(box.bottom, y + 1);
+            }
+        }
+    }
+    return box;
+}
+
+TEST_F(SkinnedTest, ButtonLooksAtAnyWidthWithTheStatesCaptionColour) {
+    auto* b = Make<TbsSkinButton>(10, 10, 75, 25);
+    b->SetCaption("OK");
+    EXPECT_EQ(b->Height(), 25);
+    b->SetBounds(10, 10, 120, 40);
+    EXPECT_EQ(b->Width(), 120);
+    EXPECT_EQ(b->Height(), 25) << "the skin fixes the height";
+    RECT window;
+    GetWindowRect(b->Handle(), &window);
+    EXPECT_EQ(window.bottom - window.top, 25);
+
+    const TBitmapData& controls = SkinPicture(3);
+    struct Look {
+        const char* state;
+        std::function<void()> enter;
+        TRect look;
+        TColor caption;
+    } looks[] = {
+        {"normal", [] {}, {1, 1, 50, 26}, kTextColor},
+        {"focused", [&] { b->SetFocus(); }, {52, 1, 101, 26}, 0},
+        {"pressed",
+         [&] {
+             b->SetGroupIndex(1);
+             b->SetDown(true);
+         },
+         {103, 1, 152, 26},
+         5674},
+        {"disabled",
+         [&] {
+             b->SetDown(false);
+             b->SetEnabled(false);
+         },
+         {154, 1, 203, 26},
+         6192012},
+    };
+    for (const Look& l : looks) {
+        SCOPED_TRACE(l.state);
+        l.enter();
+        b->SetCaption("");
+        const TBitmap bare = Picture(*b);
+        b->SetCaption("OK");
+        const TBitmap shot = Picture(*b);
+        // Rows outside the caption's client rectangle (3..20) are the look:
+        // 8 columns at the left, 10 at the right, the 31 between repeated.
+        auto column = [&](int x) {
+            if (x >= 120 - 10) {
+                return l.look.left + x - (120 - 49);
+            }
+            return x < 8 ? l.look.left + x : l.look.left + 8 + (x - 8) % 31;
+        };
+        auto row = [&](int y) { return l.look.top + y; };
+        EXPECT_EQ(Mismatches(shot, controls, 0, 120, 0, 3, column, row), 0);
+        EXPECT_EQ(Mismatches(shot, controls, 0, 120, 22, 25, column, row), 0);
+        EXPECT_GT(ColorBox(shot, l.caption).right, 0) << "no caption pixel in its colour";
+        // Centred in the client rectangle 3,3,116,21 (centre 59.5, 12).
+        const RECT text = DiffBox(shot, bare);
+        EXPECT_NEAR((text.left + text.right) / 2.0, 59.5, 2.0);
+        EXPECT_NEAR((text.top + text.bottom) / 2.0, 12.0, 2.0);
+    }
+}
+
+TEST_F(SkinnedTest, TheGaugeBarFrameAndTextComeFromTheSkin) {
+    auto* g = Make<TbsSkinGauge>(10, 10, 364, 20);
+    ASSERT_EQ(g->Height(), 19);
+    g->SetValue(50);
+    const TBitmapData& controls = SkinPicture(3);
+    const TRect s{28, 32, 65, 51};
+    const TRect pr{2, 32, 23, 46};
+    TBitmap shot = Picture(*g);
+    auto frameColumn = [&](int x) {
+        if (x >= 364 - 5) {
+            return s.left + x - (364 - 37);
+        }
+        return x < 5 ? s.left + x : s.left + 5 + (x - 5) % 27;
+    };
+    auto frameRow = [&](int y) { return s.top + y; };
+    // The bar: columns 2..181 (180 pixels) of rows 2..15.
+    auto barColumn = [&](int x) {
+        const int u = x - 2;
+        if (u >= 180 - 5) {
+            return pr.right - 5 + (u - 175);
+        }
+        return u < 5 ? pr.left + u : pr.left + 5 + (u - 5) % 11;
+    };
+    EXPECT_EQ(Mismatches(shot, controls, 2, 182, 2, 16, barColumn,
+                         [&](int y) { return pr.top + y - 2; }),
+              0);
+    // Beside the bar and around it: the frame.
+    EXPECT_EQ(Mismatches(shot, controls, 182, 364, 0, 19, frameColumn, frameRow), 0);
+    EXPECT_EQ(Mismatches(shot, controls, 0, 364, 0, 2, frameColumn, frameRow), 0);
+
+    // The text, centred as one text, in the object's colour.
+    g->SetValue(45);
+    const TBitmap bare = Picture(*g);
+    g->SetProgressText("abc");
+    g->SetShowProgressText(true);
+    g->SetShowPercent(true);
+    shot = Picture(*g);
+    EXPECT_GT(ColorBox(shot, kTextColor).right, 0) << "no text pixel in the object's colour";
+    const RECT text = DiffBox(shot, bare);
+    EXPECT_NEAR((text.left + text.right) / 2.0, 182.0, 2.0);
+    EXPECT_NEAR((text.top + text.bottom) / 2.0, 9.5, 2.0);
+
+    // Any height without UseSkinSize: stretched, no garbage in the last row.
+    g->SetUseSkinSize(false);
+    g->SetBounds(10, 10, 364, 30);
+    EXPECT_EQ(g->Height(), 30);
+    shot = Picture(*g);
+    for (int x = 0; x < 364; x += 7) {
+        EXPECT_NE(shot.Pixel(x, 29), MakeColor(1, 2, 3)) << x;
+        EXPECT_EQ(shot.Pixel(x, 29), controls.Pixel(frameColumn(x), s.bottom - 1)) << x;
+    }
+    HRGN probe = CreateRectRgn(0, 0, 0, 0);
+    EXPECT_EQ(GetWindowRgn(g->Handle(), probe), ERROR) << "no shape for a stretched gauge";
+    DeleteObject(probe);
+}
+
+TEST_F(SkinnedTest, AVerticalGaugeWritesUpwards) {
+    auto* g = Make<TbsSkinGauge>(10, 10, 30, 200, "no object");
+    g->SetVertical(true);
+    g->SetValue(50);
+    const TBitmap bare = Picture(*g);
+    g->SetShowPercent(true);
+    // "50%" turned by 90 degrees: taller than wide, centred.
+    const RECT text = DiffBox(Picture(*g), bare);
+    ASSERT_GT(text.right, text.left);
+    EXPECT_GT(text.bottom - text.top, text.right - text.left);
+    EXPECT_NEAR((text.left + text.right) / 2.0, 15.0, 3.0);
+    EXPECT_NEAR((text.top + text.bottom) / 2.0, 100.0, 3.0);
+}
+
+TEST_F(SkinnedTest, LabelTextIsPlacedInTheClientRectangleAndCut) {
+    auto* left = Make<TbsSkinLabel>(10, 10, 274, 22);
+    auto* right = Make<TbsSkinLabel>(300, 10, 82, 22);
+    right->SetAlignment(taRightJustify);
+    EXPECT_EQ(left->Height(), 18);
+    EXPECT_EQ(right->Height(), 18);
+    const TBitmap blank = Picture(*right);
+    right->SetCaption("99KB/S");
+    RECT text = DiffBox(Picture(*right), blank);
+    ASSERT_GT(text.right, text.left);
+    EXPECT_LE(text.right, 79) << "right-aligned text ends at the client's edge";
+    EXPECT_GE(text.right, 76);
+
+    const TBitmap empty = Picture(*left);
+    left->SetCaption(std::string(80, 'W'));
+    wchar_t buffer[128] = {};
+    SendMessageW(left->Handle(), WM_GETTEXT, 128, reinterpret_cast<LPARAM>(buffer));
+    EXPECT_EQ(std::wstring(buffer), std::wstring(80, L'W'));
+    const TBitmap full = Picture(*left);
+    text = DiffBox(full, empty);
+    EXPECT_EQ(text.right, 271) << "a long caption is cut at the client's edge";
+    for (int y = 0; y < 18; ++y) {
+        EXPECT_EQ(full.Pixel(272, y), empty.Pixel(272, y)) << y;
+    }
+}
+
+TEST_F(SkinnedTest, WithoutAnObjectControlsKeepTheirPlainLookAndDefaultSizes) {
+    int errors = 0;
+    Application().OnException = [&](TComponent*, std::exception_ptr) { ++errors; };
+    auto* b = Make<TbsSkinButton>(10, 10, 75, 30, "no such object");
+    EXPECT_EQ(b->DataIndex(), -1);
+    EXPECT_EQ(b->Height(), 30) << "an unknown name keeps the size";
+    b->SetDefaultWidth(100);
+    EXPECT_EQ(b->Width(), 100) << "applied at once without an object";
+    b->SetDefaultHeight(0);
+    EXPECT_EQ(b->Height(), 30);
+    b->SetDefaultHeight(40);
+
+    // A known name: the skin's size; the skin gone: the default sizes.
+    b->SetSkinDataName("button");
+    b->ApplySkinChange();
+    EXPECT_EQ(b->Height(), 25);
+    data_->ClearSkin();
+    b->ApplySkinChange();
+    EXPECT_EQ(b->DataIndex(), -1);
+    EXPECT_EQ(b->Width(), 100);
+    EXPECT_EQ(b->Height(), 40);
+
+    // The skin data freed: no skin data, the plain look.
+    data_->SetCompressedStoredSkin(yellow_);
+    delete data_;
+    data_ = nullptr;
+    EXPECT_EQ(b->SkinData(), nullptr);
+    EXPECT_EQ(Picture(*b).Pixel(50, 1), ColorToRGB(clBtnFace));
+
+    // A control without width paints nothing and fails nothing.
+    b->SetBounds(10, 10, 0, 25);
+    b->Repaint();
+    Pump(30);
+    EXPECT_EQ(errors, 0);
+}
+
+TEST_F(SkinnedTest, EraseOutsidePaintDrawsWhatPaintDraws) {
+    auto* g = Make<TbsSkinGauge>(10, 10, 364, 20);
+    auto* l = Make<TbsSkinLabel>(10, 40, 274, 22);
+    auto* b = Make<TbsSkinButton>(10, 70, 75, 25);
+    g->SetValue(30);
+    l->SetCaption("label");
+    b->SetCaption("button");
+    for (TbsSkinControl* c : {static_cast<TbsSkinControl*>(g), static_cast<TbsSkinControl*>(l),
+                              static_cast<TbsSkinControl*>(b)}) {
+        SCOPED_TRACE(c->Name());
+        TBitmap printed(c->Width(), c->Height());
+        SendMessageW(c->Handle(), WM_PRINTCLIENT,
+                     reinterpret_cast<WPARAM>(printed.Canvas().Handle()), PRF_CLIENT);
+        GdiFlush();
+        const TBitmap erased = Picture(*c);
+        EXPECT_TRUE(static_cast<const TBitmapData&>(printed) ==
+                    static_cast<const TBitmapData&>(erased));
+    }
+}
+
+// Yellow with one more control object whose mask cuts its corners.
+std::string MaskedSkinFolder() {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / "masked_skin_test";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    for (const auto& entry : fs::directory_iterator(kAssets + "/skins/yellow")) {
+        fs::copy_file(entry.path(), dir / entry.path().filename());
+    }
+    // 49 x 25: black inside, white in a 3-pixel triangle at each top corner.
+    TBitmapData mask(49, 25, pf24bit);
+    for (int y = 0; y < 3; ++y) {
+        for (int x = 0; x < 3 - y; ++x) {
+            mask.SetPixel(x, y, MakeColor(255, 255, 255));
+            mask.SetPixel(48 - x, y, MakeColor(255, 255, 255));
+        }
+    }
+    {
+        base::TMemoryStream out;
+        mask.SaveToStream(out);
+        std::ofstream(dir / "ctlmask.bmp", std::ios::binary) << out.ToString();
+    }
+    std::ifstream in(dir / "skin.ini", std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    std::string ini = text.str();
+    auto replace = [&](const std::string& from, const std::string& to) {
+        const size_t at = ini.find(from);
+        ASSERT_NE(at, std::string::npos) << from;
+        ini.replace(at, from.size(), to);
+    };
+    replace("activepicturescount=6", "activepicturescount=7\n6=ctlmask.bmp");
+    replace("count=63", "count=64\n63=maskbutton:button");
+    ini +=
+        "\n[maskbutton]\npictureindex=3\nmaskpictureindex=6\nskinrect=1,1,50,26\n"
+        "lefttoppoint=8,10\nrighttoppoint=39,10\nleftbottompoint=0,0\nrightbottompoint=0,0\n"
+        "clientrect=3,3,45,21\n";
+    std::ofstream(dir / "skin.ini", std::ios::binary) << ini;
+    return (dir / "skin.ini").string();
+}
+
+TEST_F(SkinnedTest, AMaskShapesTheWindowAndResizesWithIt) {
+    data_->SetCompressedStoredSkin(Stored(MaskedSkinFolder()));
+    ASSERT_GE(data_->IndexOfControlObject("maskbutton"), 0);
+    auto* b = Make<TbsSkinButton>(10, 10, 75, 25, "maskbutton");
+    auto inside = [&](int x, int y) {
+        HRGN r = CreateRectRgn(0, 0, 0, 0);
+        const int kind = GetWindowRgn(b->Handle(), r);
+        const bool in = kind != ERROR && PtInRegion(r, x, y);
+        DeleteObject(r);
+        return kind == ERROR ? true : in;
+    };
+    EXPECT_FALSE(inside(0, 0));
+    EXPECT_TRUE(inside(3, 0));
+    EXPECT_FALSE(inside(74, 0));
+    EXPECT_TRUE(inside(71, 0));
+    b->SetBounds(10, 10, 120, 25);
+    EXPECT_FALSE(inside(119, 0)) << "the cut corner follows the right edge";
+    EXPECT_TRUE(inside(74, 0));
+
+    // Many resizes: the window owns each region given to it. A region
+    // handle deleted twice would take a later object's handle with it.
+    for (int i = 0; i < 500; ++i) {
+        b->SetBounds(10, 10, 80 + i % 40, 25);
+        HBRUSH brush = CreateSolidBrush(RGB(i % 256, 0, 0));
+        b->SetBounds(10, 10, 81 + i % 40, 25);
+        ASSERT_NE(GetObjectType(brush), 0u) << "cycle " << i;
+        DeleteObject(brush);
+    }
+    b->SetSkinDataName("button");
+    b->ApplySkinChange();
+    HRGN probe = CreateRectRgn(0, 0, 0, 0);
+    EXPECT_EQ(GetWindowRgn(b->Handle(), probe), ERROR) << "an object without a mask: no shape";
+    DeleteObject(probe);
+}
+
+TEST_F(SkinnedTest, TheButtonFadesInFiveStepsAndBack) {
+    auto* b = Make<TbsSkinButton>(10, 10, 75, 25);
+    ASSERT_TRUE(b->Morphing());
+    SendMessageW(b->Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+    EXPECT_TRUE(b->Hot());
+    EXPECT_EQ(b->MorphFactor(), 0.0) << "the fade moves with its timer";
+    double last = 0;
+    int steps = 0;
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+            if (b->MorphFactor() != last) {
+                last = b->MorphFactor();
+                ++steps;
+            }
+            return last >= 1;
+        },
+        2000));
+    EXPECT_GE(steps, 1);
+    EXPECT_LE(steps, 5);
+    // Leaving turns it back from where it is.
+    SendMessageW(b->Handle(), WM_MOUSELEAVE, 0, 0);
+    ASSERT_TRUE(PumpUntil([&] { return b->MorphFactor() < 1; }, 1000));
+    ASSERT_TRUE(PumpUntil([&] { return b->MorphFactor() == 0; }, 2000));
+    // Disabled halfway: the fade ends at once.
+    SendMessageW(b->Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+    ASSERT_TRUE(PumpUntil([&] { return b->MorphFactor() > 0; }, 1000));
+    b->SetEnabled(false);
+    EXPECT_EQ(b->MorphFactor(), 0.0);
+    Pump(100);
+    EXPECT_EQ(b->MorphFactor(), 0.0) << "the timer stopped";
+}
+
+TEST_F(SkinnedTest, ControlsFreedOrReskinnedByTheirOwnHandlers) {
+    // A click handler that frees its button: the release returns cleanly.
+    auto* b = Make<TbsSkinButton>(10, 10, 75, 25);
+    int ups = 0;
+    bool freed = false;
+    // MOUSEUP-HOOK
+    b->OnClick = [&](TComponent*) {
+        delete b;
+        freed = true;
+    };
+    HWND h = b->Handle();
+    SendMessageW(h, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+    SendMessageW(h, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    SendMessageW(h, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    EXPECT_TRUE(freed);
+    EXPECT_EQ(ups, 0) << "no mouse-up event of a freed button";
+    EXPECT_FALSE(IsWindow(h));
+
+    // A skin change while a button fades: it reads nothing of the old skin.
+    auto* hovered = Make<TbsSkinButton>(10, 40, 75, 25);
+    SendMessageW(hovered->Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+    ASSERT_TRUE(PumpUntil([&] { return hovered->MorphFactor() > 0; }, 1000));
+    data_->SetCompressedStoredSkin(Stored(kAssets + "/skins/silver/skin.ini"));
+    EXPECT_GE(hovered->DataIndex(), 0);
+    EXPECT_EQ(hovered->Height(), 23) << "silver's button";
+    Pump(150);
+    hovered->Repaint();
+}
+
+}  // namespace
+}  // namespace skin
