@@ -24,6 +24,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <new>
 #include <string>
 #include <string_view>
@@ -114,6 +115,12 @@ class TComponent {
     // Undoes FreeNotification in both directions.
     void RemoveFreeNotification(TComponent* other);
 
+    // A token that expires when this component's destruction starts (before
+    // any destructor runs when it is freed with `delete`, at the latest in
+    // ~TComponent). Asked for during destruction, it is expired already.
+    // The shared state is made on the first request only.
+    std::weak_ptr<const bool> Liveness() const;
+
   protected:
     // opInsert: `component` was just created with this component as owner.
     // opRemove: `component` is being deleted; it is a free-notification
@@ -138,6 +145,7 @@ class TComponent {
     std::vector<TComponent*> freeNotifies_;
     TComponentState state_ = 0;
     bool leftOwner_ = false;
+    mutable std::shared_ptr<const bool> liveness_;
 };
 
 }  // namespace framework
