@@ -97,6 +97,19 @@ void RegisterControl(TClassRegistry& r) {
                                  [](TControl& c, Value v, TReaderContext& context) {
                                      c.OnClick = context.Method<void(TComponent*)>(v);
                                  });
+    using MouseSignature = void(TComponent*, TMouseButton, TShiftState, int, int);
+    r.RegisterProperty<TControl>("TControl", "OnMouseDown",
+                                 [](TControl& c, Value v, TReaderContext& context) {
+                                     c.OnMouseDown = context.Method<MouseSignature>(v);
+                                 });
+    r.RegisterProperty<TControl>("TControl", "OnMouseUp",
+                                 [](TControl& c, Value v, TReaderContext& context) {
+                                     c.OnMouseUp = context.Method<MouseSignature>(v);
+                                 });
+    r.RegisterProperty<TControl>(
+        "TControl", "OnMouseMove", [](TControl& c, Value v, TReaderContext& context) {
+            c.OnMouseMove = context.Method<void(TComponent*, TShiftState, int, int)>(v);
+        });
     RegisterFontProperties(r, "TControl", "Font", [](TComponent& c) -> TFont& {
         return static_cast<TControl&>(c).Font();
     });
@@ -129,6 +142,39 @@ void RegisterImage(TClassRegistry& r) {
     r.RegisterProperty<TImage>("TImage", "Transparent", [](TImage& c, Value v, TReaderContext&) {
         c.Picture().SetTransparent(v.AsBoolean());
     });
+}
+
+void RegisterLabel(TClassRegistry& r) {
+    r.RegisterClass("TCustomLabel", "TGraphicControl", nullptr);
+    r.RegisterProperty<TCustomLabel>(
+        "TCustomLabel", "Alignment", [](TCustomLabel& c, Value v, TReaderContext&) {
+            c.SetAlignment(v.AsEnum<TAlignment>({{"taLeftJustify", taLeftJustify},
+                                                 {"taRightJustify", taRightJustify},
+                                                 {"taCenter", taCenter}}));
+        });
+    r.RegisterProperty<TCustomLabel>(
+        "TCustomLabel", "Layout", [](TCustomLabel& c, Value v, TReaderContext&) {
+            c.SetLayout(v.AsEnum<TTextLayout>(
+                {{"tlTop", tlTop}, {"tlCenter", tlCenter}, {"tlBottom", tlBottom}}));
+        });
+    r.RegisterProperty<TCustomLabel>(
+        "TCustomLabel", "WordWrap",
+        [](TCustomLabel& c, Value v, TReaderContext&) { c.SetWordWrap(v.AsBoolean()); });
+    r.RegisterProperty<TCustomLabel>(
+        "TCustomLabel", "ShowAccelChar",
+        [](TCustomLabel& c, Value v, TReaderContext&) { c.SetShowAccelChar(v.AsBoolean()); });
+    r.RegisterProperty<TCustomLabel>(
+        "TCustomLabel", "AutoSize",
+        [](TCustomLabel& c, Value v, TReaderContext&) { c.SetAutoSize(v.AsBoolean()); });
+    r.RegisterProperty<TCustomLabel>(
+        "TCustomLabel", "Transparent",
+        [](TCustomLabel& c, Value v, TReaderContext&) { c.SetTransparent(v.AsBoolean()); });
+    r.RegisterProperty<TCustomLabel>(
+        "TCustomLabel", "FocusControl", [](TCustomLabel& c, Value v, TReaderContext& context) {
+            context.Reference<TWinControl>(
+                v, [&c](TWinControl& target) { c.SetFocusControl(&target); });
+        });
+    r.RegisterClass<TLabel>("TLabel", "TCustomLabel");
 }
 
 void RegisterForm(TClassRegistry& r) {
@@ -204,6 +250,7 @@ void RegisterTimer(TClassRegistry& r) {
 void RegisterFrameworkClasses(TClassRegistry& registry) {
     RegisterControl(registry);
     RegisterImage(registry);
+    RegisterLabel(registry);
     RegisterForm(registry);
     RegisterTimer(registry);
 }

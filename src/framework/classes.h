@@ -12,8 +12,9 @@
 
 namespace framework {
 
-// Registers TControl, TWinControl, TCustomControl, TGraphicControl (property
-// carriers without factory), TImage, TForm and TTimer with their properties.
+// Registers TControl, TWinControl, TCustomControl, TGraphicControl,
+// TCustomLabel (property carriers without factory), TImage, TLabel, TForm and
+// TTimer with their properties.
 void RegisterFrameworkClasses(TClassRegistry& registry);
 
 // A colour: an integer (0x00BBGGRR, or a system colour with the high bit)

@@ -36,8 +36,8 @@ void TComponent::operator delete(void* storage) noexcept {
 }
 
 void TComponent::BeforeDestruction() {
-    alive_.reset();
     state_ |= csDestroying;
+    liveness_.reset();
     // Each partner forgets this component before it hears of the deletion, so
     // that a handler that calls RemoveFreeNotification finds nothing to undo.
     while (!freeNotifies_.empty()) {
@@ -121,6 +121,16 @@ void TComponent::RemoveFreeNotification(TComponent* other) {
     }
     Erase(freeNotifies_, other);
     Erase(other->freeNotifies_, this);
+}
+
+std::weak_ptr<const bool> TComponent::Liveness() const {
+    if (Destroying()) {
+        return {};
+    }
+    if (!liveness_) {
+        liveness_ = std::make_shared<const bool>(true);
+    }
+    return liveness_;
 }
 
 void TComponent::Notification(TComponent* /*component*/, TOperation /*operation*/) {}

@@ -115,13 +115,11 @@ class TComponent {
     // Undoes FreeNotification in both directions.
     void RemoveFreeNotification(TComponent* other);
 
-    // Expires when the component's destruction starts.
-    std::weak_ptr<const bool> Liveness() const {
-        if (!alive_ && !Destroying()) {
-            alive_ = std::make_shared<const bool>(true);
-        }
-        return alive_;
-    }
+    // A token that expires when this component's destruction starts (before
+    // any destructor runs when it is freed with `delete`, at the latest in
+    // ~TComponent). Asked for during destruction, it is expired already.
+    // The shared state is made on the first request only.
+    std::weak_ptr<const bool> Liveness() const;
 
   protected:
     // opInsert: `component` was just created with this component as owner.
@@ -147,7 +145,7 @@ class TComponent {
     std::vector<TComponent*> freeNotifies_;
     TComponentState state_ = 0;
     bool leftOwner_ = false;
-    mutable std::shared_ptr<const bool> alive_;
+    mutable std::shared_ptr<const bool> liveness_;
 };
 
 }  // namespace framework

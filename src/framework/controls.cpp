@@ -18,6 +18,16 @@ HINSTANCE Instance() {
     return GetModuleHandleW(nullptr);
 }
 
+// The form a control is on (the control itself when it is a form), or null.
+TForm* FormOf(TControl* control) {
+    for (TControl* c = control; c != nullptr; c = c->Parent()) {
+        if (auto* form = dynamic_cast<TForm*>(c)) {
+            return form;
+        }
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 TShiftState ShiftStateFromMouse(WPARAM flags) {
@@ -232,6 +242,13 @@ void TControl::SetMouseInControl(bool value) {
 void TControl::WndProc(TMessage& m) {
     const int x = GET_X_LPARAM(m.LParam);
     const int y = GET_Y_LPARAM(m.LParam);
+    // A mouse event's handler may free the control: then nothing of it is
+    // touched any more.
+    const bool mouse = m.Msg >= WM_MOUSEFIRST && m.Msg <= WM_MOUSELAST;
+    std::weak_ptr<const bool> alive;
+    if (mouse) {
+        alive = Liveness();
+    }
     switch (m.Msg) {
         case WM_LBUTTONDOWN:
         case WM_LBUTTONDBLCLK:
@@ -250,6 +267,9 @@ void TControl::WndProc(TMessage& m) {
             const bool wasClicking = clicking_;
             clicking_ = false;
             MouseUp(mbLeft, ShiftStateFromMouse(m.WParam), x, y);
+            if (alive.expired()) {
+                return;
+            }
             if (wasClicking && x >= 0 && y >= 0 && x < width_ && y < height_) {
                 Click();
             }
@@ -274,6 +294,9 @@ void TControl::WndProc(TMessage& m) {
         default:
             break;
     }
+    if (mouse && alive.expired()) {
+        return;
+    }
     DefaultHandler(m);
 }
 
@@ -285,9 +308,24 @@ void TControl::Click() {
     }
 }
 
-void TControl::MouseDown(TMouseButton, TShiftState, int, int) {}
-void TControl::MouseUp(TMouseButton, TShiftState, int, int) {}
-void TControl::MouseMove(TShiftState, int, int) {}
+void TControl::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+    if (OnMouseDown) {
+        OnMouseDown(this, button, shift, x, y);
+    }
+}
+
+void TControl::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
+    if (OnMouseUp) {
+        OnMouseUp(this, button, shift, x, y);
+    }
+}
+
+void TControl::MouseMove(TShiftState shift, int x, int y) {
+    if (OnMouseMove) {
+        OnMouseMove(this, shift, x, y);
+    }
+}
+
 void TControl::MouseEnter() {}
 void TControl::MouseLeave() {}
 void TControl::EnabledChanged() {
@@ -737,7 +775,16 @@ void TWinControl::WndProc(TMessage& m) {
             KeyUp(static_cast<WORD>(m.WParam), ShiftStateFromKeyboard());
             break;
         case WM_CHAR:
+            if (!WantsChars() && OfferDialogChar(m)) {
+                return;
+            }
             KeyPress(static_cast<char16_t>(m.WParam));
+            break;
+        case WM_SYSCHAR:
+            // Taken: the system neither beeps nor opens the window menu.
+            if (OfferDialogChar(m)) {
+                return;
+            }
             break;
         case WM_SETFOCUS:
             FocusChanged(true);
@@ -848,6 +895,15 @@ void TWinControl::PaintControls(HDC dc) {
     }
 }
 
+bool TWinControl::OfferDialogChar(TMessage& m) {
+    TForm* form = FormOf(this);
+    if (form == nullptr || form->Broadcast(CM_DIALOGCHAR, m.WParam, 0) == 0) {
+        return false;
+    }
+    m.Result = 0;
+    return true;
+}
+
 void TWinControl::KeyDown(WORD, TShiftState) {}
 void TWinControl::KeyUp(WORD, TShiftState) {}
 void TWinControl::KeyPress(char16_t) {}
@@ -935,6 +991,220 @@ void TImage::Paint() {
         y = (Height() - picture_.Height()) / 2;
     }
     Canvas().Draw(x, y, picture_);
+}
+
+// --- TCustomLabel ------------------------------------------------------------
+
+TCustomLabel::TCustomLabel(TComponent* owner) : TGraphicControl(owner) {
+    SetBounds(0, 0, 65, 17);
+    AdjustBounds();
+}
+
+void TCustomLabel::SetAlignment(TAlignment value) {
+    if (value != alignment_) {
+        alignment_ = value;
+        Invalidate();
+    }
+}
+
+void TCustomLabel::SetLayout(TTextLayout value) {
+    if (value != layout_) {
+        layout_ = value;
+        Invalidate();
+    }
+}
+
+void TCustomLabel::SetWordWrap(bool value) {
+    if (value != wordWrap_) {
+        wordWrap_ = value;
+        Changed();
+    }
+}
+
+void TCustomLabel::SetShowAccelChar(bool value) {
+    if (value != showAccelChar_) {
+        showAccelChar_ = value;
+        Changed();
+    }
+}
+
+void TCustomLabel::SetAutoSize(bool value) {
+    if (value != autoSize_) {
+        autoSize_ = value;
+        Changed();
+    }
+}
+
+void TCustomLabel::SetTransparent(bool value) {
+    if (value != transparent_) {
+        transparent_ = value;
+        Invalidate();
+    }
+}
+
+void TCustomLabel::SetFocusControl(TWinControl* control) {
+    if (control == focusControl_) {
+        return;
+    }
+    if (focusControl_ != nullptr) {
+        RemoveFreeNotification(focusControl_);
+    }
+    focusControl_ = control;
+    if (control != nullptr) {
+        FreeNotification(control);
+    }
+}
+
+void TCustomLabel::Notification(TComponent* component, TOperation operation) {
+    TGraphicControl::Notification(component, operation);
+    if (operation == opRemove && component == focusControl_) {
+        focusControl_ = nullptr;
+    }
+}
+
+UINT TCustomLabel::TextFlags() const {
+    UINT flags = DT_EXPANDTABS;
+    if (alignment_ == taRightJustify) {
+        flags |= DT_RIGHT;
+    } else if (alignment_ == taCenter) {
+        flags |= DT_CENTER;
+    }
+    if (wordWrap_) {
+        flags |= DT_WORDBREAK;
+    }
+    if (!showAccelChar_) {
+        flags |= DT_NOPREFIX;
+    }
+    return flags;
+}
+
+void TCustomLabel::AdjustBounds() {
+    if (!autoSize_ || Loading()) {
+        return;
+    }
+    // Measured on the screen's device context: the label may have no window
+    // to measure on yet.
+    struct ScreenDc {
+        HDC dc = GetDC(nullptr);
+        ~ScreenDc() { ReleaseDC(nullptr, dc); }
+    } screen;
+    RECT r = ClientRect();
+    {
+        TCanvas canvas(screen.dc);
+        canvas.Font().Assign(Font());
+        // Measured from the left edge whatever the alignment; a right-aligned
+        // label then moves so that its right edge stays.
+        DoDrawText(canvas, r, (TextFlags() & ~(DT_RIGHT | DT_CENTER)) | DT_CALCRECT);
+    }
+    const int width = r.right - r.left;
+    const int height = r.bottom - r.top;
+    int left = left_;
+    if (alignment_ == taRightJustify) {
+        left += width_ - width;
+    }
+    SetBounds(left, top_, width, height);
+}
+
+void TCustomLabel::Loaded() {
+    TGraphicControl::Loaded();
+    AdjustBounds();
+}
+
+void TCustomLabel::Changed() {
+    AdjustBounds();
+    Invalidate();
+}
+
+void TCustomLabel::TextChanged() {
+    AdjustBounds();
+    TGraphicControl::TextChanged();
+}
+
+void TCustomLabel::FontChanged() {
+    AdjustBounds();
+    TGraphicControl::FontChanged();
+}
+
+void TCustomLabel::DoDrawText(TCanvas& canvas, RECT& r, UINT flags) {
+    std::string_view text = Caption();
+    if ((flags & DT_CALCRECT) != 0) {
+        if (text.empty() || (showAccelChar_ && text == "&")) {
+            text = " ";
+        }
+        canvas.DrawText(text, r, flags);
+        return;
+    }
+    canvas.Brush().SetStyle(bsClear);
+    if (Enabled()) {
+        canvas.Font().SetColor(Font().Color());
+        canvas.DrawText(text, r, flags);
+        return;
+    }
+    RECT shifted = r;
+    OffsetRect(&shifted, 1, 1);
+    canvas.Font().SetColor(clBtnHighlight);
+    canvas.DrawText(text, shifted, flags);
+    canvas.Font().SetColor(clBtnShadow);
+    canvas.DrawText(text, r, flags);
+}
+
+void TCustomLabel::Paint() {
+    TCanvas& canvas = Canvas();
+    const RECT client = ClientRect();
+    if (!transparent_) {
+        canvas.Brush().SetColor(Color());
+        canvas.FillRect(client);
+    }
+    canvas.Brush().SetStyle(bsClear);
+    const UINT flags = TextFlags();
+    RECT r = client;
+    if (layout_ != tlTop) {
+        RECT calc = client;
+        DoDrawText(canvas, calc, flags | DT_CALCRECT);
+        const int spare = Height() - (calc.bottom - calc.top);
+        OffsetRect(&r, 0, layout_ == tlBottom ? spare : spare / 2);
+    }
+    DoDrawText(canvas, r, flags);
+}
+
+bool TCustomLabel::IsAccelerator(char16_t ch) const {
+    const std::string& text = Caption();
+    const auto lead = [](unsigned char b) { return b >= 0x81 && b <= 0xFE; };
+    const auto lower = [](char16_t c) -> char16_t { return c >= 'A' && c <= 'Z' ? c + 32 : c; };
+    for (size_t i = 0; i + 1 < text.size(); ++i) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        if (lead(b)) {
+            ++i;  // a double-byte character: its trail byte is never '&'
+            continue;
+        }
+        if (b != '&') {
+            continue;
+        }
+        const auto next = static_cast<unsigned char>(text[i + 1]);
+        if (next == '&') {
+            ++i;  // "&&" is a literal "&"
+            continue;
+        }
+        if (next < 0x80) {
+            return ch < 0x80 && lower(ch) == lower(next);
+        }
+        const size_t length = lead(next) && i + 2 < text.size() ? 2 : 1;
+        const std::wstring wide = WideText(std::string_view(text).substr(i + 1, length));
+        return wide.size() == 1 && static_cast<char16_t>(wide[0]) == ch;
+    }
+    return false;
+}
+
+void TCustomLabel::WndProc(TMessage& m) {
+    if (m.Msg == CM_DIALOGCHAR) {
+        if (focusControl_ != nullptr && Enabled() && showAccelChar_ &&
+            IsAccelerator(static_cast<char16_t>(m.WParam)) && focusControl_->CanFocus()) {
+            focusControl_->SetFocus();
+            m.Result = 1;
+        }
+        return;
+    }
+    TGraphicControl::WndProc(m);
 }
 
 }  // namespace framework

@@ -3,7 +3,8 @@
 // Controls: TControl (bounds, visibility, caption, font, mouse), the
 // windowed TWinControl (a real child window with message dispatch, focus and
 // tab order), TCustomControl (a windowed control that paints itself on a
-// canvas), TGraphicControl (drawn on its parent's window) and TImage.
+// canvas), TGraphicControl (drawn on its parent's window), TImage and the
+// labels (TCustomLabel, TLabel).
 //
 // Every message of a control goes through its WindowProc slot first, which
 // by default is the virtual WndProc. WndProc turns the messages a control
@@ -19,6 +20,7 @@
 #include <vector>
 
 #include "framework/component.h"
+#include "framework/geometry.h"
 #include "framework/graphics.h"
 
 namespace framework {
@@ -28,6 +30,12 @@ namespace framework {
 // focused control did not want; a control that acts on it sets Result to 1.
 // CM_FOCUSCHANGED (lParam: the TWinControl* that took the focus): sent to
 // every control of a form whenever the focus moves inside it.
+// CM_DIALOGCHAR (wParam: the UTF-16 character): a possible accelerator,
+// offered to every control of the form: each Alt+key (WM_SYSCHAR) that
+// reaches a control or the form, and each plain character (WM_CHAR) that
+// the focused control does not take itself (see WantsChars). A control that
+// acts on it sets Result to 1, which ends the offer and keeps the character
+// from going on (an Alt+key that nobody takes goes on to the system).
 constexpr UINT CM_BASE = 0xB000;
 constexpr UINT CM_DIALOGKEY = CM_BASE + 1;
 constexpr UINT CM_FOCUSCHANGED = CM_BASE + 2;
@@ -59,6 +67,11 @@ using TShiftState = uint32_t;
 // Shift state from the MK_ flags of a mouse message, or from the keyboard.
 TShiftState ShiftStateFromMouse(WPARAM flags);
 TShiftState ShiftStateFromKeyboard();
+
+// Mouse events; x and y are in the control's client coordinates.
+using TMouseEvent =
+    std::function<void(TComponent* sender, TMouseButton button, TShiftState shift, int x, int y)>;
+using TMouseMoveEvent = std::function<void(TComponent* sender, TShiftState shift, int x, int y)>;
 
 class TWinControl;
 
@@ -122,6 +135,11 @@ class TControl : public TComponent {
     TWndMethod WindowProc;
 
     TNotifyEvent OnClick;
+    // Raised by the default MouseDown, MouseUp and MouseMove; a subclass
+    // that overrides them calls the inherited one where it wants the event.
+    TMouseEvent OnMouseDown;
+    TMouseEvent OnMouseUp;
+    TMouseMoveEvent OnMouseMove;
 
     // Called by the window procedure; catches everything a handler throws
     // and hands it to the application.
@@ -266,6 +284,10 @@ class TWinControl : public TControl {
     // (Enter and Esc are otherwise offered to the form's controls as dialog
     // keys).
     virtual bool WantsKey(WORD /*key*/) const { return false; }
+    // Whether the control takes plain characters itself when it has the
+    // focus (a text entry does); otherwise they are offered to the form's
+    // controls as CM_DIALOGCHAR first.
+    virtual bool WantsChars() const { return false; }
     // Whether a left press captures the mouse until the release, so that the
     // release reaches this control wherever it happens (true but for forms).
     virtual bool CapturesMouse() const { return true; }
@@ -280,6 +302,9 @@ class TWinControl : public TControl {
 
     static LRESULT CALLBACK StandardWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     void CreateHandle();
+    // Offers a character message's character to the controls of this
+    // control's form as CM_DIALOGCHAR; true when one took it.
+    bool OfferDialogChar(TMessage& message);
     void InsertControl(TControl* control);
     void RemoveControl(TControl* control);
     // The control without a window under a point of the client area.
@@ -356,6 +381,80 @@ class TImage : public TGraphicControl {
     bool autoSize_ = false;
     bool stretch_ = false;
     bool center_ = false;
+};
+
+// Where a label puts its text vertically.
+enum TTextLayout { tlTop, tlCenter, tlBottom };
+
+// Text without a window of its own. With AutoSize (the default) the label
+// takes the size its caption needs, keeping its right edge when it is
+// right-aligned. Transparent (the default) lets the parent show through;
+// otherwise the label fills itself with Color first. With ShowAccelChar an
+// "&" marks the next character as the accelerator (drawn underlined; "&&" is
+// a literal "&"), and that character (Alt+character, or the character alone
+// when the focused control does not take it) moves the focus to
+// FocusControl.
+class TCustomLabel : public TGraphicControl {
+  public:
+    explicit TCustomLabel(TComponent* owner);
+
+    TAlignment Alignment() const { return alignment_; }
+    void SetAlignment(TAlignment value);
+    TTextLayout Layout() const { return layout_; }
+    void SetLayout(TTextLayout value);
+    bool WordWrap() const { return wordWrap_; }
+    void SetWordWrap(bool value);
+    bool ShowAccelChar() const { return showAccelChar_; }
+    void SetShowAccelChar(bool value);
+    bool AutoSize() const { return autoSize_; }
+    void SetAutoSize(bool value);
+    bool Transparent() const { return transparent_; }
+    void SetTransparent(bool value);
+    // Cleared when that control is freed.
+    TWinControl* FocusControl() const { return focusControl_; }
+    void SetFocusControl(TWinControl* control);
+
+    // DT_EXPANDTABS, the alignment, DT_WORDBREAK with WordWrap, DT_NOPREFIX
+    // without ShowAccelChar.
+    UINT TextFlags() const;
+    // With AutoSize, and not while loading: resizes the label to what its
+    // caption needs (measured through DoDrawText).
+    void AdjustBounds();
+
+    void Loaded() override;
+
+  protected:
+    // With DT_CALCRECT in `flags`: measures the caption into `r` (an empty
+    // caption, or a lone "&" with ShowAccelChar, measures one blank, so an
+    // empty label keeps one line's height). Otherwise draws it in `r`: in
+    // the font's colour, or, disabled, embossed: once offset by (1, 1) in
+    // clBtnHighlight, then in place in clBtnShadow.
+    virtual void DoDrawText(TCanvas& canvas, RECT& r, UINT flags);
+    void Paint() override;
+
+    void WndProc(TMessage& message) override;
+    void Notification(TComponent* component, TOperation operation) override;
+    void TextChanged() override;
+    void FontChanged() override;
+
+    // Whether `ch` is the caption's accelerator character.
+    bool IsAccelerator(char16_t ch) const;
+
+  private:
+    void Changed();
+
+    TAlignment alignment_ = taLeftJustify;
+    TTextLayout layout_ = tlTop;
+    bool wordWrap_ = false;
+    bool showAccelChar_ = true;
+    bool autoSize_ = true;
+    bool transparent_ = true;
+    TWinControl* focusControl_ = nullptr;
+};
+
+class TLabel : public TCustomLabel {
+  public:
+    using TCustomLabel::TCustomLabel;
 };
 
 }  // namespace framework

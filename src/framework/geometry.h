@@ -1,6 +1,7 @@
 #pragma once
 
-// Small geometry values shared by the framework and the skin code.
+// Small geometry values shared by the framework and the skin code, and the
+// horizontal alignment of text.
 //
 // A rectangle is left, top, right, bottom in pixels with right and bottom
 // exclusive: (0, 0, 2, 1) covers the two pixels (0, 0) and (1, 0). It is empty
@@ -11,6 +12,9 @@
 #include <limits>
 
 namespace framework {
+
+// Horizontal placement of text in its rectangle.
+enum TAlignment { taLeftJustify, taRightJustify, taCenter };
 
 struct TPoint {
     int x = 0;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -371,6 +372,101 @@ TEST(ComponentTest, DestroyComponentsEmptiesTheOwnerAndLeavesItUsable) {
     auto* again = new TComponent(&owner);
     again->SetName("x");  // the old names are free again
     EXPECT_EQ(owner.FindComponent("X"), again);
+}
+
+// Calls out the way an event does and tells whether it is still alive after.
+class Caller : public TComponent {
+  public:
+    using TComponent::TComponent;
+    ~Caller() override { expiredInDestructor = Liveness().expired(); }
+
+    std::function<void()> onCall;
+    // Where the destructor reports; outlives the component.
+    static inline bool expiredInDestructor = false;
+
+    bool Call() {
+        auto alive = Liveness();
+        onCall();
+        return !alive.expired();
+    }
+};
+
+// Notes whether a token had expired when it heard of a deletion.
+class TokenWatcher : public TComponent {
+  public:
+    using TComponent::TComponent;
+    std::weak_ptr<const bool> token;
+    bool told = false;
+    bool expiredWhenTold = false;
+
+  protected:
+    void Notification(TComponent* component, TOperation operation) override {
+        TComponent::Notification(component, operation);
+        if (operation == opRemove) {
+            told = true;
+            expiredWhenTold = token.expired();
+        }
+    }
+};
+
+TEST(ComponentTest, LivenessExpiresWhenDestructionStarts) {
+    struct Case {
+        const char* name;
+        // What the callback does to the caller and its owner.
+        std::function<void(Caller*& caller, TComponent*& owner)> act;
+        bool alive;
+    };
+    const Case cases[] = {
+        {"left alone", [](Caller*&, TComponent*&) {}, true},
+        {"deleted from its own callback",
+         [](Caller*& c, TComponent*&) {
+             delete c;
+             c = nullptr;
+         },
+         false},
+        {"deleted by its owner",
+         [](Caller*& c, TComponent*& owner) {
+             delete owner;
+             owner = nullptr;
+             c = nullptr;
+         },
+         false},
+        {"another component deleted",
+         [](Caller*&, TComponent*& owner) { delete owner->Components(0); }, true},
+    };
+    for (const Case& k : cases) {
+        auto* owner = new TComponent(nullptr);
+        new TComponent(owner);
+        auto* caller = new Caller(owner);
+        Caller::expiredInDestructor = false;
+        caller->onCall = [&] { k.act(caller, owner); };
+        EXPECT_EQ(caller->Call(), k.alive) << k.name;
+        if (!k.alive) {
+            EXPECT_TRUE(Caller::expiredInDestructor)
+                << k.name << ": expired before the derived destructor ran";
+        }
+        delete owner;
+    }
+
+    // Not freed with delete: expired by the end of ~TComponent at the latest.
+    std::weak_ptr<const bool> token;
+    {
+        TComponent local(nullptr);
+        token = local.Liveness();
+        EXPECT_FALSE(token.expired());
+        EXPECT_FALSE(local.Liveness().owner_before(token) || token.owner_before(local.Liveness()))
+            << "one shared state per component";
+    }
+    EXPECT_TRUE(token.expired());
+
+    // A partner told of the deletion finds the token expired already.
+    TokenWatcher watcher(nullptr);
+    auto* watched = new TComponent(nullptr);
+    watcher.token = watched->Liveness();
+    watcher.FreeNotification(watched);
+    delete watched;
+    EXPECT_TRUE(watcher.told);
+    EXPECT_TRUE(watcher.expiredWhenTold);
 }
 
 }  // namespace

@@ -63,7 +63,8 @@ enum TFontStyle : uint8_t {
     fsStrikeOut = 1 << 3,
 };
 
-enum TAlignment { taLeftJustify, taRightJustify, taCenter };
+using framework::TAlignment;
+using enum framework::TAlignment;
 
 // What a caption button or an animation does when clicked.
 enum TStdCommand {
