@@ -5,6 +5,7 @@
 #include "skin/controls/gauge.h"
 #include "skin/controls/label.h"
 #include "skin/controls/list_box.h"
+#include "skin/controls/std_label.h"
 
 namespace skin {
 
@@ -130,6 +131,21 @@ void RegisterLabel(TClassRegistry& r) {
                           [](L& l, Value v, Context) { l.SetUseSkinSize(v.AsBoolean()); });
 }
 
+void RegisterStdLabel(TClassRegistry& r) {
+    using L = TbsSkinStdLabel;
+    r.RegisterClass<L>("TbsSkinStdLabel", "TCustomLabel");
+    r.RegisterProperty<L>("TbsSkinStdLabel", "SkinData", [](L& l, Value v, Context context) {
+        context.Reference<TbsSkinData>(v, [&l](TbsSkinData& data) { l.SetSkinData(&data); });
+    });
+    r.RegisterProperty<L>("TbsSkinStdLabel", "SkinDataName",
+                          [](L& l, Value v, Context) { l.SetSkinDataName(v.AsString()); });
+    r.RegisterProperty<L>("TbsSkinStdLabel", "UseSkinFont",
+                          [](L& l, Value v, Context) { l.SetUseSkinFont(v.AsBoolean()); });
+    RegisterFontProperties(r, "TbsSkinStdLabel", "DefaultFont", [](TComponent& c) -> TFont& {
+        return static_cast<L&>(c).DefaultFont();
+    });
+}
+
 void RegisterListBox(TClassRegistry& r) {
     using L = TbsSkinListBox;
     r.RegisterClass<L>("TbsSkinListBox", "TbsSkinCustomControl");
@@ -162,6 +178,7 @@ void RegisterSkinControlClasses(TClassRegistry& registry) {
     RegisterGauge(registry);
     RegisterLabel(registry);
     RegisterListBox(registry);
+    RegisterStdLabel(registry);
 }
 
 }  // namespace skin

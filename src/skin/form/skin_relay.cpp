@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "skin/controls/skin_control.h"
+#include "skin/controls/std_label.h"
 #include "skin/data/skin_messages.h"
 
 namespace skin {
@@ -12,12 +13,14 @@ using framework::TWinControl;
 
 namespace {
 
-// Every skinned control under `parent`, parents before their children.
-void Collect(TWinControl& parent, std::vector<TbsSkinControl*>& found) {
+// Every control under `parent` that takes a skin, parents before their
+// children.
+void Collect(TWinControl& parent, std::vector<TControl*>& found) {
     for (int i = 0; i < parent.ControlCount(); ++i) {
         TControl* c = parent.Controls(i);
-        if (auto* skinned = dynamic_cast<TbsSkinControl*>(c)) {
-            found.push_back(skinned);
+        if (dynamic_cast<TbsSkinControl*>(c) != nullptr ||
+            dynamic_cast<TbsSkinStdLabel*>(c) != nullptr) {
+            found.push_back(c);
         }
         if (auto* win = dynamic_cast<TWinControl*>(c)) {
             Collect(*win, found);
@@ -33,21 +36,28 @@ void RelaySkinChange(framework::TForm& form, uint32_t message, TbsSkinData* send
     }
     // Collected first: a control that adapts its size may make or free
     // controls of its own (a list box and its scroll bars).
-    std::vector<TbsSkinControl*> controls;
+    std::vector<TControl*> controls;
     Collect(form, controls);
     std::vector<std::weak_ptr<const bool>> alive;
     alive.reserve(controls.size());
-    for (TbsSkinControl* c : controls) {
+    for (TControl* c : controls) {
         alive.push_back(c->Liveness());
     }
     for (size_t i = 0; i < controls.size(); ++i) {
-        if (alive[i].expired() || controls[i]->SkinData() != sender) {
+        if (alive[i].expired()) {
             continue;
         }
-        if (message == WM_SKINDATA_CHANGING) {
-            controls[i]->PrepareSkinChange();
-        } else {
-            controls[i]->ApplySkinChange();
+        if (auto* c = dynamic_cast<TbsSkinControl*>(controls[i]); c && c->SkinData() == sender) {
+            if (message == WM_SKINDATA_CHANGING) {
+                c->PrepareSkinChange();
+            } else {
+                c->ApplySkinChange();
+            }
+        } else if (auto* l = dynamic_cast<TbsSkinStdLabel*>(controls[i]);
+                   l && l->SkinData() == sender && message == WM_SKINDATA_CHANGED) {
+            // A std label looks its object up on every paint; it only needs
+            // its size and picture brought up to date.
+            l->ApplySkinChange();
         }
     }
 }

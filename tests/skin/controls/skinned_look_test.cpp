@@ -20,6 +20,7 @@
 #include "skin/controls/button.h"
 #include "skin/controls/gauge.h"
 #include "skin/controls/label.h"
+#include "skin/controls/std_label.h"
 #include "skin/data/skin_data.h"
 #include "skin/form/skin_broadcast.h"
 #include "skin/form/skin_relay.h"
@@ -93,8 +94,8 @@ class SkinnedTest : public ::testing::Test {
 // The pixels of `shot` in `rows` x [x0, x1) that differ from the picture's
 // pixel (column(x), row(y)).
 template <typename Column, typename Row>
-int Mismatches(const TBitmapData& shot, const TBitmapData& picture, int x0, int x1, int y0,
-               int y1, Column column, Row row) {
+int Mismatches(const TBitmapData& shot, const TBitmapData& picture, int x0, int x1, int y0, int y1,
+               Column column, Row row) {
     int wrong = 0;
     for (int y = y0; y < y1; ++y) {
         for (int x = x0; x < x1; ++x) {
@@ -220,9 +221,9 @@ TEST_F(SkinnedTest, TheGaugeBarFrameAndTextComeFromTheSkin) {
         }
         return u < 5 ? pr.left + u : pr.left + 5 + (u - 5) % 11;
     };
-    EXPECT_EQ(Mismatches(shot, controls, 2, 182, 2, 16, barColumn,
-                         [&](int y) { return pr.top + y - 2; }),
-              0);
+    EXPECT_EQ(
+        Mismatches(shot, controls, 2, 182, 2, 16, barColumn, [&](int y) { return pr.top + y - 2; }),
+        0);
     // Beside the bar and around it: the frame.
     EXPECT_EQ(Mismatches(shot, controls, 182, 364, 0, 19, frameColumn, frameRow), 0);
     EXPECT_EQ(Mismatches(shot, controls, 0, 364, 0, 2, frameColumn, frameRow), 0);
@@ -457,12 +458,57 @@ TEST_F(SkinnedTest, TheButtonFadesInFiveStepsAndBack) {
     EXPECT_EQ(b->MorphFactor(), 0.0) << "the timer stopped";
 }
 
+TEST_F(SkinnedTest, AStdLabelWritesInTheSkinsFontOverItsParent) {
+    auto* l = new TbsSkinStdLabel(form_.get());
+    l->SetParent(form_.get());
+    l->SetBounds(20, 150, 10, 10);
+    l->SetCaption("Wm");
+    l->SetSkinData(data_);
+    ASSERT_GE(l->DataIndex(), 0);
+    // What the form shows where the label is, over a background of its own.
+    auto shot = [&] {
+        TBitmap print(form_->Width(), form_->Height());
+        print.Canvas().Brush().SetColor(MakeColor(1, 2, 3));
+        print.Canvas().FillRect(Rect(0, 0, print.Width(), print.Height()));
+        SendMessageW(form_->Handle(), WM_PRINTCLIENT,
+                     reinterpret_cast<WPARAM>(print.Canvas().Handle()), PRF_CLIENT);
+        GdiFlush();
+        TBitmap part(l->Width(), l->Height());
+        part.Canvas().DrawPart(0, 0, print, Rect(20, 150, 20 + l->Width(), 150 + l->Height()));
+        return part;
+    };
+    const TBitmap enabled = shot();
+    EXPECT_GT(ColorBox(enabled, MakeColor(255, 255, 255)).right, 0) << "yellow's white text";
+    EXPECT_EQ(enabled.Pixel(0, 0), MakeColor(1, 2, 3)) << "the parent shows through";
+    EXPECT_GT(l->Height(), 10) << "AutoSize fits the skin's font";
+
+    // Disabled: the text twice, the highlight one pixel right and down.
+    l->SetEnabled(false);
+    const TBitmap disabled = shot();
+    TBitmap background(l->Width(), l->Height());
+    background.Canvas().Brush().SetColor(MakeColor(1, 2, 3));
+    background.Canvas().FillRect(Rect(0, 0, l->Width(), l->Height()));
+    const RECT a = DiffBox(enabled, background);
+    const RECT b = DiffBox(disabled, background);
+    EXPECT_EQ(b.left, a.left);
+    EXPECT_EQ(b.right, std::min<LONG>(a.right + 1, l->Width()));
+    EXPECT_GT(ColorBox(disabled, ColorToRGB(clBtnShadow)).right, 0);
+
+    // The form relays a skin change to it; a freed skin data leaves it none.
+    data_->SetCompressedStoredSkin(Stored(kAssets + "/skins/silver/skin.ini"));
+    EXPECT_GE(l->DataIndex(), 0);
+    delete data_;
+    data_ = nullptr;
+    EXPECT_EQ(l->SkinData(), nullptr);
+    EXPECT_EQ(l->DataIndex(), -1);
+}
+
 TEST_F(SkinnedTest, ControlsFreedOrReskinnedByTheirOwnHandlers) {
     // A click handler that frees its button: the release returns cleanly.
     auto* b = Make<TbsSkinButton>(10, 10, 75, 25);
     int ups = 0;
     bool freed = false;
-    // MOUSEUP-HOOK
+    b->OnMouseUp = [&](TComponent*, TMouseButton, TShiftState, int, int) { ++ups; };
     b->OnClick = [&](TComponent*) {
         delete b;
         freed = true;
