@@ -282,7 +282,9 @@ void TControl::WndProc(TMessage& m) {
             MouseUp(mbMiddle, ShiftStateFromMouse(m.WParam), x, y);
             break;
         case WM_MOUSEMOVE:
-            SetMouseInControl(true);
+            // A control that holds the mouse captured also hears of moves
+            // outside it: the mouse is in it only while over it.
+            SetMouseInControl(x >= 0 && y >= 0 && x < width_ && y < height_);
             MouseMove(ShiftStateFromMouse(m.WParam), x, y);
             break;
         case WM_MOUSELEAVE:
@@ -713,7 +715,8 @@ void TWinControl::DispatchMouseToGraphic(TMessage& m) {
         }
     }
     if (target == nullptr || m.Msg == WM_MOUSELEAVE) {
-        if (m.Msg == WM_LBUTTONDOWN && CapturesMouse()) {
+        // A double click's second press is a press too: it captures.
+        if ((m.Msg == WM_LBUTTONDOWN || m.Msg == WM_LBUTTONDBLCLK) && CapturesMouse()) {
             SetCapture(handle_);
         } else if (m.Msg == WM_LBUTTONUP && GetCapture() == handle_) {
             ReleaseCapture();

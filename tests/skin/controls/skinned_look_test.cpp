@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/input.h"
 #include "support/message_pump.h"
 
 #include <cstdio>
@@ -456,6 +457,50 @@ TEST_F(SkinnedTest, TheButtonFadesInFiveStepsAndBack) {
     EXPECT_EQ(b->MorphFactor(), 0.0);
     Pump(100);
     EXPECT_EQ(b->MorphFactor(), 0.0) << "the timer stopped";
+}
+
+TEST_F(SkinnedTest, RealInputClicksOnlyOnAReleaseOverTheButton) {
+    auto* b = Make<TbsSkinButton>(10, 10, 75, 25);
+    b->SetCaption("\xca\xc7(&Y)");  // GBK "是(&Y)"
+    auto* other = Make<TbsSkinButton>(100, 10, 75, 25);
+    int clicks = 0;
+    b->OnClick = [&](TComponent*) { ++clicks; };
+    const TBitmap normal = Picture(*b);
+    const POINT inside = b->ClientToScreen(POINT{30, 12});
+    const POINT outside = b->ClientToScreen(POINT{30, 120});
+
+    test_support::ClickAt(inside);
+    ASSERT_TRUE(PumpUntil([&] { return clicks == 1; }, 2000));
+    EXPECT_TRUE(b->Focused());
+
+    // Pressed again at once (the system makes it a double click), dragged
+    // off and released elsewhere: no click, and nothing of the pressed look
+    // is left.
+    test_support::PressAt(inside);
+    ASSERT_TRUE(PumpUntil([&] { return b->Down(); }, 2000));
+    test_support::MoveTo(outside);
+    ASSERT_TRUE(PumpUntil([&] { return !b->Hot(); }, 2000));
+    test_support::ReleaseAt(outside);
+    ASSERT_TRUE(PumpUntil([&] { return !b->MousePressed(); }, 2000));
+    EXPECT_EQ(clicks, 1);
+    EXPECT_FALSE(b->Down());
+    b->SetEnabled(false);
+    b->SetEnabled(true);
+    other->SetFocus();
+    Pump(150);  // the fade back, if any
+    EXPECT_TRUE(static_cast<const TBitmapData&>(Picture(*b)) ==
+                static_cast<const TBitmapData&>(normal));
+
+    // Its accelerator from the keyboard: focus and click.
+    test_support::KeyPress('Y');
+    ASSERT_TRUE(PumpUntil([&] { return clicks == 2; }, 2000));
+    EXPECT_TRUE(b->Focused());
+    // A disabled button takes no click.
+    b->SetEnabled(false);
+    test_support::ClickAt(inside);
+    test_support::KeyPress('Y');
+    Pump(100);
+    EXPECT_EQ(clicks, 2);
 }
 
 TEST_F(SkinnedTest, AStdLabelWritesInTheSkinsFontOverItsParent) {
