@@ -10,16 +10,34 @@ TbsSkinGauge::TbsSkinGauge(TComponent* owner) : TbsSkinCustomControl(owner) {
 }
 
 void TbsSkinGauge::Changed() {
-    if (HandleAllocated()) {
-        // The window text is what the gauge shows, for programs that read
-        // the window (automation, accessibility tools).
-        std::wstring text = WideText(Text());
-        if (text != shownText_) {
-            shownText_ = std::move(text);
-            SetWindowTextW(Handle(), shownText_.c_str());
-        }
-        ShowChange();
+    // The window text is what the gauge shows, for programs that read the
+    // window (automation, accessibility tools).
+    SetShownText(WideText(Text()));
+    if (!HandleAllocated()) {
+        return;
     }
+    // Fast transfers change the value far more often than the bar grows by
+    // a pixel or the percentage by one: what looks the same is not painted
+    // again.
+    const Shown now{BarLength(), Text()};
+    if (shownValid_ && now == shown_) {
+        return;
+    }
+    shown_ = now;
+    shownValid_ = true;
+    ShowChange();
+}
+
+int TbsSkinGauge::BarLength() {
+    int width = Width();
+    int height = Height();
+    TRect area{1, 1, width - 1, height - 1};
+    if (DataIndex() >= 0) {
+        binding_.Adapt(width, height);
+        area = AdaptProgressArea(progressArea_, SizingMode(), vertical_, width, height, Geometry());
+    }
+    const TRect bar = GaugeBarRect(area, Fraction(), vertical_);
+    return vertical_ ? bar.Height() : bar.Width();
 }
 
 void TbsSkinGauge::SetMinValue(int value) {
@@ -133,17 +151,19 @@ bool TbsSkinGauge::DrawSkinnedGauge(TBitmap& target, int width, int height) {
     if (picture == nullptr || bar.IsEmpty()) {
         return true;
     }
-    TBitmap scratch;
+    TBitmapData& scratch = barScratch_;
     if (!ComposeGaugeBar(*picture, progressRect_, beginOffset_, endOffset_, vertical_, bar.Width(),
                          bar.Height(), scratch)) {
         return false;  // a bar picture without a middle: no bar, no text
     }
+    const TRect all{0, 0, scratch.Width(), scratch.Height()};
     if (progressTransparent_) {
         target.Canvas().DrawTransparent(bar.left, bar.top, scratch,
-                                        Rect(0, 0, scratch.Width(), scratch.Height()),
+                                        Rect(0, 0, all.right, all.bottom),
                                         progressTransparentColor_);
     } else {
-        target.Canvas().Draw(bar.left, bar.top, scratch);
+        GdiFlush();  // GDI's drawing into the bitmap is done before its pixels change
+        TilePiece(target, all.Offset(bar.left, bar.top), scratch, all, false, false);
     }
     return true;
 }
@@ -175,10 +195,16 @@ void TbsSkinGauge::DrawProgressText(TCanvas& canvas, int width, int height) {
     if (DataIndex() >= 0) {
         SkinTextFont(canvas.Font(), skinFont_, UseSkinFont(), DefaultFont());
     } else {
-        canvas.Font().Assign(DefaultFont());
+        AssignFont(canvas.Font(), DefaultFont());
     }
     canvas.Brush().SetStyle(bsClear);
-    const SIZE size = canvas.TextExtent(text);
+    // The text changes with the percentage only: its size is kept for it.
+    if (text != measuredText_ || !measuredFont_ || !measuredFont_->SameAs(canvas.Font())) {
+        measuredText_ = text;
+        measuredFont_ = std::make_unique<TFont>(canvas.Font());
+        measuredSize_ = canvas.TextExtent(text);
+    }
+    const SIZE size = measuredSize_;
     const TPoint at = GaugeTextOrigin(vertical_, width, height, size.cx, size.cy);
     if (vertical_) {
         canvas.Font().SetOrientation(900);

@@ -7,6 +7,7 @@
 // so it shows progress while the window thread is busy with a transfer and
 // dispatches no messages.
 
+#include <memory>
 #include <string>
 
 #include "skin/controls/core/gauge_core.h"
@@ -56,10 +57,17 @@ class TbsSkinGauge : public TbsSkinCustomControl {
 
   private:
     void Changed();
+    // The bar's length in pixels at the current value and size.
+    int BarLength();
     // Frame and bar at the object's size for the gauge (width x height
     // after adaptation) into `target`.
     // False when the bar picture has no middle: the paint ends there.
     bool DrawSkinnedGauge(TBitmap& target, int width, int height);
+
+    TBitmapData barScratch_;
+    std::string measuredText_;
+    std::unique_ptr<TFont> measuredFont_;
+    SIZE measuredSize_{};
 
     // Copied from the object.
     TRect progressArea_;
@@ -70,8 +78,15 @@ class TbsSkinGauge : public TbsSkinCustomControl {
     bool progressTransparent_ = false;
     framework::TColor progressTransparentColor_ = 0;
 
+    // What the gauge was last asked to show.
+    struct Shown {
+        int bar = 0;
+        std::string text;
+        bool operator==(const Shown&) const = default;
+    };
+    Shown shown_;
+    bool shownValid_ = false;
     int minValue_ = 0;
-    std::wstring shownText_;
     int maxValue_ = 100;
     int value_ = 50;
     std::string progressText_;

@@ -25,6 +25,7 @@ void Frame3D(TCanvas& c, RECT r, TColor topLeft, TColor bottomRight) {
 }  // namespace
 
 TbsSkinLabel::TbsSkinLabel(TComponent* owner) : TbsSkinCustomControl(owner) {
+    SetShownText(L"");
     SetSkinDataName("label");
     SetBounds(0, 0, 75, 21);
 }
@@ -122,9 +123,20 @@ void TbsSkinLabel::RebuildRegion() {
 }
 
 void TbsSkinLabel::TextChanged() {
-    TbsSkinCustomControl::TextChanged();
+    // Not the inherited handling, which sets the window text and invalidates
+    // the window at once: a label that shows progress changes its caption
+    // for every piece of a transfer.
+    SetShownText(WideText(Caption()));
     FitText();
     ShowChange();
+}
+
+int TbsSkinLabel::TextHeight(TCanvas& c) {
+    if (!heightFont_ || !heightFont_->SameAs(c.Font())) {
+        heightFont_ = std::make_unique<TFont>(c.Font());
+        textHeight_ = c.TextExtent("W").cy;
+    }
+    return textHeight_;
 }
 
 void TbsSkinLabel::DrawCaption(TCanvas& c, const RECT& r) {
@@ -132,15 +144,30 @@ void TbsSkinLabel::DrawCaption(TCanvas& c, const RECT& r) {
         return;
     }
     CaptionFont(c.Font());
-    const SIZE size = c.TextExtent(Caption());
-    const TPoint at =
-        LabelCaptionOrigin(alignment_, TRect{r.left, r.top, r.right, r.bottom}, size.cx, size.cy);
+    // A caption changes with every piece of a transfer: it is measured only
+    // when its width places it (centred); a right-aligned one is drawn from
+    // its right edge, and one line is as high as the font.
+    const TRect rect{r.left, r.top, r.right, r.bottom};
+    const int th = TextHeight(c);
+    UINT align = TA_LEFT;
+    TPoint at;
+    if (alignment_ == taCenter) {
+        at = LabelCaptionOrigin(taCenter, rect, c.TextWidth(Caption()), th);
+    } else if (alignment_ == taRightJustify) {
+        at = LabelCaptionOrigin(taRightJustify, rect, 0, th);
+        align = TA_RIGHT;
+    } else {
+        at = LabelCaptionOrigin(taLeftJustify, rect, 0, th);
+    }
     HRGN clip = CreateRectRgn(r.left, r.top, r.right, r.bottom);
     c.SetClipRegion(clip);
-    c.Brush().SetStyle(bsClear);
-    c.TextOut(at.x, at.y, Caption());
-    c.SetClipRegion(nullptr);
     DeleteObject(clip);
+    c.Brush().SetStyle(bsClear);
+    HDC dc = c.Handle();
+    const UINT previous = SetTextAlign(dc, align | TA_TOP | TA_NOUPDATECP);
+    c.TextOut(at.x, at.y, Caption());
+    SetTextAlign(dc, previous);
+    c.SetClipRegion(nullptr);
 }
 
 void TbsSkinLabel::PaintSkinned(TBitmap& target) {

@@ -7,6 +7,7 @@
 // edges; AutoSize fits the width to the caption. A caption change repaints
 // at once (see ShowChange).
 
+#include <memory>
 #include <string>
 
 #include "skin/controls/core/label_core.h"
@@ -55,6 +56,8 @@ class TbsSkinLabel : public TbsSkinCustomControl {
     void CaptionFont(framework::TFont& font) const;
 
   private:
+    // The height of one line in the canvas's font (kept for that font).
+    int TextHeight(framework::TCanvas& c);
     // With AutoSize, the width grows or shrinks by the overflow.
     void FitText();
     int CaptionWidth() const;
@@ -64,6 +67,8 @@ class TbsSkinLabel : public TbsSkinCustomControl {
     bool autoSize_ = false;
     bool useSkinSize_ = true;
     TSkinFont skinFont_;  // copied from the object
+    std::unique_ptr<TFont> heightFont_;
+    int textHeight_ = 0;
 };
 
 }  // namespace skin

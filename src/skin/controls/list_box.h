@@ -71,6 +71,8 @@ class TbsSkinListBox : public TbsSkinCustomControl {
 
     // Also paints the items at once.
     void Repaint() override;
+    // The inner list paints itself: a paced change repaints both windows.
+    void ShowNow() override { Repaint(); }
 
   protected:
     void PaintDefault(TBitmap& target) override;

@@ -82,16 +82,24 @@ void TbsSkinControl::FinishSkinChange() {}
 
 void TbsSkinControl::SkinTextFont(framework::TFont& font, const TSkinFont& skin, bool useSkinFont,
                                   const framework::TFont& fallback) const {
-    font.Assign(fallback);
+    framework::TFont wanted(fallback);
     if (useSkinFont) {
-        font.SetName(skin.name);
-        font.SetHeight(skin.height);
-        font.SetStyle(skin.style);
+        wanted.SetName(skin.name);
+        wanted.SetHeight(skin.height);
+        wanted.SetStyle(skin.style);
     }
-    font.SetColor(skin.color);
+    wanted.SetColor(skin.color);
     const TbsSkinData* data = binding_.SkinData();
     if (data != nullptr && data->ResourceStrData() != nullptr) {
-        font.SetCharset(data->ResourceStrData()->CharSet());
+        wanted.SetCharset(data->ResourceStrData()->CharSet());
+    }
+    AssignFont(font, wanted);
+}
+
+void TbsSkinControl::AssignFont(framework::TFont& font, const framework::TFont& wanted) {
+    // The same font again keeps its system font instead of making a new one.
+    if (!font.SameAs(wanted)) {
+        font.Assign(wanted);
     }
 }
 
@@ -110,34 +118,109 @@ void TbsSkinControl::ShowChange() {
     }
     PaintDueChanges(this);
     if (RepaintDue()) {
-        ClearHeldBack();
-        Repaint();
+        repaintPending_ = false;
+        ReleaseIfDone();
+        ShowNow();
     } else {
         HoldBackRepaint();
     }
+}
+
+void TbsSkinControl::ShowNow() {
+    HWND h = Handle();
+    if (!IsWindowVisible(h)) {
+        return;  // painted when it is shown
+    }
+    // Straight onto the window: cheaper than invalidating it and waiting
+    // for its paint message, and the result on screen is the same.
+    HDC dc = GetDC(h);
+    if (dc == nullptr) {
+        Repaint();
+        return;
+    }
+    struct Release {
+        HWND h;
+        HDC dc;
+        ~Release() { ReleaseDC(h, dc); }
+    } release{h, dc};
+    PaintTo(dc);
+}
+
+void TbsSkinControl::HoldBack() {
+    if (!repaintPending_ && !textPending_) {
+        HeldBack().push_back(this);
+    }
+    const int64_t left = kRepaintInterval - (PaceClock() - std::max(lastRepaint_, lastText_));
+    SetTimer(Handle(), kPaceTimer,
+             static_cast<UINT>(std::clamp<int64_t>(left, 1, kRepaintInterval)), nullptr);
 }
 
 void TbsSkinControl::HoldBackRepaint() {
     if (repaintPending_) {
         return;
     }
+    HoldBack();
     repaintPending_ = true;
-    HeldBack().push_back(this);
     Invalidate();
-    const int64_t left = kRepaintInterval - (PaceClock() - lastRepaint_);
-    SetTimer(Handle(), kPaceTimer,
-             static_cast<UINT>(std::clamp<int64_t>(left, 1, kRepaintInterval)), nullptr);
 }
 
-void TbsSkinControl::ClearHeldBack() {
-    if (!repaintPending_) {
+void TbsSkinControl::ReleaseIfDone() {
+    if (repaintPending_ || textPending_) {
         return;
     }
-    repaintPending_ = false;
     auto& list = HeldBack();
     list.erase(std::remove(list.begin(), list.end(), this), list.end());
     if (HandleAllocated()) {
         KillTimer(Handle(), kPaceTimer);
+    }
+}
+
+void TbsSkinControl::ClearHeldBack() {
+    repaintPending_ = false;
+    textPending_ = false;
+    ReleaseIfDone();
+}
+
+void TbsSkinControl::SetShownText(std::wstring text) {
+    textKnown_ = true;
+    if (text == shownText_) {
+        return;
+    }
+    shownText_ = std::move(text);
+    if (!HandleAllocated()) {
+        textPending_ = true;  // given to the window when it is made
+        return;
+    }
+    if (PaceClock() - lastText_ >= kRepaintInterval) {
+        textPending_ = true;
+        FlushText();
+    } else if (!textPending_) {
+        HoldBack();
+        textPending_ = true;
+    }
+}
+
+void TbsSkinControl::CreateParams(framework::TCreateParams& params) {
+    TCustomControl::CreateParams(params);
+    // A device context of its own: a control that paints every piece of a
+    // transfer gets it back at once instead of having one made each time.
+    params.classStyle |= CS_OWNDC;
+}
+
+void TbsSkinControl::CreateHandleDone() {
+    TCustomControl::CreateHandleDone();
+    FlushText();
+}
+
+void TbsSkinControl::FlushText() {
+    if (!textPending_) {
+        return;
+    }
+    textPending_ = false;
+    ReleaseIfDone();
+    if (HandleAllocated()) {
+        lastText_ = PaceClock();
+        SetWindowTextW(Handle(), shownText_.c_str());
     }
 }
 
@@ -147,21 +230,28 @@ void TbsSkinControl::PaintDueChanges(const TbsSkinControl* except) {
     const std::vector<TbsSkinControl*> waiting = HeldBack();
     for (TbsSkinControl* c : waiting) {
         const auto& list = HeldBack();
-        if (c != except && std::find(list.begin(), list.end(), c) != list.end() &&
-            now - c->lastRepaint_ >= kRepaintInterval) {
+        if (c == except || std::find(list.begin(), list.end(), c) == list.end()) {
+            continue;
+        }
+        if (now - c->lastText_ >= kRepaintInterval) {
+            c->FlushText();
+        }
+        if (c->repaintPending_ && now - c->lastRepaint_ >= kRepaintInterval) {
             c->FlushRepaint();
         }
     }
 }
 
 void TbsSkinControl::FlushRepaint() {
+    FlushText();
     if (!repaintPending_) {
         return;
     }
-    ClearHeldBack();
+    repaintPending_ = false;
+    ReleaseIfDone();
     if (HandleAllocated()) {
         lastRepaint_ = PaceClock();
-        Repaint();
+        ShowNow();
     }
 }
 
@@ -175,7 +265,12 @@ void TbsSkinControl::PaintThrough(TCanvas& canvas) {
         return;
     }
     FindSkinObject();
-    TBitmap buffer(w, h);
+    // One off-screen bitmap per control, kept between paints while its size
+    // stays (making one costs more than most paints).
+    if (!buffer_ || buffer_->Width() != w || buffer_->Height() != h) {
+        buffer_ = std::make_unique<TBitmap>(w, h);
+    }
+    TBitmap& buffer = *buffer_;
     if (DataIndex() < 0) {
         PaintDefault(buffer);
     } else {
@@ -198,6 +293,9 @@ void TbsSkinControl::PaintThrough(TCanvas& canvas) {
     if (buffer.Height() < h) {
         canvas.FillRect(framework::Rect(0, buffer.Height(), std::min(buffer.Width(), w), h));
     }
+    if (buffer.Width() != w || buffer.Height() != h) {
+        buffer_.reset();  // a look of another size took it over
+    }
 }
 
 void TbsSkinControl::Paint() {
@@ -214,8 +312,24 @@ void TbsSkinControl::WndProc(TMessage& m) {
         FlushRepaint();
         return;
     }
+    if ((m.Msg == WM_GETTEXT || m.Msg == WM_GETTEXTLENGTH) && textKnown_) {
+        // What the control shows now, also while the system's copy waits
+        // for its pace.
+        if (m.Msg == WM_GETTEXTLENGTH) {
+            m.Result = static_cast<LRESULT>(shownText_.size());
+        } else if (m.WParam > 0 && m.LParam != 0) {
+            const size_t n = std::min<size_t>(shownText_.size(), m.WParam - 1);
+            auto* out = reinterpret_cast<wchar_t*>(m.LParam);
+            std::copy_n(shownText_.data(), n, out);
+            out[n] = L'\0';
+            m.Result = static_cast<LRESULT>(n);
+        }
+        return;
+    }
     if (m.Msg == WM_PAINT) {
-        ClearHeldBack();
+        repaintPending_ = false;
+        FlushText();
+        ReleaseIfDone();
         inPaintMessage_ = true;
         try {
             TCustomControl::WndProc(m);

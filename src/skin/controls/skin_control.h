@@ -24,6 +24,7 @@
 // their own paint.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "framework/controls.h"
@@ -95,7 +96,8 @@ class TbsSkinControl : public framework::TCustomControl {
     // message loop. While the thread is blocked in a transfer none of them
     // can run; the next progress event is the earliest chance.
     void ShowChange();
-    // Paints a change that ShowChange held back, now.
+    // Paints a change that ShowChange held back, now (and gives the window
+    // the text it shows, see SetShownText).
     void FlushRepaint();
     static constexpr int kRepaintInterval = 25;
     // The clock of the pace in milliseconds (a steady clock); tests put one
@@ -130,6 +132,8 @@ class TbsSkinControl : public framework::TCustomControl {
     void MouseEnter() override;
     void MouseLeave() override;
     void Notification(TComponent* component, framework::TOperation operation) override;
+    void CreateParams(framework::TCreateParams& params) override;
+    void CreateHandleDone() override;
 
     // The skin data, the object name and what was copied from the object.
     TSkinBinding binding_;
@@ -139,6 +143,15 @@ class TbsSkinControl : public framework::TCustomControl {
     // Holds a change back until the pace allows it (see ShowChange); the
     // control's window must exist.
     void HoldBackRepaint();
+    // Paints the control onto its window now.
+    virtual void ShowNow();
+    // The text the control shows, for programs that read its window
+    // (WM_GETTEXT, accessibility tools). WM_GETTEXT answers with it at once;
+    // the system's copy of the window text follows at most once per
+    // kRepaintInterval (setting it costs more than a paint).
+    void SetShownText(std::wstring text);
+    // Assigns `wanted` to `font` unless it is that font already.
+    static void AssignFont(framework::TFont& font, const framework::TFont& wanted);
     // The font of a text drawn from a skin font: the skin's name, height
     // and style when `useSkinFont`, else `fallback`'s; the skin's colour;
     // the character set of the skin data's string table when it has one,
@@ -148,12 +161,22 @@ class TbsSkinControl : public framework::TCustomControl {
 
   private:
     void ClearHeldBack();
+    // Joins the held-back controls and sets the pace timer.
+    void HoldBack();
+    // Leaves the held-back controls when nothing is held back any more.
+    void ReleaseIfDone();
+    void FlushText();
 
     static inline bool pacing_ = true;
 
     bool inPaintMessage_ = false;
     bool repaintPending_ = false;
     int64_t lastRepaint_ = 0;  // milliseconds of a steady clock
+    std::unique_ptr<TBitmap> buffer_;
+    std::wstring shownText_;
+    bool textKnown_ = false;  // SetShownText was called
+    bool textPending_ = false;
+    int64_t lastText_ = 0;
 };
 
 class TbsSkinCustomControl : public TbsSkinControl {
