@@ -459,6 +459,65 @@ TEST_F(SkinnedTest, TheButtonFadesInFiveStepsAndBack) {
     EXPECT_EQ(b->MorphFactor(), 0.0) << "the timer stopped";
 }
 
+// A gauge that counts its skinned paints.
+class TCountingGauge : public TbsSkinGauge {
+  public:
+    using TbsSkinGauge::TbsSkinGauge;
+    int paints = 0;
+
+  protected:
+    void PaintSkinned(TBitmap& target) override {
+        ++paints;
+        TbsSkinGauge::PaintSkinned(target);
+    }
+};
+
+int64_t fakeNow = 0;
+
+TEST_F(SkinnedTest, ProgressIsShownOnlyWhenItLooksDifferentAndReadAtOnce) {
+    auto* g = Make<TCountingGauge>(10, 10, 364, 20);
+    auto* l = Make<TbsSkinLabel>(10, 40, 274, 22);
+    g->SetShowPercent(true);
+    g->SetMaxValue(1000000);
+    Pump(50);
+    TbsSkinControl::SetRepaintPacing(false);
+    const int before = g->paints;
+    // 1000 values within the first pixel of the bar and the first percent.
+    for (int v = 1; v <= 1000; ++v) {
+        g->SetValue(v);
+    }
+    EXPECT_EQ(g->paints, before) << "0 pixels and 0% all along";
+    g->SetValue(500000);
+    EXPECT_EQ(g->paints, before + 1) << "a longer bar is shown at once";
+    TbsSkinControl::SetRepaintPacing(true);
+
+    // The system's copy of the window text follows at the pace; WM_GETTEXT
+    // answers with what is shown at once.
+    auto* const clock = TbsSkinControl::PaceClock;
+    fakeNow = 1000000;
+    TbsSkinControl::PaceClock = [] { return fakeNow; };
+    auto systemText = [&] {
+        wchar_t buffer[64] = {};
+        InternalGetWindowText(l->Handle(), buffer, 64);
+        return std::wstring(buffer);
+    };
+    auto readText = [&] {
+        wchar_t buffer[64] = {};
+        SendMessageW(l->Handle(), WM_GETTEXT, 64, reinterpret_cast<LPARAM>(buffer));
+        return std::wstring(buffer);
+    };
+    l->SetCaption("one");
+    EXPECT_EQ(systemText(), L"one");
+    l->SetCaption("two");
+    EXPECT_EQ(readText(), L"two");
+    EXPECT_EQ(SendMessageW(l->Handle(), WM_GETTEXTLENGTH, 0, 0), 3);
+    EXPECT_EQ(systemText(), L"one") << "held back for the pace";
+    fakeNow += TbsSkinControl::kRepaintInterval;
+    TbsSkinControl::PaintDueChanges();
+    EXPECT_EQ(systemText(), L"two");
+    TbsSkinControl::PaceClock = clock;
+}
+
 TEST_F(SkinnedTest, RealInputClicksOnlyOnAReleaseOverTheButton) {
     auto* b = Make<TbsSkinButton>(10, 10, 75, 25);
     b->SetCaption("\xca\xc7(&Y)");  // GBK "是(&Y)"
