@@ -188,4 +188,11 @@ void TMemoryStream::Reserve(int64_t size) {
     capacity_ = capacity;
 }
 
+int64_t TForwardStream::Seek(int64_t offset, SeekOrigin origin) {
+    if (offset != 0 || origin != SeekOrigin::Current) {
+        throw EStreamError("Stream seek not supported");
+    }
+    return position_;
+}
+
 }  // namespace base

@@ -47,6 +47,29 @@ class TStream {
     int64_t CopyFrom(TStream& source, int64_t count);
 };
 
+// A stream that only moves forward, as a transfer writes a body: its
+// position is the number of bytes written, and the only seek it answers is
+// the question where it is (Seek(0, Current)); any other raises EStreamError
+// "Stream seek not supported". It keeps nothing of what is written; a
+// derived stream that keeps the bytes overrides Write and counts what it
+// took with Advance. Reading gives nothing.
+class TForwardStream : public TStream {
+  public:
+    int64_t Read(void*, int64_t) override { return 0; }
+    int64_t Write(const void*, int64_t count) override {
+        const int64_t n = count > 0 ? count : 0;
+        position_ += n;
+        return n;
+    }
+    int64_t Seek(int64_t offset, SeekOrigin origin) override;
+
+  protected:
+    void Advance(int64_t count) { position_ += count; }
+
+  private:
+    int64_t position_ = 0;
+};
+
 // A growable buffer in memory. Like a file, it may be positioned past its end;
 // writing there fills the gap with zero bytes.
 class TMemoryStream : public TStream {

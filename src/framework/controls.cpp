@@ -1129,6 +1129,11 @@ void TCustomLabel::FontChanged() {
 }
 
 void TCustomLabel::DoDrawText(TCanvas& canvas, RECT& r, UINT flags) {
+    canvas.Font().SetColor(Font().Color());
+    DrawCaptionText(canvas, r, flags);
+}
+
+void TCustomLabel::DrawCaptionText(TCanvas& canvas, RECT& r, UINT flags) {
     std::string_view text = Caption();
     if ((flags & DT_CALCRECT) != 0) {
         if (text.empty() || (showAccelChar_ && text == "&")) {
@@ -1139,7 +1144,6 @@ void TCustomLabel::DoDrawText(TCanvas& canvas, RECT& r, UINT flags) {
     }
     canvas.Brush().SetStyle(bsClear);
     if (Enabled()) {
-        canvas.Font().SetColor(Font().Color());
         canvas.DrawText(text, r, flags);
         return;
     }

@@ -430,6 +430,8 @@ class TCustomLabel : public TGraphicControl {
     // the font's colour, or, disabled, embossed: once offset by (1, 1) in
     // clBtnHighlight, then in place in clBtnShadow.
     virtual void DoDrawText(TCanvas& canvas, RECT& r, UINT flags);
+    // DoDrawText in the canvas's font and colour as they are.
+    void DrawCaptionText(TCanvas& canvas, RECT& r, UINT flags);
     void Paint() override;
 
     void WndProc(TMessage& message) override;

@@ -253,26 +253,6 @@ std::string Base64(std::string_view bytes) {
     return out;
 }
 
-// Takes bytes and keeps none: the body of an answered challenge.
-class TDiscardStream : public base::TStream {
-  public:
-    int64_t Read(void*, int64_t) override { return 0; }
-    int64_t Write(const void*, int64_t count) override {
-        const int64_t n = std::max<int64_t>(count, 0);
-        position_ += n;
-        return n;
-    }
-    int64_t Seek(int64_t offset, base::SeekOrigin origin) override {
-        if (offset != 0 || origin != base::SeekOrigin::Current) {
-            throw base::EStreamError("Stream seek not supported");
-        }
-        return position_;
-    }
-
-  private:
-    int64_t position_ = 0;
-};
-
 // A socket error that means the server dropped the connection (as opposed
 // to a time-out, a refusal or a local fault).
 bool IsDropped(const platform::ESocketError& e) {
@@ -683,7 +663,7 @@ void THTTPClient::Exchange(std::string_view url, base::TStream& dest) {
         SendAndReadHead(target, false);
         // A Basic challenge is answered once, with the URL's credentials.
         if (response_.code == 401 && target.has_credentials && OffersBasic()) {
-            TDiscardStream challenge_body;
+            base::TForwardStream challenge_body;  // kept nowhere
             ReadBody(challenge_body);
             EndExchange();
             OpenConnection(target);

@@ -160,6 +160,18 @@ TEST(StreamTest, BufferTransfersLoopOverShortReadsAndWrites) {
     ExpectError<EStreamError>([&] { s.SetSize(3); }, "Stream size cannot be changed");
 }
 
+TEST(ForwardStreamTest, CountsWhatItIsGivenAndOnlyTellsWhereItIs) {
+    TForwardStream sink;
+    EXPECT_EQ(sink.Write("abc", 3), 3);
+    EXPECT_EQ(sink.Write("abc", -1), 0);
+    EXPECT_EQ(sink.Write("abcdef", 6), 6);
+    EXPECT_EQ(sink.Seek(0, SeekOrigin::Current), 9);
+    char byte = 0;
+    EXPECT_EQ(sink.Read(&byte, 1), 0);
+    EXPECT_THROW(sink.Seek(0, SeekOrigin::Beginning), EStreamError);
+    EXPECT_THROW(sink.Seek(-1, SeekOrigin::Current), EStreamError);
+}
+
 TEST(StreamTest, CopyFrom) {
     const std::string data = RandomBytes(200'000, 2);  // several copy chunks
     TrickleStream source(5000);

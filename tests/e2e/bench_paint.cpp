@@ -39,31 +39,6 @@ double Seconds(std::chrono::steady_clock::time_point from) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - from).count();
 }
 
-// Counts the bytes written to it and keeps none.
-class TDiscardStream : public base::TStream {
-  public:
-    int64_t Read(void*, int64_t) override { return 0; }
-    int64_t Write(const void*, int64_t count) override {
-        if (count <= 0) {
-            return 0;
-        }
-        position_ += count;
-        size_ = std::max(size_, position_);
-        return count;
-    }
-    int64_t Seek(int64_t offset, base::SeekOrigin origin) override {
-        const int64_t from = origin == base::SeekOrigin::Beginning ? 0
-                             : origin == base::SeekOrigin::Current ? position_
-                                                                   : size_;
-        position_ = std::max<int64_t>(0, from + offset);
-        return position_;
-    }
-
-  private:
-    int64_t position_ = 0;
-    int64_t size_ = 0;
-};
-
 struct DownloadResult {
     int64_t bytes = 0;
     int64_t events = 0;
@@ -78,7 +53,7 @@ DownloadResult Download(const std::string& url) {
             ++result.events;
         }
     };
-    TDiscardStream sink;
+    base::TForwardStream sink;  // counts the bytes, keeps none
     const auto start = std::chrono::steady_clock::now();
     client.GetToStream(url, sink);
     result.seconds = Seconds(start);

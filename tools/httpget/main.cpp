@@ -43,7 +43,7 @@ constexpr const char* kUsage =
 // and written out in large blocks. Few large writes cost the system less than
 // one write per receive piece of the client, and a run of short bodies does
 // not cost a write call each.
-class TFileWriter : public base::TStream {
+class TFileWriter : public base::TForwardStream {
   public:
     static constexpr size_t kBufferSize = 1 << 18;
 
@@ -64,20 +64,13 @@ class TFileWriter : public base::TStream {
         if (n >= buffer_.size()) {
             const size_t done = std::fwrite(data, 1, n, file_);
             failed_ = done < n;
-            written_ += static_cast<int64_t>(done);
+            Advance(static_cast<int64_t>(done));
             return static_cast<int64_t>(done);
         }
         std::memcpy(buffer_.data() + used_, data, n);
         used_ += n;
-        written_ += count;
+        Advance(count);
         return count;
-    }
-
-    int64_t Seek(int64_t offset, base::SeekOrigin origin) override {
-        if (offset != 0 || origin != base::SeekOrigin::Current) {
-            throw base::EStreamError("Stream seek not supported");
-        }
-        return written_;
     }
 
     // Writes out what is gathered; false when the file refused bytes, now
@@ -95,7 +88,6 @@ class TFileWriter : public base::TStream {
     std::vector<char> buffer_;
     size_t used_ = 0;
     bool failed_ = false;
-    int64_t written_ = 0;
 };
 
 struct Options {

@@ -80,25 +80,7 @@ void TbsSkinStdLabel::TextFont(TFont& font) const {
 void TbsSkinStdLabel::DoDrawText(TCanvas& canvas, RECT& r, UINT flags) {
     FindSkinObject();
     TextFont(canvas.Font());
-    std::string_view text = Caption();
-    if ((flags & DT_CALCRECT) != 0) {
-        if (text.empty() || (ShowAccelChar() && text == "&")) {
-            text = " ";
-        }
-        canvas.DrawText(text, r, flags);
-        return;
-    }
-    canvas.Brush().SetStyle(bsClear);
-    if (Enabled()) {
-        canvas.DrawText(text, r, flags);
-        return;
-    }
-    RECT shifted = r;
-    OffsetRect(&shifted, 1, 1);
-    canvas.Font().SetColor(clBtnHighlight);
-    canvas.DrawText(text, shifted, flags);
-    canvas.Font().SetColor(clBtnShadow);
-    canvas.DrawText(text, r, flags);
+    DrawCaptionText(canvas, r, flags);
 }
 
 }  // namespace skin
