@@ -172,38 +172,15 @@ ScreenPicture CaptureScreen(const std::vector<HWND>& windows) {
     if (!IntersectRect(&area, &area, &screen)) {
         return picture;
     }
-    const int width = area.right - area.left;
-    const int height = area.bottom - area.top;
-    // Top-down rows of 32-bit pixels.
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HDC screenDc = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screenDc);
-    HBITMAP bitmap = CreateDIBSection(screenDc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (bitmap != nullptr) {
-        HGDIOBJ old = SelectObject(memory, bitmap);
-        if (BitBlt(memory, 0, 0, width, height, screenDc, area.left, area.top,
-                   SRCCOPY | CAPTUREBLT)) {
-            GdiFlush();
-            const auto* p = static_cast<const uint32_t*>(bits);
-            picture.area = area;
-            picture.pixels.reserve(static_cast<size_t>(width) * static_cast<size_t>(height));
-            for (size_t i = 0; i < static_cast<size_t>(width) * static_cast<size_t>(height); ++i) {
-                // 0x00RRGGBB in memory order B, G, R, unused.
-                picture.pixels.push_back(RGB((p[i] >> 16) & 0xFF, (p[i] >> 8) & 0xFF, p[i] & 0xFF));
-            }
+    framework::TBitmap shot;
+    framework::CaptureScreen(area, shot);
+    picture.area = area;
+    picture.pixels.reserve(static_cast<size_t>(shot.Width()) * static_cast<size_t>(shot.Height()));
+    for (int y = 0; y < shot.Height(); ++y) {
+        for (int x = 0; x < shot.Width(); ++x) {
+            picture.pixels.push_back(shot.Pixel(x, y));  // 0x00BBGGRR, as COLORREF
         }
-        SelectObject(memory, old);
-        DeleteObject(bitmap);
     }
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screenDc);
     return picture;
 }
 
