@@ -5,6 +5,7 @@
 #include "skin/controls/gauge.h"
 #include "skin/controls/label.h"
 #include "skin/controls/list_box.h"
+#include "skin/controls/scroll_bar.h"
 #include "skin/controls/std_label.h"
 
 namespace skin {
@@ -131,6 +132,49 @@ void RegisterLabel(TClassRegistry& r) {
                           [](L& l, Value v, Context) { l.SetUseSkinSize(v.AsBoolean()); });
 }
 
+void RegisterScrollBar(TClassRegistry& r) {
+    using S = TbsSkinScrollBar;
+    r.RegisterClass<S>("TbsSkinScrollBar", "TbsSkinCustomControl");
+    r.RegisterProperty<S>("TbsSkinScrollBar", "Kind", [](S& s, Value v, Context) {
+        s.SetKind(
+            v.AsEnum<TScrollBarKind>({{"sbHorizontal", sbHorizontal}, {"sbVertical", sbVertical}}));
+    });
+    r.RegisterProperty<S>("TbsSkinScrollBar", "Min",
+                          [](S& s, Value v, Context) { s.SetMin(v.AsInteger()); });
+    r.RegisterProperty<S>("TbsSkinScrollBar", "Max",
+                          [](S& s, Value v, Context) { s.SetMax(v.AsInteger()); });
+    r.RegisterProperty<S>("TbsSkinScrollBar", "Position",
+                          [](S& s, Value v, Context) { s.SetPosition(v.AsInteger()); });
+    r.RegisterProperty<S>("TbsSkinScrollBar", "PageSize",
+                          [](S& s, Value v, Context) { s.SetPageSize(v.AsInteger()); });
+    r.RegisterProperty<S>("TbsSkinScrollBar", "SmallChange",
+                          [](S& s, Value v, Context) { s.SetSmallChange(v.AsInteger()); });
+    r.RegisterProperty<S>("TbsSkinScrollBar", "LargeChange",
+                          [](S& s, Value v, Context) { s.SetLargeChange(v.AsInteger()); });
+    r.RegisterProperty<S>("TbsSkinScrollBar", "Both",
+                          [](S& s, Value v, Context) { s.SetBoth(v.AsBoolean()); });
+    r.RegisterProperty<S>("TbsSkinScrollBar", "BothMarkerWidth",
+                          [](S& s, Value v, Context) { s.SetBothMarkerWidth(v.AsInteger()); });
+    r.RegisterProperty<S>("TbsSkinScrollBar", "BothSkinDataName",
+                          [](S& s, Value v, Context) { s.SetBothSkinDataName(v.AsString()); });
+    r.RegisterProperty<S>("TbsSkinScrollBar", "CanFocused",
+                          [](S& s, Value v, Context) { s.SetCanFocused(v.AsBoolean()); });
+    using Event = TNotifyEvent S::*;
+    const std::pair<const char*, Event> events[] = {
+        {"OnChange", &S::OnChange},
+        {"OnLastChange", &S::OnLastChange},
+        {"OnUpButtonClick", &S::OnUpButtonClick},
+        {"OnDownButtonClick", &S::OnDownButtonClick},
+        {"OnPageUp", &S::OnPageUp},
+        {"OnPageDown", &S::OnPageDown},
+    };
+    for (const auto& [name, member] : events) {
+        r.RegisterProperty<S>("TbsSkinScrollBar", name, [member](S& s, Value v, Context context) {
+            s.*member = context.Method<void(TComponent*)>(v);
+        });
+    }
+}
+
 void RegisterStdLabel(TClassRegistry& r) {
     using L = TbsSkinStdLabel;
     r.RegisterClass<L>("TbsSkinStdLabel", "TCustomLabel");
@@ -179,6 +223,7 @@ void RegisterSkinControlClasses(TClassRegistry& registry) {
     RegisterLabel(registry);
     RegisterListBox(registry);
     RegisterStdLabel(registry);
+    RegisterScrollBar(registry);
 }
 
 }  // namespace skin

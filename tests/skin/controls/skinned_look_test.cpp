@@ -17,10 +17,14 @@
 #include <sstream>
 #include <string>
 
+#include "framework/classes.h"
+#include "framework/definition.h"
 #include "framework/forms.h"
 #include "skin/controls/button.h"
+#include "skin/controls/classes.h"
 #include "skin/controls/gauge.h"
 #include "skin/controls/label.h"
+#include "skin/controls/scroll_bar.h"
 #include "skin/controls/std_label.h"
 #include "skin/data/skin_data.h"
 #include "skin/form/skin_broadcast.h"
@@ -560,6 +564,111 @@ TEST_F(SkinnedTest, RealInputClicksOnlyOnAReleaseOverTheButton) {
     test_support::KeyPress('Y');
     Pump(100);
     EXPECT_EQ(clicks, 2);
+}
+
+TEST_F(SkinnedTest, AScrollBarStepsDragsAndTellsItsPosition) {
+    auto* bar = Make<TbsSkinScrollBar>(10, 10, 19, 100, "no object");
+    bar->SetKind(sbVertical);
+    bar->SetBounds(10, 10, 19, 100);
+    bar->ApplySkinChange();
+    EXPECT_EQ(bar->Height(), 100) << "a vertical bar keeps its length without a skin object";
+    int changes = 0;
+    int lastChanges = 0;
+    bar->OnChange = [&](TComponent*) { ++changes; };
+    bar->OnLastChange = [&](TComponent*) { ++lastChanges; };
+    HWND h = bar->Handle();
+    auto at = [](int x, int y) { return MAKELPARAM(x, y); };
+
+    // The end button: one step at once, the next only after the first delay.
+    SendMessageW(h, WM_LBUTTONDOWN, MK_LBUTTON, at(9, 90));
+    EXPECT_EQ(bar->Position(), 1);
+    Pump(300);
+    EXPECT_EQ(bar->Position(), 1);
+    EXPECT_TRUE(PumpUntil([&] { return bar->Position() >= 3; }, 3000)) << "then repeating";
+    SendMessageW(h, WM_LBUTTONUP, 0, at(9, 90));
+    const int held = bar->Position();
+    Pump(150);
+    EXPECT_EQ(bar->Position(), held) << "the release stops it";
+    EXPECT_EQ(lastChanges, 0) << "only the thumb's release is a last change";
+
+    // The thumb dragged past the end (the mouse is captured): the maximum.
+    const TScrollGeometry g = bar->Parts();
+    const int y = (g.thumb.top + g.thumb.bottom) / 2;
+    SendMessageW(h, WM_LBUTTONDOWN, MK_LBUTTON, at(9, y));
+    SendMessageW(h, WM_MOUSEMOVE, MK_LBUTTON, at(9, y + 500));
+    SendMessageW(h, WM_LBUTTONUP, 0, at(9, y + 500));
+    EXPECT_EQ(bar->Position(), 100);
+    EXPECT_EQ(lastChanges, 1);
+    EXPECT_GT(changes, held) << "one event per change";
+    SCROLLINFO info{sizeof info, SIF_ALL};
+    EXPECT_TRUE(SendMessageW(h, SBM_GETSCROLLINFO, 0, reinterpret_cast<LPARAM>(&info)));
+    EXPECT_EQ(info.nPos, 100);
+    EXPECT_EQ(info.nMax, 100);
+    EXPECT_EQ(SendMessageW(h, SBM_GETPOS, 0, 0), 100);
+
+    // Disabled: no thumb, only the track's face.
+    bar->SetPosition(50);
+    const int frameRow = bar->Parts().thumb.top;  // the thumb's frame
+    EXPECT_EQ(Picture(*bar).Pixel(9, frameRow), ColorToRGB(clBtnShadow));
+    bar->SetEnabled(false);
+    EXPECT_EQ(Picture(*bar).Pixel(9, frameRow), ColorToRGB(clBtnFace));
+
+    // Skinned: yellow's bar is 16 wide.
+    auto* skinned = Make<TbsSkinScrollBar>(40, 10, 20, 100, "vscrollbar");
+    skinned->SetKind(sbVertical);
+    skinned->SetBounds(40, 10, 20, 100);
+    EXPECT_EQ(skinned->Width(), 16);
+    EXPECT_EQ(skinned->Parts().end_button, (TRect{0, 84, 16, 100}));
+
+    // A button handler that frees its bar: the press returns cleanly.
+    skinned->OnUpButtonClick = [&](TComponent*) { delete skinned; };
+    HWND gone = skinned->Handle();
+    SendMessageW(gone, WM_LBUTTONDOWN, MK_LBUTTON, at(8, 90));
+    EXPECT_FALSE(IsWindow(gone));
+    Pump(50);
+}
+
+TEST(SkinnedDefinitionTest, ScrollBarsAndStdLabelsAreReadFromADefinition) {
+    TClassRegistry registry;
+    RegisterFrameworkClasses(registry);
+    RegisterSkinControlClasses(registry);
+    const char* text = R"(object Defined: TForm
+  object Bar1: TbsSkinScrollBar
+    Kind = sbVertical
+    Left = 5
+    Width = 19
+    Height = 120
+    Max = 40
+    PageSize = 8
+    Position = 50
+    SmallChange = 2
+    LargeChange = 8
+    CanFocused = true
+    BothSkinDataName = "both"
+  end
+  object Text1: TbsSkinStdLabel
+    Caption = "message"
+    SkinDataName = "stdlabel"
+    UseSkinFont = false
+  end
+end
+)";
+    TForm form(nullptr);
+    ReadDefinition(text, registry, form);
+    auto* bar = dynamic_cast<TbsSkinScrollBar*>(form.FindComponent("Bar1"));
+    auto* label = dynamic_cast<TbsSkinStdLabel*>(form.FindComponent("Text1"));
+    ASSERT_NE(bar, nullptr);
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(bar->Kind(), sbVertical);
+    EXPECT_EQ(bar->Height(), 120);
+    EXPECT_EQ(bar->PageSize(), 8);
+    EXPECT_EQ(bar->Position(), 33) << "clamped to Max - PageSize + 1";
+    EXPECT_EQ(bar->SmallChange(), 2);
+    EXPECT_TRUE(bar->CanFocused());
+    EXPECT_TRUE(bar->TabStop());
+    EXPECT_EQ(bar->BothSkinDataName(), "both");
+    EXPECT_EQ(label->Caption(), "message");
+    EXPECT_FALSE(label->UseSkinFont());
 }
 
 TEST_F(SkinnedTest, AStdLabelWritesInTheSkinsFontOverItsParent) {
