@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "skin/data/picture.h"
+
 namespace skin {
 
 using namespace framework;
@@ -12,7 +14,8 @@ void TbsListBoxWindow::CreateParams(TCreateParams& p) {
     TWinControl::CreateParams(p);
     p.windowClass = L"LISTBOX";
     p.systemClass = true;
-    p.style |= LBS_OWNERDRAWFIXED | LBS_HASSTRINGS | LBS_NOINTEGRALHEIGHT | LBS_NOTIFY | WS_VSCROLL;
+    // No scroll bar of its own: the skinned one beside it scrolls the list.
+    p.style |= LBS_OWNERDRAWFIXED | LBS_HASSTRINGS | LBS_NOINTEGRALHEIGHT | LBS_NOTIFY;
     if (list_.MultiSelect()) {
         p.style |= LBS_MULTIPLESEL;
     }
@@ -20,6 +23,44 @@ void TbsListBoxWindow::CreateParams(TCreateParams& p) {
 
 void TbsListBoxWindow::CreateHandleDone() {
     list_.LoadItems();
+}
+
+void TbsListBoxWindow::WndProc(TMessage& m) {
+    switch (m.Msg) {
+        case WM_ERASEBKGND:
+            list_.EraseList(reinterpret_cast<HDC>(m.WParam));
+            m.Result = 1;
+            return;
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK:
+        case WM_LBUTTONUP:
+        case WM_RBUTTONDOWN:
+        case WM_RBUTTONUP:
+        case WM_MBUTTONDOWN:
+        case WM_MBUTTONUP:
+        case WM_MOUSEMOVE:
+        case WM_KEYDOWN:
+        case WM_KEYUP:
+        case WM_CHAR:
+        case WM_MOUSEWHEEL:
+            // A disabled list takes no input, also none that was posted to
+            // it directly.
+            if (!list_.Enabled()) {
+                m.Result = 0;
+                return;
+            }
+            if (m.Msg == WM_MOUSEWHEEL && list_.vScrollBar_ != nullptr) {
+                TbsSkinScrollBar& bar = *list_.vScrollBar_;
+                bar.SetPosition(bar.Position() + (GET_WHEEL_DELTA_WPARAM(m.WParam) > 0 ? -1 : 1));
+                return;
+            }
+            TWinControl::WndProc(m);
+            list_.UpdateScrollBar();  // the list may have scrolled
+            return;
+        default:
+            break;
+    }
+    TWinControl::WndProc(m);
 }
 
 TbsSkinListBox::TbsSkinListBox(TComponent* owner) : TbsSkinCustomControl(owner) {
@@ -34,6 +75,7 @@ TbsSkinListBox::TbsSkinListBox(TComponent* owner) : TbsSkinCustomControl(owner) 
     };
     listBox_ = new TbsListBoxWindow(*this);
     listBox_->SetParent(this);
+    itemHeight_ = defaultItemHeight_;
     SetBounds(0, 0, 121, 97);
     Layout();
 }
@@ -50,12 +92,13 @@ void TbsSkinListBox::CreateHandleDone() {
 void TbsSkinListBox::LoadItems() {
     HWND h = listBox_->Handle();
     SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(listBoxFont_.Handle()), FALSE);
-    SendMessageW(h, LB_SETITEMHEIGHT, 0, defaultItemHeight_);
+    SendMessageW(h, LB_SETITEMHEIGHT, 0, itemHeight_);
     SendMessageW(h, LB_RESETCONTENT, 0, 0);
     for (const std::string& item : items_) {
         SendMessageW(h, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(WideText(item).c_str()));
     }
     SendMessageW(h, LB_SETCURSEL, static_cast<WPARAM>(itemIndex_), 0);
+    UpdateScrollBar();
 }
 
 void TbsSkinListBox::ClearItems() {
@@ -64,6 +107,7 @@ void TbsSkinListBox::ClearItems() {
     if (listBox_->HandleAllocated()) {
         SendMessageW(listBox_->Handle(), LB_RESETCONTENT, 0, 0);
     }
+    UpdateScrollBar();
 }
 
 namespace {
@@ -84,6 +128,7 @@ void TbsSkinListBox::AddItem(const std::string& text) {
             SendMessageW(listBox_->Handle(), LB_ADDSTRING, 0,
                          reinterpret_cast<LPARAM>(WideText(text).c_str()));
         }
+        UpdateScrollBar();
         return;
     }
     const std::wstring wide = WideText(text);
@@ -100,6 +145,7 @@ void TbsSkinListBox::AddItem(const std::string& text) {
         SendMessageW(listBox_->Handle(), LB_INSERTSTRING, static_cast<WPARAM>(index),
                      reinterpret_cast<LPARAM>(wide.c_str()));
     }
+    UpdateScrollBar();
 }
 
 void TbsSkinListBox::SetSorted(bool value) {
@@ -166,6 +212,7 @@ void TbsSkinListBox::SetItemIndex(int index) {
             SendMessageW(h, WM_SETREDRAW, FALSE, 0);
         }
         SendMessageW(h, LB_SETCURSEL, static_cast<WPARAM>(itemIndex_), 0);
+        UpdateScrollBar();
         if (!now) {
             SendMessageW(h, WM_SETREDRAW, TRUE, 0);
             InvalidateRect(h, nullptr, TRUE);
@@ -189,10 +236,106 @@ void TbsSkinListBox::SetCaptionMode(bool value) {
 
 void TbsSkinListBox::SetDefaultItemHeight(int value) {
     defaultItemHeight_ = std::max(value, 1);
+    ApplyItemHeight();
+}
+
+void TbsSkinListBox::ApplyItemHeight() {
+    // An item look without height (or none) leaves the default: a row is
+    // never 0 pixels high.
+    const bool fromSkin = DataIndex() >= 0 && useSkinItemHeight_ && itemLook_.Height() >= 1;
+    itemHeight_ = fromSkin ? itemLook_.Height() : defaultItemHeight_;
     if (listBox_->HandleAllocated()) {
-        SendMessageW(listBox_->Handle(), LB_SETITEMHEIGHT, 0, defaultItemHeight_);
+        SendMessageW(listBox_->Handle(), LB_SETITEMHEIGHT, 0, itemHeight_);
         listBox_->Invalidate();
     }
+    UpdateScrollBar();
+}
+
+void TbsSkinListBox::FindSkinObject() {
+    TbsSkinCustomControl::FindSkinObject();
+    if (const auto* o = binding_.ObjectAs<TbsDataSkinListBox>()) {
+        itemLook_ = o->item_rect;
+        activeItemLook_ = o->active_item_rect.IsEmpty() ? o->item_rect : o->active_item_rect;
+        focusItemLook_ = o->focus_item_rect.IsEmpty() ? o->item_rect : o->focus_item_rect;
+        itemTextRect_ = o->item_text_rect;
+        itemLeftOffset_ = o->item_left_offset;
+        itemRightOffset_ = o->item_right_offset;
+        itemFont_ = o->font;
+        activeFontColor_ = o->active_font_color;
+        focusFontColor_ = o->focus_font_color;
+        vScrollBarName_ = o->v_scroll_bar_name;
+    }
+}
+
+void TbsSkinListBox::ApplySkinChange() {
+    TbsSkinCustomControl::ApplySkinChange();
+    if (vScrollBar_ != nullptr) {
+        vScrollBar_->SetSkinDataName(DataIndex() >= 0 ? vScrollBarName_ : std::string());
+        vScrollBar_->SetSkinData(SkinData());
+    }
+    ApplyItemHeight();
+    Layout();
+    listBox_->Invalidate();
+}
+
+void TbsSkinListBox::UpdateScrollBar() {
+    if (updatingBar_ || !listBox_->HandleAllocated()) {
+        return;
+    }
+    updatingBar_ = true;
+    struct Done {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{updatingBar_};
+    HWND h = listBox_->Handle();
+    const int count = ItemCount();
+    const int rows = std::max(listBox_->Height() / std::max(itemHeight_, 1), 1);
+    if (rows >= count) {
+        if (vScrollBar_ != nullptr) {
+            TbsSkinScrollBar* bar = vScrollBar_;
+            vScrollBar_ = nullptr;
+            delete bar;
+            Layout();
+        }
+        return;
+    }
+    if (vScrollBar_ == nullptr) {
+        vScrollBar_ = new TbsSkinScrollBar(this);
+        vScrollBar_->SetKind(sbVertical);
+        vScrollBar_->SetSkinDataName(DataIndex() >= 0 ? vScrollBarName_ : std::string());
+        vScrollBar_->SetBounds(0, 0, 20, 100);
+        vScrollBar_->SetParent(this);
+        vScrollBar_->SetSkinData(SkinData());
+        vScrollBar_->OnChange = [this](TComponent*) {
+            if (listBox_->HandleAllocated()) {
+                SendMessageW(listBox_->Handle(), LB_SETTOPINDEX,
+                             static_cast<WPARAM>(vScrollBar_->Position()), 0);
+            }
+        };
+        Layout();
+    }
+    const int top = static_cast<int>(SendMessageW(h, LB_GETTOPINDEX, 0, 0));
+    const int visible = std::max(listBox_->Height() / std::max(itemHeight_, 1), 1);
+    vScrollBar_->SetRange(0, count - 1, visible, top);
+    vScrollBar_->SetLargeChange(visible);
+}
+
+void TbsSkinListBox::EraseList(HDC dc) {
+    RECT r;
+    GetClientRect(listBox_->Handle(), &r);
+    const TBitmapData* picture = DataIndex() >= 0 ? SkinPicture() : nullptr;
+    const TRect piece = Geometry().c.Offset(Geometry().s.left, Geometry().s.top);
+    if (picture == nullptr || piece.IsEmpty()) {
+        HBRUSH brush = CreateSolidBrush(ColorToRGB(clWindow));
+        FillRect(dc, &r, brush);
+        DeleteObject(brush);
+        return;
+    }
+    // The client piece of the frame's picture, repeated.
+    TBitmap tiles;
+    BuildTiledImage(*picture, piece, r.right - r.left, r.bottom - r.top, tiles);
+    TCanvas canvas(dc);
+    canvas.Draw(0, 0, tiles);
 }
 
 void TbsSkinListBox::SetDefaultCaptionHeight(int value) {
@@ -205,13 +348,34 @@ void TbsSkinListBox::Layout() {
     if (listBox_ == nullptr) {
         return;
     }
+    FindSkinObject();
+    const bool skinned = DataIndex() >= 0 && SizingMode() != smNone;
     const int h = captionMode_ ? defaultCaptionHeight_ : 1;
-    listBox_->SetBounds(2, h + 1, std::max(Width() - 4, 0), std::max(Height() - h - 3, 0));
+    TRect inner{2, h + 1, Width() - 2, Height() - 2};
+    if (skinned) {
+        int w = Width();
+        int ht = Height();
+        binding_.Adapt(w, ht);
+        inner = Adapted().nc;
+    }
+    if (vScrollBar_ != nullptr) {
+        if (skinned) {
+            vScrollBar_->SetBounds(inner.right - vScrollBar_->Width(), inner.top,
+                                   vScrollBar_->Width(), inner.Height());
+            inner.right = vScrollBar_->Left();
+        } else {
+            vScrollBar_->SetBounds(Width() - 20, h, 19, Height() - 1 - h);
+            inner.right = vScrollBar_->Left();
+        }
+    }
+    listBox_->SetBounds(inner.left, inner.top, std::max(inner.Width(), 0),
+                        std::max(inner.Height(), 0));
 }
 
 void TbsSkinListBox::Resize() {
     TbsSkinCustomControl::Resize();
     Layout();
+    UpdateScrollBar();
 }
 
 void TbsSkinListBox::PaintDefault(TBitmap& target) {
@@ -233,6 +397,46 @@ void TbsSkinListBox::PaintDefault(TBitmap& target) {
 
 void TbsSkinListBox::DrawItem(const DRAWITEMSTRUCT& item) {
     if (item.itemID == static_cast<UINT>(-1)) {
+        return;
+    }
+    const TBitmapData* picture = DataIndex() >= 0 ? SkinPicture() : nullptr;
+    if (picture != nullptr && !itemLook_.IsEmpty()) {
+        // The item in the skin's look, through an off-screen bitmap.
+        const int w = item.rcItem.right - item.rcItem.left;
+        const int h = item.rcItem.bottom - item.rcItem.top;
+        const bool selected = (item.itemState & ODS_SELECTED) != 0;
+        const bool focused = (item.itemState & ODS_FOCUS) != 0;
+        const TRect& look = selected && focused ? focusItemLook_
+                            : selected          ? activeItemLook_
+                                                : itemLook_;
+        TBitmapData strip;
+        BuildPartImage3H(*picture, look, itemLeftOffset_, itemRightOffset_, w, strip);
+        TBitmap bitmap(std::max(w, 1), std::max(h, 1));
+        bitmap.Canvas().StretchDraw(Rect(0, 0, w, h), strip);
+        TRect text = itemTextRect_;
+        text.right += w - itemLook_.Width();
+        text.bottom += h - itemLook_.Height();
+        TCanvas& c = bitmap.Canvas();
+        SkinTextFont(c.Font(), itemFont_, UseSkinFont(), DefaultFont());
+        c.Font().SetColor(selected && focused ? focusFontColor_
+                          : selected          ? activeFontColor_
+                                              : itemFont_.color);
+        c.Brush().SetStyle(bsClear);
+        const int length =
+            static_cast<int>(SendMessageW(item.hwndItem, LB_GETTEXTLEN, item.itemID, 0));
+        std::wstring wide(static_cast<size_t>(std::max(length, 0)) + 1, L'\0');
+        if (length > 0) {
+            SendMessageW(item.hwndItem, LB_GETTEXT, item.itemID,
+                         reinterpret_cast<LPARAM>(wide.data()));
+        }
+        wide.resize(static_cast<size_t>(std::max(length, 0)));
+        RECT r = Rect(text.left, text.top, text.right, text.bottom);
+        c.DrawText(GbkText(wide), r, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+        if (focused && !selected) {
+            RECT all = Rect(0, 0, w, h);
+            DrawFocusRect(c.Handle(), &all);
+        }
+        BitBlt(item.hDC, item.rcItem.left, item.rcItem.top, w, h, c.Handle(), 0, 0, SRCCOPY);
         return;
     }
     HDC dc = item.hDC;
@@ -268,7 +472,7 @@ void TbsSkinListBox::WndProc(TMessage& m) {
             return;
         case WM_MEASUREITEM:
             reinterpret_cast<MEASUREITEMSTRUCT*>(m.LParam)->itemHeight =
-                static_cast<UINT>(defaultItemHeight_);
+                static_cast<UINT>(itemHeight_);
             m.Result = TRUE;
             return;
         default:

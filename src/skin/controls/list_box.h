@@ -1,14 +1,19 @@
 #pragma once
 
 // TbsSkinListBox: a frame around an inner system list box that holds the
-// items. The inner list box draws its items itself (owner-drawn, in the
-// skin's look or the plain one) but keeps their texts, so the standard
-// list-box messages (LB_GETCOUNT, LB_GETTEXT, LB_GETCURSEL, ...) sent to it
-// read the list from any process.
+// items. The inner list box draws its items itself (owner-drawn, each
+// through an off-screen bitmap, in the skin's look or the plain one) but
+// keeps their texts, so the standard list-box messages (LB_GETCOUNT,
+// LB_GETTEXT, LB_GETCURSEL, ...) sent to it read the list from any process.
+// When the items do not fit, a skinned vertical scroll bar stands at the
+// list's right; the inner list's own scroll bar is never shown. A disabled
+// list looks like an enabled one and takes no input, but the program still
+// moves its selection.
 
 #include <string>
 #include <vector>
 
+#include "skin/controls/scroll_bar.h"
 #include "skin/controls/skin_control.h"
 
 namespace skin {
@@ -23,6 +28,7 @@ class TbsListBoxWindow : public framework::TWinControl {
   protected:
     void CreateParams(framework::TCreateParams& params) override;
     void CreateHandleDone() override;
+    void WndProc(framework::TMessage& message) override;
     bool CapturesMouse() const override { return false; }
 
   private:
@@ -68,6 +74,13 @@ class TbsSkinListBox : public TbsSkinCustomControl {
     TFont& ListBoxFont() { return listBoxFont_; }
 
     TbsListBoxWindow& ListBox() { return *listBox_; }
+    // The vertical scroll bar while the items do not fit, else null.
+    TbsSkinScrollBar* VScrollBar() const { return vScrollBar_; }
+    // The height of a row: the skin's item look, or DefaultItemHeight.
+    int ItemHeight() const { return itemHeight_; }
+
+    void FindSkinObject() override;
+    void ApplySkinChange() override;
 
     // Also paints the items at once.
     void Repaint() override;
@@ -85,10 +98,16 @@ class TbsSkinListBox : public TbsSkinCustomControl {
 
   private:
     friend class TbsListBoxWindow;
-    // Places the inner list box in the frame.
+    // Places the inner list box (and the scroll bar) in the frame.
     void Layout();
     // Fills the inner list box from the items.
     void LoadItems();
+    // Shows the vertical scroll bar while the items do not fit, and gives it
+    // the list's rows and top row.
+    void UpdateScrollBar();
+    // The background of the inner list (below the last item).
+    void EraseList(HDC dc);
+    void ApplyItemHeight();
 
     std::vector<std::string> items_;
     int itemIndex_ = -1;
@@ -100,6 +119,18 @@ class TbsSkinListBox : public TbsSkinCustomControl {
     int defaultCaptionHeight_ = 20;
     TFont listBoxFont_;
     TbsListBoxWindow* listBox_ = nullptr;
+    TbsSkinScrollBar* vScrollBar_ = nullptr;
+    int itemHeight_ = 20;
+    bool updatingBar_ = false;
+
+    // Copied from the object.
+    TRect itemLook_, activeItemLook_, focusItemLook_, itemTextRect_;
+    int itemLeftOffset_ = 0;
+    int itemRightOffset_ = 0;
+    TSkinFont itemFont_;
+    framework::TColor activeFontColor_ = 0;
+    framework::TColor focusFontColor_ = 0;
+    std::string vScrollBarName_ = "vscrollbar";
 };
 
 }  // namespace skin

@@ -24,6 +24,7 @@
 #include "skin/controls/classes.h"
 #include "skin/controls/gauge.h"
 #include "skin/controls/label.h"
+#include "skin/controls/list_box.h"
 #include "skin/controls/scroll_bar.h"
 #include "skin/controls/std_label.h"
 #include "skin/data/skin_data.h"
@@ -626,6 +627,56 @@ TEST_F(SkinnedTest, AScrollBarStepsDragsAndTellsItsPosition) {
     SendMessageW(gone, WM_LBUTTONDOWN, MK_LBUTTON, at(8, 90));
     EXPECT_FALSE(IsWindow(gone));
     Pump(50);
+}
+
+TEST_F(SkinnedTest, TheListShowsItsSkinnedBarOnlyWhenItsItemsDoNotFit) {
+    auto* list = Make<TbsSkinListBox>(10, 10, 365, 177);
+    ASSERT_GE(list->DataIndex(), 0);
+    EXPECT_EQ(list->ItemHeight(), 20);
+    for (int i = 0; i < 8; ++i) {
+        list->AddItem("item " + std::to_string(i));
+    }
+    EXPECT_EQ(list->VScrollBar(), nullptr) << "8 rows of 20 fit in 172";
+    EXPECT_EQ(list->ListBox().BoundsRect().left, 2);
+    EXPECT_EQ(list->ListBox().Width(), 360);
+    list->AddItem("item 8");
+    TbsSkinScrollBar* bar = list->VScrollBar();
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(bar->BoundsRect().left, 346);
+    EXPECT_EQ(bar->Width(), 16);
+    EXPECT_EQ(bar->Height(), 172);
+    EXPECT_EQ(bar->PageSize(), 8);
+    EXPECT_EQ(bar->Max(), 8);
+    EXPECT_EQ(list->ListBox().Width(), 344);
+
+    // Selecting the last of 200 scrolls it into view; the bar follows.
+    for (int i = 9; i < 200; ++i) {
+        list->AddItem("item " + std::to_string(i));
+    }
+    list->SetItemIndex(199);
+    HWND inner = list->ListBox().Handle();
+    EXPECT_EQ(SendMessageW(inner, LB_GETTOPINDEX, 0, 0), 192);
+    EXPECT_EQ(list->VScrollBar()->Position(), 192);
+    // Moving the bar scrolls the list.
+    list->VScrollBar()->SetPosition(10);
+    EXPECT_EQ(SendMessageW(inner, LB_GETTOPINDEX, 0, 0), 10);
+
+    // Disabled: input posted to the inner list is dropped, the program still
+    // selects.
+    list->SetEnabled(false);
+    PostMessageW(inner, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 5));
+    PostMessageW(inner, WM_LBUTTONUP, 0, MAKELPARAM(20, 5));
+    PostMessageW(inner, WM_KEYDOWN, VK_HOME, 0);
+    Pump(50);
+    EXPECT_EQ(SendMessageW(inner, LB_GETCURSEL, 0, 0), 199);
+    list->SetItemIndex(3);
+    EXPECT_EQ(SendMessageW(inner, LB_GETCURSEL, 0, 0), 3);
+
+    // Back to a few items: the bar goes and the list takes its room again.
+    list->ClearItems();
+    list->AddItem("one");
+    EXPECT_EQ(list->VScrollBar(), nullptr);
+    EXPECT_EQ(list->ListBox().Width(), 360);
 }
 
 TEST(SkinnedDefinitionTest, ScrollBarsAndStdLabelsAreReadFromADefinition) {
