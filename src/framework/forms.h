@@ -7,6 +7,7 @@
 
 #include <exception>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -236,5 +237,12 @@ class TTimer : public TComponent {
     int ticking_ = 0;  // OnTimer calls under way (a handler may run a modal loop)
     bool released_ = false;
 };
+
+// Owns a timer and frees it with Release, so that dropping it from inside
+// the timer's own tick is safe.
+struct TTimerRelease {
+    void operator()(TTimer* timer) const { timer->Release(); }
+};
+using TOwnedTimer = std::unique_ptr<TTimer, TTimerRelease>;
 
 }  // namespace framework

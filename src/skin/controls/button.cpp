@@ -370,12 +370,12 @@ void TbsSkinButton::WndProc(TMessage& m) {
             return;
         case WM_LBUTTONDOWN:
         case WM_LBUTTONDBLCLK:
-            if (!Designing() && canFocused_ && !Focused()) {
+            if (canFocused_) {
                 inSetFocus_ = true;
-                SetFocus();
+                const bool taken = TakeFocusOnPress();
                 inSetFocus_ = false;
-                if (!Focused()) {
-                    return;  // the focus stayed elsewhere: the press is ignored
+                if (!taken) {
+                    return;
                 }
             }
             break;

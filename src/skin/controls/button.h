@@ -139,11 +139,8 @@ class TbsSkinButton : public TbsSkinCustomControl {
     // The repeat timer is released, never deleted: its own tick may stop it
     // (a click handler that moves the focus), and a timer must outlive the
     // tick that is running.
-    struct ReleaseTimer {
-        void operator()(framework::TTimer* timer) const { timer->Release(); }
-    };
-    std::unique_ptr<framework::TTimer, ReleaseTimer> repeatTimer_;
-    std::unique_ptr<framework::TTimer, ReleaseTimer> morphTimer_;
+    framework::TOwnedTimer repeatTimer_;
+    framework::TOwnedTimer morphTimer_;
     double morphFactor_ = 0;
 
     // Copied from the object.

@@ -349,11 +349,8 @@ void TbsSkinScrollBar::WndProc(TMessage& m) {
             return;
         case WM_LBUTTONDOWN:
         case WM_LBUTTONDBLCLK:
-            if (!Designing() && canFocused_ && !Focused()) {
-                SetFocus();
-                if (!Focused()) {
-                    return;  // the focus stayed elsewhere: the press is dropped
-                }
+            if (canFocused_ && !TakeFocusOnPress()) {
+                return;
             }
             break;
         default:

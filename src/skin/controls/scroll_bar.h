@@ -121,10 +121,7 @@ class TbsSkinScrollBar : public TbsSkinCustomControl {
     bool paused_ = false;
     TScrollRepeat repeat_;
     // Released, never deleted: a tick's handler may stop the repeat.
-    struct ReleaseTimer {
-        void operator()(framework::TTimer* timer) const { timer->Release(); }
-    };
-    std::unique_ptr<framework::TTimer, ReleaseTimer> timer_;
+    framework::TOwnedTimer timer_;
 };
 
 }  // namespace skin

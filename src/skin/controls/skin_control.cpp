@@ -96,6 +96,14 @@ void TbsSkinControl::SkinTextFont(framework::TFont& font, const TSkinFont& skin,
     AssignFont(font, wanted);
 }
 
+bool TbsSkinControl::TakeFocusOnPress() {
+    if (Designing() || Focused()) {
+        return true;
+    }
+    SetFocus();
+    return Focused();
+}
+
 void TbsSkinControl::AssignFont(framework::TFont& font, const framework::TFont& wanted) {
     // The same font again keeps its system font instead of making a new one.
     if (!font.SameAs(wanted)) {

@@ -150,6 +150,10 @@ class TbsSkinControl : public framework::TCustomControl {
     // the system's copy of the window text follows at most once per
     // kRepaintInterval (setting it costs more than a paint).
     void SetShownText(std::wstring text);
+    // For a left press on a control that takes the focus and has not got
+    // it: takes the focus; false when it stayed elsewhere (the press is then
+    // dropped).
+    bool TakeFocusOnPress();
     // Assigns `wanted` to `font` unless it is that font already.
     static void AssignFont(framework::TFont& font, const framework::TFont& wanted);
     // The font of a text drawn from a skin font: the skin's name, height
