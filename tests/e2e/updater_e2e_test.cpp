@@ -396,6 +396,51 @@ TEST_F(UpdaterE2E, TheWindowIsReadAndPicturedWaitingRunningAndFinished) {
     EXPECT_TRUE(updater.Ended(15000));
 }
 
+// Thirty pending updates: the list shows eight rows and its skinned scroll
+// bar, which other programs read like a scroll bar; after the run the last
+// file is selected and in view, and the bar agrees.
+TEST_F(UpdaterE2E, ALongListScrollsToTheFileItDownloads) {
+    const std::wstring folder = Install("thirty");
+    std::string manifest;
+    for (int i = 0; i < 30; ++i) {
+        const std::string name = "f" + std::to_string(i) + ".txt";
+        manifest += (i > 0 ? "*" : "") + std::string("2030-01-01 08:00:00@@") + name + "@" +
+                    Publish("thirty", name, "file " + std::to_string(i));
+    }
+    UpdaterProcess updater(UPDATER_EXE, folder, Publish("thirty", "list.txt", manifest));
+    HWND window = updater.Window();
+    ASSERT_NE(window, nullptr);
+    Controls ui(window);
+    ASSERT_TRUE(WaitUntil([&] { return SendMessageW(ui.list, LB_GETCOUNT, 0, 0) == 30; }));
+    HWND bar = FindWindowExW(ui.listFrame, nullptr, L"UpdaterControl", nullptr);
+    ASSERT_NE(bar, nullptr) << "no scroll bar beside 30 items";
+    auto scrollInfo = [&] {
+        SCROLLINFO info{sizeof info, SIF_ALL};
+        EXPECT_TRUE(SendMessageW(bar, SBM_GETSCROLLINFO, 0, reinterpret_cast<LPARAM>(&info)));
+        return info;
+    };
+    SCROLLINFO info = scrollInfo();
+    EXPECT_EQ(info.nMax, 29);
+    EXPECT_EQ(info.nPage, 8u);
+    EXPECT_EQ(info.nPos, 0);
+    RECT place = PlaceInParent(bar);
+    EXPECT_EQ(Describe(place), Describe(RECT{346, 2, 362, 174}));
+
+    Click(ui.start);
+    HWND done = updater.Dialog(L"信息");
+    ASSERT_NE(done, nullptr);
+    const LRESULT selected = SendMessageW(ui.list, LB_GETCURSEL, 0, 0);
+    const LRESULT top = SendMessageW(ui.list, LB_GETTOPINDEX, 0, 0);
+    EXPECT_EQ(selected, 29);
+    EXPECT_LE(top, selected);
+    EXPECT_LT(selected, top + 8) << "the file being written is in view";
+    EXPECT_EQ(scrollInfo().nPos, top);
+    Picture({window}, "thirty");
+    ASSERT_TRUE(PressYes(done));
+    Click(ui.close);
+    EXPECT_TRUE(updater.Ended(15000));
+}
+
 TEST_F(UpdaterE2E, WithoutAnArgumentTheUpdaterSaysSoAndEnds) {
     const std::wstring folder = Install("no-argument");
     UpdaterProcess updater(UPDATER_EXE, folder, "");
