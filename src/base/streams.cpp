@@ -189,7 +189,9 @@ void TMemoryStream::Reserve(int64_t size) {
 }
 
 int64_t TForwardStream::Seek(int64_t offset, SeekOrigin origin) {
-    if (offset != 0 || origin != SeekOrigin::Current) {
+    // The end is where it is: every seek that stays there is answered.
+    const int64_t target = origin == SeekOrigin::Beginning ? offset : position_ + offset;
+    if (target != position_) {
         throw EStreamError("Stream seek not supported");
     }
     return position_;

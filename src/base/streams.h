@@ -48,9 +48,9 @@ class TStream {
 };
 
 // A stream that only moves forward, as a transfer writes a body: its
-// position is the number of bytes written, and the only seek it answers is
-// the question where it is (Seek(0, Current)); any other raises EStreamError
-// "Stream seek not supported". It keeps nothing of what is written; a
+// position (and size) is the number of bytes written, and it answers only
+// seeks that stay there (asking where it is, or how long it is); any other
+// raises EStreamError "Stream seek not supported". It keeps nothing of what is written; a
 // derived stream that keeps the bytes overrides Write and counts what it
 // took with Advance. Reading gives nothing.
 class TForwardStream : public TStream {

@@ -168,8 +168,11 @@ TEST(ForwardStreamTest, CountsWhatItIsGivenAndOnlyTellsWhereItIs) {
     EXPECT_EQ(sink.Seek(0, SeekOrigin::Current), 9);
     char byte = 0;
     EXPECT_EQ(sink.Read(&byte, 1), 0);
+    EXPECT_EQ(sink.Size(), 9);
+    EXPECT_EQ(sink.Seek(9, SeekOrigin::Beginning), 9);
     EXPECT_THROW(sink.Seek(0, SeekOrigin::Beginning), EStreamError);
     EXPECT_THROW(sink.Seek(-1, SeekOrigin::Current), EStreamError);
+    EXPECT_THROW(sink.Seek(1, SeekOrigin::End), EStreamError);
 }
 
 TEST(StreamTest, CopyFrom) {
