@@ -672,6 +672,25 @@ TEST_F(SkinnedTest, TheListShowsItsSkinnedBarOnlyWhenItsItemsDoNotFit) {
     list->SetItemIndex(3);
     EXPECT_EQ(SendMessageW(inner, LB_GETCURSEL, 0, 0), 3);
 
+    // Items added one at a time while the list paints: the bar's creation
+    // re-lays the list out, which must not erase and update again and again.
+    list->SetEnabled(true);
+    list->ClearItems();
+    int erases = 0;
+    const TWndMethod inner_proc = list->ListBox().WindowProc;
+    list->ListBox().WindowProc = [&](TMessage& m) {
+        erases += m.Msg == WM_ERASEBKGND;
+        inner_proc(m);
+    };
+    for (int i = 0; i < 12; ++i) {
+        list->AddItem("row " + std::to_string(i));
+        Pump(20);
+    }
+    Pump(200);
+    EXPECT_NE(list->VScrollBar(), nullptr);
+    EXPECT_LT(erases, 60) << "no erase loop";
+    list->ListBox().WindowProc = inner_proc;
+
     // Back to a few items: the bar goes and the list takes its room again.
     list->ClearItems();
     list->AddItem("one");
