@@ -607,6 +607,15 @@ TEST_F(SkinnedTest, AScrollBarStepsDragsAndTellsItsPosition) {
     EXPECT_EQ(info.nMax, 100);
     EXPECT_EQ(SendMessageW(h, SBM_GETPOS, 0, 0), 100);
 
+    // Hovering a button lights it (navy frame), leaving puts it back.
+    const TRect end = bar->Parts().end_button;
+    EXPECT_EQ(Picture(*bar).Pixel(end.left, end.top), ColorToRGB(clBtnShadow));
+    SendMessageW(h, WM_MOUSEMOVE, 0, at(end.left + 3, end.top + 3));
+    EXPECT_EQ(bar->HoveredPart(), spEndButton);
+    EXPECT_EQ(Picture(*bar).Pixel(end.left, end.top), MakeColor(0, 0, 128));
+    SendMessageW(h, WM_MOUSELEAVE, 0, 0);
+    EXPECT_EQ(Picture(*bar).Pixel(end.left, end.top), ColorToRGB(clBtnShadow));
+
     // Disabled: no thumb, only the track's face.
     bar->SetPosition(50);
     const int frameRow = bar->Parts().thumb.top;  // the thumb's frame
