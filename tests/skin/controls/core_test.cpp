@@ -164,7 +164,6 @@ TEST_F(YellowTest, TheSkinChangeBracketLeavesNothingOfTheOldSkin) {
     TSkinBinding button = Bound("button");
     TSkinBinding unprepared = Bound("button");  // its skin data is not the frame's own
     ASSERT_NE(button.Picture(), nullptr);
-    const int yellow_sw = button.Geometry().SW();
 
     test::TRecordingHook hook;
     int checked = 0;
@@ -194,7 +193,6 @@ TEST_F(YellowTest, TheSkinChangeBracketLeavesNothingOfTheOldSkin) {
     DrawSkinLook(unprepared.SizingMode(), unprepared.Geometry(), unprepared.Adapted(),
                  unprepared.Picture(), unprepared.Geometry().s, 75, 25, target);
     EXPECT_EQ(target.Width(), 75);
-    (void)yellow_sw;
 
     // An empty skin data (a failed load) and an unknown name: plain look.
     data_->ClearSkin();

@@ -6,6 +6,8 @@
 
 #include "support/message_pump.h"
 
+#include "pace_clock.h"
+
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -313,23 +315,7 @@ class TCountingLabel : public TbsSkinLabel {
     }
 };
 
-// The pace's clock, moved by the test: the pacing cases do not depend on how
-// busy the machine is.
-class PaceClockGuard {
-  public:
-    PaceClockGuard() : saved_(TbsSkinControl::PaceClock) {
-        now_ = 1'000'000;
-        TbsSkinControl::PaceClock = [] { return now_; };
-    }
-    ~PaceClockGuard() { TbsSkinControl::PaceClock = saved_; }
-    PaceClockGuard(const PaceClockGuard&) = delete;
-    PaceClockGuard& operator=(const PaceClockGuard&) = delete;
-    void Advance(int64_t ms) { now_ += ms; }
-
-  private:
-    static inline int64_t now_ = 0;
-    int64_t (*saved_)();
-};
+using test::PaceClockGuard;
 
 TEST_F(ControlsTest, ChangesPaintAtOnceButNoFasterThanThePace) {
     PaceClockGuard clock;

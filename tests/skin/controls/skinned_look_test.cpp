@@ -9,6 +9,8 @@
 #include "support/input.h"
 #include "support/message_pump.h"
 
+#include "pace_clock.h"
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -477,8 +479,6 @@ class TCountingGauge : public TbsSkinGauge {
     }
 };
 
-int64_t fakeNow = 0;
-
 TEST_F(SkinnedTest, ProgressIsShownOnlyWhenItLooksDifferentAndReadAtOnce) {
     auto* g = Make<TCountingGauge>(10, 10, 364, 20);
     auto* l = Make<TbsSkinLabel>(10, 40, 274, 22);
@@ -498,9 +498,7 @@ TEST_F(SkinnedTest, ProgressIsShownOnlyWhenItLooksDifferentAndReadAtOnce) {
 
     // The system's copy of the window text follows at the pace; WM_GETTEXT
     // answers with what is shown at once.
-    auto* const clock = TbsSkinControl::PaceClock;
-    fakeNow = 1000000;
-    TbsSkinControl::PaceClock = [] { return fakeNow; };
+    test::PaceClockGuard clock;
     auto systemText = [&] {
         wchar_t buffer[64] = {};
         InternalGetWindowText(l->Handle(), buffer, 64);
@@ -517,10 +515,9 @@ TEST_F(SkinnedTest, ProgressIsShownOnlyWhenItLooksDifferentAndReadAtOnce) {
     EXPECT_EQ(readText(), L"two");
     EXPECT_EQ(SendMessageW(l->Handle(), WM_GETTEXTLENGTH, 0, 0), 3);
     EXPECT_EQ(systemText(), L"one") << "held back for the pace";
-    fakeNow += TbsSkinControl::kRepaintInterval;
+    clock.Advance(TbsSkinControl::kRepaintInterval);
     TbsSkinControl::PaintDueChanges();
     EXPECT_EQ(systemText(), L"two");
-    TbsSkinControl::PaceClock = clock;
 }
 
 TEST_F(SkinnedTest, RealInputClicksOnlyOnAReleaseOverTheButton) {
