@@ -494,6 +494,9 @@ LRESULT CALLBACK TWinControl::StandardWndProc(HWND hwnd, UINT msg, WPARAM wParam
     if (control == nullptr) {
         return DefWindowProcW(hwnd, msg, wParam, lParam);
     }
+    if (Application().PostBackIfDeferred(hwnd, msg, wParam, lParam)) {
+        return 0;
+    }
     TMessage m{msg, wParam, lParam, 0};
     control->MainWndProc(m);
     if (msg == WM_NCDESTROY) {

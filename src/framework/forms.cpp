@@ -472,6 +472,9 @@ HWND TApplication::Handle() {
 LRESULT CALLBACK TApplication::AppWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     auto* app = static_cast<TApplication*>(GetPropW(hwnd, L"UpdaterApplication"));
     if (app != nullptr) {
+        if (app->PostBackIfDeferred(hwnd, msg, wParam, lParam)) {
+            return 0;
+        }
         try {
             switch (msg) {
                 case kReleaseForm:
@@ -598,6 +601,36 @@ void TApplication::ProcessMessages() {
     MSG msg;
     while (ProcessMessage(msg)) {
     }
+}
+
+void TApplication::AnswerSentMessages() {
+    struct Answering {
+        int& depth;
+        explicit Answering(int& d) : depth(d) { ++depth; }
+        ~Answering() { --depth; }
+    } answering{answering_};
+    // Only the sent-message part of the queue: the call delivers what other
+    // threads sent and leaves everything else where it is.
+    MSG msg;
+    PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+}
+
+bool TApplication::PostBackIfDeferred(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (answering_ == 0) {
+        return false;
+    }
+    const bool action = msg == WM_CLOSE || msg == WM_SYSCOMMAND || msg == WM_COMMAND ||
+                        msg == BM_CLICK || msg == WM_CONTEXTMENU || msg == WM_HSCROLL ||
+                        msg == WM_VSCROLL || (msg >= WM_KEYFIRST && msg <= WM_KEYLAST) ||
+                        (msg >= WM_MOUSEFIRST && msg <= WM_MOUSELAST) ||
+                        (msg >= WM_NCLBUTTONDOWN && msg <= WM_NCXBUTTONDBLCLK);
+    if (!action) {
+        return false;
+    }
+    // All of these carry plain values, so they keep their meaning when
+    // posted.
+    PostMessageW(hwnd, msg, wParam, lParam);
+    return true;
 }
 
 void TApplication::Terminate() {

@@ -172,6 +172,20 @@ class TApplication : public TComponent {
     void Terminate();
     bool Terminated() const { return terminated_; }
 
+    // Lets the window thread answer what other threads and programs send to
+    // its windows (a query of a list's selection or a window's text, a
+    // watchdog's probe) while a long operation holds it, without taking
+    // anything from the queue: posted messages, input, timers and paint
+    // requests stay there. A sent message that would start an action (a
+    // close, a command, a click, a key) is not handled now: it is posted
+    // back and handled once the thread is back in its loop, so no handler
+    // runs inside the operation that called this.
+    void AnswerSentMessages();
+    // For the window procedures of the framework: while AnswerSentMessages
+    // runs, posts a message that waits for the loop (see above) back to its
+    // window and returns true; the message is then not handled now.
+    bool PostBackIfDeferred(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
     // Sees every message the loops take from the queue before it is
     // dispatched; setting `handled` keeps it from being dispatched.
     TMessageEvent OnMessage;
@@ -200,6 +214,7 @@ class TApplication : public TComponent {
     std::vector<TForm*> forms_;
     bool terminated_ = false;
     WPARAM releaseTickets_ = 0;
+    int answering_ = 0;
 };
 
 // The application object of the process, made on first use.

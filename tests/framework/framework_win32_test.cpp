@@ -6,6 +6,7 @@
 
 #include "support/message_pump.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -372,6 +373,55 @@ TEST_F(SampleWindowTest, ClosingAFormThatIsNotTheMainFormHidesIt) {
     EXPECT_FALSE(W().Visible());
     EXPECT_FALSE(IsWindowVisible(W().Handle()));
     EXPECT_FALSE(Application().Terminated());
+}
+
+// A thread held by a long operation answers what another thread sends (a
+// query at once), but nothing from its queue runs, and an action that was
+// sent (a close, a click on a button) waits until the loop is back.
+TEST_F(SampleWindowTest, WhileBusyTheThreadAnswersQueriesAndKeepsActionsForTheLoop) {
+    W().Show();
+    HWND form = W().Handle();
+    HWND button = W().Button2->Handle();
+    PostClick(*W().Button2);
+    W().Timer1->SetEnabled(true);
+    std::wstring text;
+    LRESULT closeAnswered = -1;
+    std::atomic<bool> done{false};
+    std::thread other([&] {
+        DWORD_PTR result = 0;
+        wchar_t buffer[64] = {};
+        if (SendMessageTimeoutW(form, WM_GETTEXT, 64, reinterpret_cast<LPARAM>(buffer), SMTO_NORMAL,
+                                2000, &result) != 0) {
+            text = buffer;
+        }
+        if (SendMessageTimeoutW(form, WM_CLOSE, 0, 0, SMTO_NORMAL, 2000, &result) != 0) {
+            closeAnswered = static_cast<LRESULT>(result);
+        }
+        SendMessageTimeoutW(button, WM_LBUTTONDOWN, MK_LBUTTON, Point(5, 5), SMTO_NORMAL, 2000,
+                            &result);
+        SendMessageTimeoutW(button, WM_LBUTTONUP, 0, Point(5, 5), SMTO_NORMAL, 2000, &result);
+        done = true;
+    });
+    // The long operation: 3 s at most, answering every millisecond or so.
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    while (!done && std::chrono::steady_clock::now() < end) {
+        Application().AnswerSentMessages();
+        Sleep(1);
+    }
+    other.join();
+    EXPECT_TRUE(done);
+    EXPECT_EQ(text, L"框架示例");
+    EXPECT_EQ(closeAnswered, 0);
+    EXPECT_EQ(W().events, (std::vector<std::string>{"create", "show"}))
+        << "nothing ran inside the operation";
+    EXPECT_TRUE(W().Visible());
+
+    // Back in the loop: the posted click, the timer, and then the close and
+    // the click that were sent.
+    ASSERT_TRUE(PumpUntil([&] { return HasEvent(W(), "close") && W().timerTicks > 0; }));
+    Pump(50);
+    EXPECT_EQ(std::count(W().events.begin(), W().events.end(), "click2"), 2);
+    EXPECT_FALSE(W().Visible());
 }
 
 // A control that keeps its background: it answers the erase message without
