@@ -347,10 +347,10 @@ TEST_F(UpdaterE2E, TheWindowIsReadAndPicturedWaitingRunningAndFinished) {
     Picture({window}, "waiting");
 
     // Running: pictured while the gauge's text says 45 to 65 per cent. The
-    // window thread is in the transfer and answers no message; the gauge
-    // and the labels paint as progress comes (what the screen shows may be
-    // one progress event, about 4 per cent, behind the text), and their
-    // texts are read as the system keeps them.
+    // window thread is in the transfer; the gauge and the labels paint as
+    // progress comes (what the screen shows may be one progress event, about
+    // 4 per cent, behind the text), and their texts are read as the system
+    // keeps them.
     Click(ui.start);
     std::wstring gauge;
     auto percent = [&] {
@@ -397,44 +397,87 @@ TEST_F(UpdaterE2E, TheWindowIsReadAndPicturedWaitingRunningAndFinished) {
 }
 
 // Thirty pending updates: the list shows eight rows and its skinned scroll
-// bar, which other programs read like a scroll bar; after the run the last
-// file is selected and in view, and the bar agrees.
+// bar, which other programs read like a scroll bar. The files come slowly
+// (from /slow/, each in four pieces an eighth of a second apart), and the
+// window thread answers while it waits: the test reads the selection, the
+// top row and the bar while the run selects each file in turn, and every
+// selected file is in view with the bar at the top row.
 TEST_F(UpdaterE2E, ALongListScrollsToTheFileItDownloads) {
     const std::wstring folder = Install("thirty");
+    constexpr int kFiles = 30;
     std::string manifest;
-    for (int i = 0; i < 30; ++i) {
-        const std::string name = "f" + std::to_string(i) + ".txt";
+    for (int i = 0; i < kFiles; ++i) {
+        const std::string name = "f" + std::to_string(i) + ".bin";
+        Publish("thirty", name, Bytes((96 << 10) + 1, static_cast<unsigned>(i)));
         manifest += (i > 0 ? "*" : "") + std::string("2030-01-01 08:00:00@@") + name + "@" +
-                    Publish("thirty", name, "file " + std::to_string(i));
+                    Url("slow/e2e/thirty/" + name);
     }
     UpdaterProcess updater(UPDATER_EXE, folder, Publish("thirty", "list.txt", manifest));
     HWND window = updater.Window();
     ASSERT_NE(window, nullptr);
     Controls ui(window);
-    ASSERT_TRUE(WaitUntil([&] { return SendMessageW(ui.list, LB_GETCOUNT, 0, 0) == 30; }));
+    ASSERT_TRUE(WaitUntil([&] { return SendMessageW(ui.list, LB_GETCOUNT, 0, 0) == kFiles; }));
     HWND bar = FindWindowExW(ui.listFrame, nullptr, L"UpdaterControl", nullptr);
     ASSERT_NE(bar, nullptr) << "no scroll bar beside 30 items";
-    auto scrollInfo = [&] {
-        SCROLLINFO info{sizeof info, SIF_ALL};
-        EXPECT_TRUE(SendMessageW(bar, SBM_GETSCROLLINFO, 0, reinterpret_cast<LPARAM>(&info)));
-        return info;
+    EXPECT_EQ(Describe(PlaceInParent(bar)), Describe(RECT{346, 2, 362, 174}));
+
+    // Readings follow each other: the selection, the top row, the bar, and
+    // the selection again, which also begins the next reading. A reading
+    // counts when the selection did not move in between.
+    struct Reading {
+        LRESULT selected = -1;
+        LRESULT top = -1;
+        SCROLLINFO bar{sizeof(SCROLLINFO), SIF_ALL, 0, 0, 0, 0, 0};
     };
-    SCROLLINFO info = scrollInfo();
-    EXPECT_EQ(info.nMax, 29);
-    EXPECT_EQ(info.nPage, 8u);
-    EXPECT_EQ(info.nPos, 0);
-    RECT place = PlaceInParent(bar);
-    EXPECT_EQ(Describe(place), Describe(RECT{346, 2, 362, 174}));
+    auto ask = [](HWND hwnd, UINT msg, LPARAM lParam, LRESULT& answer) {
+        DWORD_PTR result = 0;
+        const bool answered =
+            SendMessageTimeoutW(hwnd, msg, 0, lParam, SMTO_NORMAL, 2000, &result) != 0;
+        answer = static_cast<LRESULT>(result);
+        return answered;
+    };
+    LRESULT selected = -1;
+    auto next = [&](Reading& r) {
+        r.selected = selected;
+        LRESULT gotBar = 0;
+        const bool answered =
+            ask(ui.list, LB_GETTOPINDEX, 0, r.top) &&
+            ask(bar, SBM_GETSCROLLINFO, reinterpret_cast<LPARAM>(&r.bar), gotBar) && gotBar;
+        const bool same = ask(ui.list, LB_GETCURSEL, 0, selected) && selected == r.selected;
+        return answered && same;
+    };
+    ASSERT_TRUE(ask(ui.list, LB_GETCURSEL, 0, selected));
+    Reading before;
+    ASSERT_TRUE(next(before));
+    EXPECT_EQ(before.selected, 0);
+    EXPECT_EQ(before.bar.nMax, kFiles - 1);
+    EXPECT_EQ(before.bar.nPage, 8u);
+    EXPECT_EQ(before.bar.nPos, 0);
 
     Click(ui.start);
-    HWND done = updater.Dialog(L"信息");
+    std::vector<int> seen(kFiles, 0);
+    HWND done = nullptr;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    for (int round = 0; round < 20000 && done == nullptr; ++round) {
+        ASSERT_LT(std::chrono::steady_clock::now(), end) << "the run did not end";
+        Reading r;
+        if (next(r) && r.selected >= 0 && r.selected < kFiles) {
+            ++seen[static_cast<size_t>(r.selected)];
+            EXPECT_LE(r.top, r.selected);
+            EXPECT_LT(r.selected, r.top + 8) << "file " << r.selected << " is out of view";
+            EXPECT_EQ(r.bar.nPos, r.top) << "file " << r.selected;
+        }
+        done = FindTopLevel(updater.Pid(), L"UpdaterForm", L"信息");
+    }
     ASSERT_NE(done, nullptr);
-    const LRESULT selected = SendMessageW(ui.list, LB_GETCURSEL, 0, 0);
-    const LRESULT top = SendMessageW(ui.list, LB_GETTOPINDEX, 0, 0);
-    EXPECT_EQ(selected, 29);
-    EXPECT_LE(top, selected);
-    EXPECT_LT(selected, top + 8) << "the file being written is in view";
-    EXPECT_EQ(scrollInfo().nPos, top);
+    for (int i = 0; i < kFiles; ++i) {
+        EXPECT_GT(seen[static_cast<size_t>(i)], 0) << "file " << i << " was never read selected";
+    }
+    Reading after;
+    ASSERT_TRUE(next(after));
+    EXPECT_EQ(after.selected, kFiles - 1);
+    EXPECT_EQ(after.top, kFiles - 8);
+    EXPECT_EQ(ReadHostFile(folder + L"\\f29.bin"), Bytes((96 << 10) + 1, 29));
     Picture({window}, "thirty");
     ASSERT_TRUE(PressYes(done));
     Click(ui.close);

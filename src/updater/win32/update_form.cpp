@@ -67,8 +67,11 @@ TUpdateForm::TUpdateForm(TComponent* owner, TUpdateEnvironment env, std::string_
     methods_.Add<void(TComponent*, int, int32_t)>(
         "HTTPClient1WorkBegin",
         [this](TComponent*, int, int32_t expected) { logic_->WorkBegin(expected); });
-    methods_.Add<void(TComponent*, int, int32_t)>(
-        "HTTPClient1Work", [this](TComponent*, int, int32_t position) { logic_->Work(position); });
+    methods_.Add<void(TComponent*, int, int32_t)>("HTTPClient1Work",
+                                                  [this](TComponent*, int, int32_t position) {
+                                                      logic_->Work(position);
+                                                      DuringTransfer(false);
+                                                  });
     methods_.Add<void(TComponent*, int)>("HTTPClient1WorkEnd",
                                          [this](TComponent*, int) { logic_->WorkEnd(); });
 
@@ -90,7 +93,7 @@ TUpdateForm::TUpdateForm(TComponent* owner, TUpdateEnvironment env, std::string_
     // While the server is silent the window thread waits in the client; the
     // controls' held-back progress is painted meanwhile, so the window never
     // shows figures older than one repaint interval.
-    HTTPClient1->Client().OnWaiting = [] { skin::TbsSkinControl::PaintDueChanges(); };
+    HTTPClient1->Client().OnWaiting = [this] { DuringTransfer(true); };
     TUpdateView& view = *this;
     logic_ = std::make_unique<TUpdateLogic>(view, HTTPClient1->Client(), std::move(env));
 }
@@ -98,6 +101,21 @@ TUpdateForm::TUpdateForm(TComponent* owner, TUpdateEnvironment env, std::string_
 TUpdateForm::~TUpdateForm() {
     // The components go while the handlers' logic is still there.
     DestroyComponents();
+}
+
+void TUpdateForm::DuringTransfer(bool waiting) {
+    if (waiting) {
+        skin::TbsSkinControl::PaintDueChanges();
+    }
+    // The transfer holds the window thread, but other programs (and a
+    // watchdog) still get their questions answered: the list's selection,
+    // the texts. Clicks and closes wait for the loop, so no handler of the
+    // window runs inside the transfer.
+    const auto now = std::chrono::steady_clock::now();
+    if (waiting || now - lastAnswer_ >= std::chrono::milliseconds(kAnswerInterval)) {
+        lastAnswer_ = now;
+        Application().AnswerSentMessages();
+    }
 }
 
 int TUpdateForm::ItemCount() const {

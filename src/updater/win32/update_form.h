@@ -3,6 +3,7 @@
 // TUpdateForm: the update window, created from its window definition. Its
 // handlers hand the work to TUpdateLogic; the form is that logic's view.
 
+#include <chrono>
 #include <memory>
 
 #include "framework/definition.h"
@@ -71,8 +72,15 @@ class TUpdateForm : public framework::TForm,
     void ShowMessage(const std::string& text, TMessageKind kind) override;
     void CloseWindow() override;
 
+    // Called by the client while it waits for the server (`waiting`) and
+    // after each progress event: what other programs send to the window is
+    // answered, at most every kAnswerInterval milliseconds while data flows.
+    void DuringTransfer(bool waiting);
+    static constexpr int kAnswerInterval = 25;
+
     framework::TMethodTable methods_;
     std::unique_ptr<TUpdateLogic> logic_;
+    std::chrono::steady_clock::time_point lastAnswer_{};
 };
 
 }  // namespace updater

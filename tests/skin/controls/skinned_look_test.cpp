@@ -598,7 +598,7 @@ TEST_F(SkinnedTest, AScrollBarStepsDragsAndTellsItsPosition) {
     EXPECT_EQ(bar->Position(), 100);
     EXPECT_EQ(lastChanges, 1);
     EXPECT_GT(changes, held) << "one event per change";
-    SCROLLINFO info{sizeof info, SIF_ALL};
+    SCROLLINFO info{sizeof info, SIF_ALL, 0, 0, 0, 0, 0};
     EXPECT_TRUE(SendMessageW(h, SBM_GETSCROLLINFO, 0, reinterpret_cast<LPARAM>(&info)));
     EXPECT_EQ(info.nPos, 100);
     EXPECT_EQ(info.nMax, 100);
