@@ -1,0 +1,1 @@
+#include "skin/form/core/frame_core.h"

@@ -1,0 +1,226 @@
+#pragma once
+
+// The skinned window frame without windows: the frame's geometry for a
+// window size, the non-client insets, hit testing (against the four mask
+// bands a shaped window was cut from), tracking sizes, the inactive effects,
+// the layout of the frame objects and of the built-in caption, and where a
+// caption text goes. Portable, so that it is tested natively; the Win32
+// frame (skin_form.h) feeds it the platform's numbers.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "skin/data/effect.h"
+#include "skin/data/form_info.h"
+#include "skin/data/picture.h"
+#include "skin/data/skin_values.h"
+#include "skin/data/text_fit.h"
+
+namespace skin {
+
+// Hit-test results, with the platform's values.
+enum THitCode : int {
+    htNowhere = 0,
+    htClient = 1,
+    htCaption = 2,
+    htLeft = 10,
+    htRight = 11,
+    htTop = 12,
+    htTopLeft = 13,
+    htTopRight = 14,
+    htBottom = 15,
+    htBottomLeft = 16,
+    htBottomRight = 17,
+    // Frame area that is neither client, caption nor a sizing zone: the
+    // platform does nothing with it, the frame starts hover tracking.
+    htObject = 19,
+};
+
+// The caption height of the built-in frame: 15 for tool windows, else 19.
+int BuiltInCaptionHeight(bool tool_window);
+
+// The frame's geometry for a window of width x height, from the form info
+// of a main picture of picture_width x picture_height (dx = width -
+// picture_width, dy = height - picture_height):
+//   corner points: left-top as is, right-top + (dx, 0), left-bottom + (0, dy),
+//     right-bottom + (dx, dy); the hit-test points the same way;
+//   client and mask area: Right + dx, Bottom + dy;
+//   caption: Right + dx unless empty;
+//   buttons: moved right by dx when not empty and Left > picture_width / 2.
+struct TFrameGeometry {
+    TPoint left_top;
+    TPoint right_top;
+    TPoint left_bottom;
+    TPoint right_bottom;
+    TRect client;
+    TRect caption;
+    TRect buttons;
+    int buttons_offset = 0;
+    bool buttons_in_left = false;
+    TRect mask_area;
+    TPoint hit_left_top;
+    TPoint hit_right_top;
+    TPoint hit_left_bottom;
+    TPoint hit_right_bottom;
+};
+TFrameGeometry CurrentGeometry(const TSkinFormInfo& info, int picture_width, int picture_height,
+                               int width, int height);
+
+// The part geometries that BuildFrameBands and the mask functions take:
+// the picture's corner points with `clientrect` (from) and the current ones
+// (to); for the mask, `maskrectarea` and the current mask area instead of
+// the client rectangles.
+TPartGeometry PictureFrameParts(const TSkinFormInfo& info);
+TPartGeometry WindowFrameParts(const TFrameGeometry& g);
+TPartGeometry PictureMaskParts(const TSkinFormInfo& info);
+TPartGeometry WindowMaskParts(const TFrameGeometry& g);
+
+// How far the client area lies inside the window on each side.
+struct TFrameInsets {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+};
+// Skinned: clientrect.Left, clientrect.Top, picture_width - clientrect.Right,
+// picture_height - clientrect.Bottom.
+TFrameInsets SkinnedInsets(const TSkinFormInfo& info, int picture_width, int picture_height);
+// Built-in: 3, caption height + 3, 3, 3.
+TFrameInsets BuiltInInsets(bool tool_window);
+// The client rectangle of a proposed window rectangle: the window shrunk by
+// the insets, with Right raised to Left and Bottom to Top when they fall
+// below (never a negative size).
+TRect InsetClientRect(const TRect& window, const TFrameInsets& insets);
+
+// Screen point of a non-client message's lParam: both words signed, so that
+// monitors left of or above the primary one work.
+TPoint PointFromLParam(intptr_t lparam);
+
+// The four mask band pictures a shaped window's region was built from
+// (BuildMaskBands with WindowMaskParts), any of them possibly empty.
+struct TMaskBands {
+    TBitmapData top;
+    TBitmapData bottom;
+    TBitmapData left;
+    TBitmapData right;
+};
+// Whether window point p lies on a black mask pixel: inside the mask area it
+// always does; above it the top band is read at p, below it the bottom band
+// at p - (0, mask_area.Bottom), left of it the left band at p - (0,
+// mask_area.Top), right of it the right band at p - (mask_area.Right,
+// mask_area.Top). A point outside the band it falls in is not black.
+bool MaskIsBlackAt(const TMaskBands& bands, const TRect& mask_area, TPoint p);
+
+// Hit testing of the skinned frame, window coordinates.
+struct TSkinHitTest {
+    int width = 0;
+    int height = 0;
+    const TFrameGeometry* geometry = nullptr;
+    // Null without a mask: then the sizing zones are where a probe point
+    // leaves the window rectangle.
+    const TMaskBands* mask = nullptr;
+    int border_width = 0;
+    bool sizeable = false;
+    bool maximized = false;
+    bool rolled_up_or_minimized = false;
+    bool object_active = false;  // a frame object is under the mouse
+    bool in_size_move = false;
+    // The rectangles of the caption objects.
+    std::vector<TRect> captions;
+};
+int HitTestSkinned(const TSkinHitTest& t, TPoint p);
+
+// Hit testing of the built-in frame, window coordinates.
+struct TBuiltInHitTest {
+    int width = 0;
+    int height = 0;
+    int caption_height = 19;
+    TRect caption;  // the built-in caption rectangle
+    bool sizeable = false;
+    bool maximized = false;
+    bool rolled_up = false;
+    bool minimized = false;
+    bool object_active = false;
+};
+int HitTestBuiltIn(const TBuiltInHitTest& t, TPoint p);
+
+// Tracking sizes. The minimum is never below 1 x 1.
+struct TTrackSizeInput {
+    bool skinned = false;
+    int picture_width = 0;
+    int picture_height = 0;
+    TRect client_rect;  // `clientrect` of the form info
+    int caption_height = 19;  // built-in frame
+    int min_width = 0;
+    int min_height = 0;
+    int max_width = 0;
+    int max_height = 0;
+    bool minimized = false;
+    bool rolled_up = false;
+    int monitor_width = 0;  // work area (or whole monitor) holding the form
+    int monitor_height = 0;
+};
+TPoint MinTrackSize(const TTrackSizeInput& in);
+TPoint MaxTrackSize(const TTrackSizeInput& in);
+
+// The inactive effects on every pixel of a picture: brightness (k 0.5),
+// darkness (k 0.3), grayscale (0.3 R + 0.59 G + 0.11 B), noise (a value
+// from `random`, uniform in 0..49, minus 25, added to all three channels),
+// split blur, invert. Values are rounded half to even and kept in 0..255.
+// Split blur: rows from the top, pixels left to right, each channel becomes
+// the sum of its four diagonal neighbours div 4; a neighbour row above the
+// first or below the last row is the pixel's own row, a neighbour column left
+// of the first or right of the last column its own column; visited
+// neighbours give their new values.
+using TRandom = std::function<int(int range)>;
+void ApplyInactiveEffect(TbsEffectBmp& picture, TInactiveEffect effect, const TRandom& random);
+
+// A frame object as the layout sees it.
+enum TFrameObjectKind { fokCaption, fokStdButton, fokButton, fokAnimate, fokUser };
+struct TFrameObjectPlace {
+    TFrameObjectKind kind = fokUser;
+    TStdCommand command = cmDefault;  // standard buttons and animations
+    bool button_style = false;        // animations
+    bool in_picture = false;  // its looks lie in an active picture, not the frame's
+    bool visible = true;
+    TRect normal;       // `skinrect`
+    TPoint size;        // placement size (x = width, y = height); the normal size unless a
+                        // system-menu button shows the icon
+    TRect object_rect;  // the result
+};
+// Corner anchoring of objects that are not in a picture, then caption-button
+// placement of the visible ones that are (in the caption or buttons
+// rectangle, close, maximize, minimize, roll-up, tray, then the default
+// buttons; the system-menu button at the caption's other end), with the
+// caption object's ends following the buttons.
+void LayoutFrameObjects(std::vector<TFrameObjectPlace>& objects, const TSkinFormInfo& info,
+                        int picture_width, int picture_height, const TFrameGeometry& g);
+
+// The built-in caption: caption rectangle (3, 3, width - 3, caption height),
+// the visible default buttons (`button_sizes`: 17 or 13 square) placed from
+// width - 3 leftwards at top 4 in the order close, maximize, minimize,
+// roll-up, tray, then the system-menu button from the caption's left edge;
+// the caption shrinks to the space between. `visible` says which of the six
+// are shown, indexed by TStdCommand.
+struct TBuiltInCaption {
+    TRect caption;
+    TRect buttons[7];  // by TStdCommand; empty when not shown
+};
+TBuiltInCaption LayoutBuiltInCaption(int width, bool tool_window, const bool visible[7],
+                                     TPoint system_menu_size);
+
+// Where a caption text of text_width x text_height goes in `area`: y =
+// top + height / 2 - text_height / 2; x by the alignment (left, right - width,
+// or left + area width / 2 - text width / 2), integer halving.
+TPoint CaptionTextOrigin(const TRect& area, TAlignment alignment, int text_width,
+                         int text_height);
+
+// The text area of a caption object of object_width: `textrect` with its
+// Right stretched with the object, then moved into the text frame when
+// `framerect` is not empty.
+TRect CaptionTextArea(const TRect& text_rect, const TRect& skin_rect, const TRect& frame_rect,
+                      const TRect& frame_text_rect, int object_width);
+
+}  // namespace skin
