@@ -85,7 +85,8 @@ struct TFrameInsets {
     int bottom = 0;
 };
 // Skinned: clientrect.Left, clientrect.Top, picture_width - clientrect.Right,
-// picture_height - clientrect.Bottom.
+// picture_height - clientrect.Bottom, each at least 0 (a clientrect reaching
+// outside the picture).
 TFrameInsets SkinnedInsets(const TSkinFormInfo& info, int picture_width, int picture_height);
 // Built-in: 3, caption height + 3, 3, 3.
 TFrameInsets BuiltInInsets(bool tool_window);
@@ -151,7 +152,7 @@ struct TTrackSizeInput {
     bool skinned = false;
     int picture_width = 0;
     int picture_height = 0;
-    TRect client_rect;  // `clientrect` of the form info
+    TRect client_rect;        // `clientrect` of the form info
     int caption_height = 19;  // built-in frame
     int min_width = 0;
     int min_height = 0;
@@ -163,7 +164,19 @@ struct TTrackSizeInput {
     int monitor_height = 0;
 };
 TPoint MinTrackSize(const TTrackSizeInput& in);
+// Never below MinTrackSize: a MaxWidth or MaxHeight under the minimum (or a
+// monitor of no size) gives the minimum.
 TPoint MaxTrackSize(const TTrackSizeInput& in);
+
+// How many copies of a tile_width x tile_height piece cover a client area
+// when tiled from its left-top corner: (client width / tile width + 1) x
+// (client height / tile height + 1); none (0 x 0) when any side is below 1,
+// so an empty piece is never divided by and the caller fills instead.
+struct TClientTiling {
+    int columns = 0;
+    int rows = 0;
+};
+TClientTiling ClientTiling(int client_width, int client_height, int tile_width, int tile_height);
 
 // The inactive effects on every pixel of a picture: brightness (k 0.5),
 // darkness (k 0.3), grayscale (0.3 R + 0.59 G + 0.11 B), noise (a value
@@ -173,7 +186,7 @@ TPoint MaxTrackSize(const TTrackSizeInput& in);
 // the sum of its four diagonal neighbours div 4; a neighbour row above the
 // first or below the last row is the pixel's own row, a neighbour column left
 // of the first or right of the last column its own column; visited
-// neighbours give their new values.
+// neighbours give their new values. Noise without a `random` adds nothing.
 using TRandom = std::function<int(int range)>;
 void ApplyInactiveEffect(TbsEffectBmp& picture, TInactiveEffect effect, const TRandom& random);
 
@@ -183,18 +196,26 @@ struct TFrameObjectPlace {
     TFrameObjectKind kind = fokUser;
     TStdCommand command = cmDefault;  // standard buttons and animations
     bool button_style = false;        // animations
-    bool in_picture = false;  // its looks lie in an active picture, not the frame's
+    bool in_picture = false;          // its looks lie in an active picture, not the frame's
     bool visible = true;
     TRect normal;       // `skinrect`
     TPoint size;        // placement size (x = width, y = height); the normal size unless a
-                        // system-menu button shows the icon
+                        // system-menu button shows the icon; (0, 0) stands for the normal size
     TRect object_rect;  // the result
 };
 // Corner anchoring of objects that are not in a picture, then caption-button
 // placement of the visible ones that are (in the caption or buttons
 // rectangle, close, maximize, minimize, roll-up, tray, then the default
 // buttons; the system-menu button at the caption's other end), with the
-// caption object's ends following the buttons.
+// caption object's ends following the buttons. An in-picture object that
+// is not a caption object and gets no place (hidden, a second button with a
+// command already placed, no caption or buttons rectangle) gets an empty
+// object_rect, so that it is neither drawn nor hit. With the buttons on
+// the right the caption object ends at the left edge of the row's last
+// button; on the left it starts at the right edge of the row's last button
+// (the mirror image of the right-hand row). The system-menu button
+// is placed only when the caption rectangle is not empty. A caption
+// object's Right never falls below its Left.
 void LayoutFrameObjects(std::vector<TFrameObjectPlace>& objects, const TSkinFormInfo& info,
                         int picture_width, int picture_height, const TFrameGeometry& g);
 
@@ -202,8 +223,10 @@ void LayoutFrameObjects(std::vector<TFrameObjectPlace>& objects, const TSkinForm
 // the visible default buttons (`button_sizes`: 17 or 13 square) placed from
 // width - 3 leftwards at top 4 in the order close, maximize, minimize,
 // roll-up, tray, then the system-menu button from the caption's left edge;
-// the caption shrinks to the space between. `visible` says which of the six
-// are shown, indexed by TStdCommand.
+// the caption shrinks to the space between (never to a negative width).
+// `visible` says which of the six are shown, indexed by TStdCommand; the
+// system-menu button is system_menu_size large (a side of 0 or less: the
+// button size) and sits at top 4 as well.
 struct TBuiltInCaption {
     TRect caption;
     TRect buttons[7];  // by TStdCommand; empty when not shown
@@ -214,12 +237,12 @@ TBuiltInCaption LayoutBuiltInCaption(int width, bool tool_window, const bool vis
 // Where a caption text of text_width x text_height goes in `area`: y =
 // top + height / 2 - text_height / 2; x by the alignment (left, right - width,
 // or left + area width / 2 - text width / 2), integer halving.
-TPoint CaptionTextOrigin(const TRect& area, TAlignment alignment, int text_width,
-                         int text_height);
+TPoint CaptionTextOrigin(const TRect& area, TAlignment alignment, int text_width, int text_height);
 
 // The text area of a caption object of object_width: `textrect` with its
 // Right stretched with the object, then moved into the text frame when
-// `framerect` is not empty.
+// `framerect` is not empty. Right and Bottom are raised to Left and Top
+// when they fall below (a caption too narrow for its text frame).
 TRect CaptionTextArea(const TRect& text_rect, const TRect& skin_rect, const TRect& frame_rect,
                       const TRect& frame_text_rect, int object_width);
 
