@@ -45,26 +45,22 @@ class YellowFrame : public ::testing::Test {
                        b.top, b.bottom, b.left, b.right);
         return b;
     }
-    // The skin's frame objects as the layout sees them, with the caption
-    // buttons of `shown` visible (the hidden ones have their looks in a
-    // picture, so they are not drawn either).
+    // The skin's caption and caption buttons as the layout sees them, the
+    // buttons of `shown` visible.
     std::vector<TFrameObjectPlace> Places(const std::vector<TStdCommand>& shown) const {
         std::vector<TFrameObjectPlace> places;
         for (const auto& object : data_->FrameObjects()) {
             TFrameObjectPlace p;
             p.normal = object->skin_rect;
             p.in_picture = object->skin_rect_in_a_picture;
-            if (dynamic_cast<const TbsDataSkinMenuItem*>(object.get()) ||
-                dynamic_cast<const TbsDataSkinMainMenuItem*>(object.get()) ||
-                dynamic_cast<const TbsDataSkinMainMenuBarButton*>(object.get())) {
-                continue;
-            }
-            if (const auto* b = dynamic_cast<const TbsDataSkinStdButton*>(object.get())) {
-                p.kind = fokStdButton;
-                p.command = b->command;
+            const auto* b = dynamic_cast<const TbsDataSkinStdButton*>(object.get());
+            if (b != nullptr && !dynamic_cast<const TbsDataSkinMainMenuBarButton*>(b)) {
+                p.kind = fokStdButton, p.command = b->command;
                 p.visible = std::find(shown.begin(), shown.end(), b->command) != shown.end();
             } else if (dynamic_cast<const TbsDataSkinCaption*>(object.get())) {
                 p.kind = fokCaption;
+            } else {
+                continue;
             }
             places.push_back(p);
         }
@@ -78,10 +74,8 @@ class YellowFrame : public ::testing::Test {
 TEST_F(YellowFrame, GeometryFollowsTheWindowSize) {
     const TFrameGeometry g = Geometry(486, 288);
     EXPECT_EQ(g.client, (TRect{7, 30, 478, 280}));
-    EXPECT_EQ(g.mask_area, g.client);
     EXPECT_EQ(g.caption, (TRect{4, 6, 479, 23}));
     EXPECT_EQ(g.right_top, (TPoint{462, 30}));
-    EXPECT_EQ(g.left_bottom, (TPoint{24, 280}));
     EXPECT_EQ(g.hit_right_bottom, (TPoint{462, 280}));
     EXPECT_TRUE(g.buttons.IsEmpty());
 
@@ -113,8 +107,6 @@ TEST_F(YellowFrame, ClientRectangleOfAProposedWindow) {
     for (const Case& c : cases) {
         EXPECT_EQ(InsetClientRect(c.window, c.insets), c.client) << c.window.left;
     }
-    EXPECT_EQ(yellow.right, 8);
-    EXPECT_EQ(yellow.bottom, 8);
 }
 
 TEST(FrameCoreTest, LParamWordsAreSigned) {
@@ -159,56 +151,60 @@ TEST_F(YellowFrame, MaskCutsTheCorners) {
 }
 
 TEST_F(YellowFrame, HitTestOfASkinnedWindow) {
-    const int w = 486;
-    const int h = 288;
-    const TFrameGeometry g = Geometry(w, h);
-    const TMaskBands bands = Bands(g, w, h);
-    TSkinHitTest base;
-    base.width = w;
-    base.height = h;
-    base.geometry = &g;
-    base.mask = &bands;
-    base.border_width = Info().border_width;
-    base.sizeable = true;
-    base.captions = {TRect{5, 4, 462, 25}};
-    TSkinHitTest fixed = base, no_mask = base, maximized = base, rolled = base, active = base,
-                 moving = base, no_bands = base;
-    fixed.sizeable = false;
-    no_mask.mask = nullptr;
-    maximized.maximized = true;
-    rolled.rolled_up_or_minimized = true;
-    active.object_active = true;
-    moving.object_active = moving.in_size_move = true;
-    const TMaskBands empty;
-    no_bands.mask = &empty;
+    const TFrameGeometry g = Geometry(486, 288);
+    const TMaskBands bands = Bands(g, 486, 288);
+    const TMaskBands no_bands;
+    enum { kFixed = 1, kNoMask = 2, kMax = 4, kRolled = 8, kActive = 16, kMoving = 32, kBare = 64 };
     struct Case {
-        const TSkinHitTest* t;
-        int x, y, code;
+        int flags, x_from, x_to, y, code;
     } cases[] = {
-        {&base, 0, 150, htLeft},        {&base, 2, 150, htLeft},
-        {&base, 3, 150, htObject},      {&base, 483, 150, htRight},
-        {&base, 485, 150, htRight},     {&base, 482, 150, htObject},
-        {&base, 100, 0, htTop},         {&base, 100, 2, htTop},
-        {&base, 100, 285, htBottom},    {&base, 100, 287, htBottom},
-        {&base, 3, 1, htTopLeft},       {&base, 484, 1, htTopRight},
-        {&base, 1, 286, htBottomLeft},  {&base, 484, 286, htBottomRight},
-        {&base, 100, 15, htCaption},    {&base, 300, 150, htClient},
-        {&base, 470, 15, htObject},     {&fixed, 1, 150, htObject},
-        {&fixed, 100, 1, htObject},     {&fixed, 100, 15, htCaption},
-        {&no_mask, 2, 150, htLeft},     {&no_mask, 3, 150, htObject},
-        {&no_mask, 483, 150, htRight},  {&no_mask, 100, 287, htBottom},
-        {&maximized, 1, 150, htObject}, {&maximized, 300, 150, htClient},
-        {&rolled, 100, 15, htCaption},  {&rolled, 300, 150, htObject},
-        {&active, 1, 150, htObject},    {&active, 100, 15, htCaption},
-        {&active, 300, 150, htClient},  {&moving, 1, 150, htLeft},
-        {&no_bands, 6, 150, htLeft},    {&no_bands, 300, 150, htClient},
+        {0, 0, 2, 150, htLeft},
+        {0, 3, 3, 150, htObject},
+        {0, 483, 485, 150, htRight},
+        {0, 482, 482, 150, htObject},
+        {0, 100, 100, 0, htTop},
+        {0, 100, 100, 2, htTop},
+        {0, 100, 100, 285, htBottom},
+        {0, 100, 100, 287, htBottom},
+        {0, 3, 3, 1, htTopLeft},
+        {0, 484, 484, 1, htTopRight},
+        {0, 1, 1, 286, htBottomLeft},
+        {0, 484, 484, 286, htBottomRight},
+        {0, 100, 100, 15, htCaption},
+        {0, 300, 300, 150, htClient},
+        {0, 470, 470, 15, htObject},
+        {kFixed, 1, 1, 150, htObject},
+        {kFixed, 100, 100, 1, htObject},
+        {kFixed, 100, 100, 15, htCaption},
+        {kNoMask, 0, 2, 150, htLeft},
+        {kNoMask, 3, 3, 150, htObject},
+        {kNoMask, 483, 485, 150, htRight},
+        {kMax, 1, 1, 150, htObject},
+        {kRolled, 100, 100, 15, htCaption},
+        {kRolled, 300, 300, 150, htObject},
+        {kActive, 1, 1, 150, htObject},
+        {kActive, 100, 100, 15, htCaption},
+        {kActive, 300, 300, 150, htClient},
+        {kMoving, 1, 1, 150, htLeft},
+        {kBare, 6, 6, 150, htLeft},
+        {kBare, 300, 300, 150, htClient},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(HitTestSkinned(*c.t, TPoint{c.x, c.y}), c.code)
-            << c.x << "," << c.y << " case " << (&c - cases);
+        TSkinHitTest t;
+        t.width = 486, t.height = 288, t.geometry = &g, t.border_width = Info().border_width;
+        t.mask = (c.flags & kNoMask) ? nullptr : (c.flags & kBare) ? &no_bands : &bands;
+        t.sizeable = !(c.flags & kFixed), t.maximized = c.flags & kMax;
+        t.rolled_up_or_minimized = c.flags & kRolled;
+        t.object_active = c.flags & (kActive | kMoving), t.in_size_move = c.flags & kMoving;
+        t.captions = {
+            TRect{5, 4, 462, 25},
+        };
+        for (int x = c.x_from; x <= c.x_to; ++x) {
+            EXPECT_EQ(HitTestSkinned(t, TPoint{x, c.y}), c.code)
+                << x << "," << c.y << " " << c.flags;
+        }
     }
-    TSkinHitTest none;
-    EXPECT_EQ(HitTestSkinned(none, TPoint{1, 1}), htNowhere);
+    EXPECT_EQ(HitTestSkinned(TSkinHitTest{}, TPoint{1, 1}), htNowhere);  // no geometry
 }
 
 TEST(FrameCoreTest, HitTestOfTheBuiltInFrame) {
@@ -239,121 +235,94 @@ TEST(FrameCoreTest, HitTestOfTheBuiltInFrame) {
 }
 
 TEST(FrameCoreTest, TrackSizes) {
-    TTrackSizeInput yellow;
-    yellow.skinned = true;
-    yellow.picture_width = 161;
-    yellow.picture_height = 159;
-    yellow.client_rect = TRect{7, 30, 153, 151};
-    yellow.monitor_width = 1024;
-    yellow.monitor_height = 768;
-    TTrackSizeInput built_in;
-    built_in.monitor_width = 1024;
-    built_in.monitor_height = 768;
+    enum { kNormal, kMinimized, kRolledUp };
     struct Case {
-        TTrackSizeInput in;
+        bool skinned;
+        int frame_height;  // skinned: the picture's height less the client's
+        int min_w, min_h, max_w, max_h, state, monitor;
         TPoint min, max;
     } cases[] = {
-        {yellow, {161, 38}, {1024, 768}},
-        {built_in, {120, 25}, {1024, 768}},
+        {true, 38, 0, 0, 0, 0, kNormal, 1024, {161, 38}, {1024, 1024}},
+        {true, 38, 300, 100, 0, 0, kNormal, 1024, {300, 100}, {1024, 1024}},
+        {true, 38, 300, 100, 0, 0, kMinimized, 1024, {161, 38}, {1024, 1024}},
+        {true, 38, 0, 100, 0, 0, kRolledUp, 1024, {161, 38}, {1024, 1024}},
+        {true, 38, 0, 0, 800, 20, kNormal, 1024, {161, 38}, {800, 38}},
+        {true, 0, 0, 0, 0, 0, kNormal, 1024, {161, 1}, {1024, 1024}},
+        {true, -5, 0, 0, 0, 0, kNormal, 0, {161, 1}, {161, 1}},
+        {false, 0, 0, 0, 0, 0, kNormal, 768, {120, 25}, {768, 768}},
+        {false, 0, -5, 0, 0, 0, kNormal, 768, {120, 25}, {768, 768}},
+        {false, 0, 200, 30, 0, 0, kNormal, 768, {200, 30}, {768, 768}},
     };
-    std::vector<Case> all(std::begin(cases), std::end(cases));
-    const auto with = [&](TTrackSizeInput in, auto change, TPoint min, TPoint max) {
-        change(in);
-        all.push_back(Case{in, min, max});
-    };
-    using In = TTrackSizeInput&;
-    with(yellow, [](In i) { i.min_width = 300, i.min_height = 100; }, {300, 100}, {1024, 768});
-    with(yellow, [](In i) { i.min_width = 300, i.min_height = 100, i.minimized = true; }, {161, 38},
-         {1024, 768});
-    with(yellow, [](In i) { i.min_height = 100, i.rolled_up = true; }, {161, 38}, {1024, 768});
-    with(yellow, [](In i) { i.max_width = 800, i.max_height = 20; }, {161, 38}, {800, 38});
-    with(yellow, [](In i) { i.picture_width = i.picture_height = 0; }, {1, 1}, {1024, 768});
-    with(yellow, [](In i) { i.client_rect = TRect{0, 0, 161, 159}; }, {161, 1}, {1024, 768});
-    with(yellow, [](In i) { i.monitor_width = i.monitor_height = 0; }, {161, 38}, {161, 38});
-    with(built_in, [](In i) { i.min_width = -5, i.caption_height = 15; }, {120, 21}, {1024, 768});
-    with(built_in, [](In i) { i.min_width = 200; }, {200, 25}, {1024, 768});
-    for (const Case& c : all) {
-        SCOPED_TRACE(&c - all.data());
-        EXPECT_EQ(MinTrackSize(c.in), c.min);
-        EXPECT_EQ(MaxTrackSize(c.in), c.max);
+    for (const Case& c : cases) {
+        TTrackSizeInput in;
+        in.skinned = c.skinned;
+        in.picture_width = 161;
+        in.picture_height = 159;
+        in.client_rect = TRect{7, 0, 153, 159 - c.frame_height};
+        in.min_width = c.min_w, in.min_height = c.min_h;
+        in.max_width = c.max_w, in.max_height = c.max_h;
+        in.minimized = c.state == kMinimized, in.rolled_up = c.state == kRolledUp;
+        in.monitor_width = in.monitor_height = c.monitor;
+        EXPECT_EQ(MinTrackSize(in), c.min) << &c - cases;
+        EXPECT_EQ(MaxTrackSize(in), c.max) << &c - cases;
     }
-}
-
-TEST(FrameCoreTest, ClientTiling) {
+    TTrackSizeInput empty;
+    empty.skinned = true;  // a picture of 0 x 0
+    EXPECT_EQ(MinTrackSize(empty), (TPoint{1, 1}));
     EXPECT_EQ(ClientTiling(471, 250, 146, 121).columns, 4);
     EXPECT_EQ(ClientTiling(471, 250, 146, 121).rows, 3);
     EXPECT_EQ(ClientTiling(471, 250, 0, 121).columns, 0);
-    EXPECT_EQ(ClientTiling(0, 250, 146, 121).rows, 0);
 }
 
+// Gray pictures as rows of values.
+using TGray = std::vector<std::vector<int>>;
+
 TEST(FrameCoreTest, InactiveEffects) {
-    const auto one = [](TColor c, TInactiveEffect e) {
-        TbsEffectBmp p(1, 1);
-        p.SetPixel(0, 0, c);
-        ApplyInactiveEffect(p, e, nullptr);
-        return p.Pixel(0, 0);
-    };
     const auto gray = [](int v) {
         const auto c = static_cast<uint8_t>(v);
         return MakeColor(c, c, c);
     };
+    const int draws[] = {0, 49, 30};
+    size_t calls = 0;
+    const TRandom random = [&](int range) {
+        EXPECT_EQ(range, 50);
+        return draws[calls++ % 3];
+    };
     struct Case {
-        TColor in;
         TInactiveEffect effect;
-        TColor out;
+        TGray before, after;
     } cases[] = {
-        {gray(100), ieBrightness, gray(178)},
-        {gray(102), ieBrightness, gray(178)},
-        {gray(255), ieBrightness, gray(255)},
-        {gray(100), ieDarkness, gray(70)},
-        {gray(5), ieDarkness, gray(4)},
-        {gray(15), ieDarkness, gray(10)},
-        {MakeColor(255, 0, 0), ieGrayScale, gray(76)},
-        {MakeColor(0, 0, 255), ieGrayScale, gray(28)},
-        {gray(100), ieInvert, gray(155)},
-        {gray(100), ieNoise, gray(100)},
+        {ieBrightness, {{100, 102, 255}}, {{178, 178, 255}}},  // halves to even
+        {ieDarkness, {{100, 5, 15}}, {{70, 4, 10}}},
+        {ieInvert, {{100, 0}}, {{155, 255}}},
+        {ieNoise, {{10, 250, 100}}, {{0, 255, 105}}},  // -25, +24, +5
+        // Worked out by hand in the visiting order: new values above and left.
+        {ieSplitBlur, {{0, 100, 200}, {40, 80, 120}}, {{55, 103, 125}, {69, 92, 110}}},
+        {ieSplitBlur, {}, {}},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(one(c.in, c.effect), c.out) << c.effect << " " << c.in;
+        const int h = static_cast<int>(c.before.size());
+        const int w = h > 0 ? static_cast<int>(c.before[0].size()) : 0;
+        TbsEffectBmp p(w, h);
+        for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < w; ++x) {
+                p.SetPixel(x, y, gray(c.before[y][x]));
+            }
+        }
+        ApplyInactiveEffect(p, c.effect, random);
+        for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < w; ++x) {
+                EXPECT_EQ(p.Pixel(x, y), gray(c.after[y][x])) << c.effect << " " << x << "," << y;
+            }
+        }
     }
-
-    TbsEffectBmp noisy(3, 1);
-    const int values[] = {10, 250, 100};
-    for (int x = 0; x < 3; ++x) {
-        noisy.SetPixel(x, 0, gray(values[x]));
-    }
-    std::vector<int> draws = {0, 49, 30};
-    size_t calls = 0;
-    ApplyInactiveEffect(noisy, ieNoise, [&](int range) {
-        EXPECT_EQ(range, 50);
-        return draws[calls++ % draws.size()];
-    });
     EXPECT_EQ(calls, 3u);
-    EXPECT_EQ(noisy.Pixel(0, 0), gray(0));    // 10 - 25
-    EXPECT_EQ(noisy.Pixel(1, 0), gray(255));  // 250 + 24
-    EXPECT_EQ(noisy.Pixel(2, 0), gray(105));
-
-    // Rows 0 / 100 / 200 and 40 / 80 / 120, blurred in place; worked out by
-    // hand from the visiting order.
-    TbsEffectBmp blur(3, 2);
-    const int before[2][3] = {{0, 100, 200}, {40, 80, 120}};
-    const int after[2][3] = {{55, 103, 125}, {69, 92, 110}};
-    for (int y = 0; y < 2; ++y) {
-        for (int x = 0; x < 3; ++x) {
-            blur.SetPixel(x, y, gray(before[y][x]));
-        }
-    }
-    ApplyInactiveEffect(blur, ieSplitBlur, nullptr);
-    for (int y = 0; y < 2; ++y) {
-        for (int x = 0; x < 3; ++x) {
-            EXPECT_EQ(blur.Pixel(x, y), gray(after[y][x])) << x << "," << y;
-        }
-    }
-    TbsEffectBmp none;
-    for (TInactiveEffect e : {ieBrightness, ieSplitBlur, ieNoise}) {
-        ApplyInactiveEffect(none, e, nullptr);
-    }
-    EXPECT_EQ(none.Width(), 0);
+    TbsEffectBmp red(2, 1);
+    red.SetPixel(0, 0, MakeColor(255, 0, 0));
+    red.SetPixel(1, 0, MakeColor(0, 0, 255));
+    ApplyInactiveEffect(red, ieGrayScale, nullptr);
+    EXPECT_EQ(red.Pixel(0, 0), gray(76));
+    EXPECT_EQ(red.Pixel(1, 0), gray(28));
 }
 
 TEST_F(YellowFrame, CaptionButtonsAndCaptionObjectFollowTheWidth) {
@@ -406,52 +375,41 @@ TEST(FrameCoreTest, ButtonsOnTheLeftAndCornerAnchoring) {
     info.right_top_point = {80, 20};
     info.left_bottom_point = {20, 80};
     info.right_bottom_point = {80, 80};
-    info.client_rect = TRect{5, 20, 95, 95};
     info.caption_rect = TRect{2, 2, 98, 18};
     info.buttons_offset = 1;
     info.buttons_in_left = true;
-    const TFrameGeometry g = CurrentGeometry(info, 100, 100, 150, 130);
-    const auto object = [](TFrameObjectKind kind, TRect normal, bool in_picture,
-                           TStdCommand command = cmDefault) {
+    struct Case {
+        TFrameObjectKind kind;
+        TRect normal;
+        TStdCommand command;
+        TRect want;
+    } cases[] = {
+        {fokUser, {2, 2, 10, 10}, cmDefault, {2, 2, 10, 10}},
+        {fokUser, {85, 2, 95, 10}, cmDefault, {135, 2, 145, 10}},
+        {fokUser, {2, 85, 10, 95}, cmDefault, {2, 115, 10, 125}},
+        {fokUser, {85, 85, 95, 95}, cmDefault, {135, 115, 145, 125}},
+        {fokUser, {2, 2, 95, 95}, cmDefault, {2, 2, 145, 125}},
+        {fokUser, {2, 85, 95, 95}, cmDefault, {2, 115, 145, 125}},
+        {fokUser, {2, 2, 10, 95}, cmDefault, {2, 2, 10, 125}},
+        {fokUser, {85, 2, 95, 95}, cmDefault, {135, 2, 145, 125}},
+        {fokUser, {30, 30, 50, 50}, cmDefault, {30, 30, 50, 50}},
+        {fokCaption, {2, 2, 95, 18}, cmDefault, {37, 2, 145, 18}},
+        // In a picture: placed from the left, close first, system menu last.
+        {fokStdButton, {0, 0, 10, 12}, cmMaximize, {17, 2, 27, 14}},
+        {fokStdButton, {0, 0, 14, 12}, cmClose, {2, 2, 16, 14}},
+        {fokStdButton, {0, 0, 14, 12}, cmClose, {}},  // a second close: no place
+        {fokStdButton, {0, 0, 9, 9}, cmSysMenu, {28, 2, 37, 11}},
+    };
+    std::vector<TFrameObjectPlace> places;
+    for (const Case& c : cases) {
         TFrameObjectPlace p;
-        p.kind = kind, p.normal = normal, p.in_picture = in_picture, p.command = command;
-        return p;
-    };
-    std::vector<TFrameObjectPlace> places = {
-        object(fokUser, {2, 2, 10, 10}, false),
-        object(fokUser, {85, 2, 95, 10}, false),
-        object(fokUser, {2, 85, 10, 95}, false),
-        object(fokUser, {85, 85, 95, 95}, false),
-        object(fokUser, {2, 2, 95, 95}, false),
-        object(fokUser, {2, 85, 95, 95}, false),
-        object(fokUser, {2, 2, 10, 95}, false),
-        object(fokUser, {85, 2, 95, 95}, false),
-        object(fokUser, {30, 30, 50, 50}, false),
-        object(fokCaption, {2, 2, 95, 18}, false),
-        object(fokStdButton, {0, 0, 10, 12}, true, cmMaximize),
-        object(fokStdButton, {0, 0, 14, 12}, true, cmClose),
-        object(fokStdButton, {0, 0, 14, 12}, true, cmClose),  // second close: no place
-        object(fokStdButton, {0, 0, 9, 9}, true, cmSysMenu),
-    };
-    LayoutFrameObjects(places, info, 100, 100, g);
-    const TRect want[] = {
-        {2, 2, 10, 10},
-        {135, 2, 145, 10},
-        {2, 115, 10, 125},
-        {135, 115, 145, 125},
-        {2, 2, 145, 125},
-        {2, 115, 145, 125},
-        {2, 2, 10, 125},
-        {135, 2, 145, 125},
-        {30, 30, 50, 50},
-        {37, 2, 145, 18},
-        {17, 2, 27, 14},
-        {2, 2, 16, 14},
-        {},
-        {28, 2, 37, 11},
-    };
+        p.kind = c.kind, p.normal = c.normal, p.command = c.command;
+        p.in_picture = c.kind == fokStdButton;
+        places.push_back(p);
+    }
+    LayoutFrameObjects(places, info, 100, 100, CurrentGeometry(info, 100, 100, 150, 130));
     for (size_t i = 0; i < places.size(); ++i) {
-        EXPECT_EQ(places[i].object_rect, want[i]) << i;
+        EXPECT_EQ(places[i].object_rect, cases[i].want) << i;
     }
 }
 
@@ -466,7 +424,8 @@ TEST(FrameCoreTest, BuiltInCaption) {
     c = LayoutBuiltInCaption(300, false, all, TPoint{16, 16});
     const TRect want[7] = {
         {280, 4, 297, 21}, {263, 4, 280, 21}, {246, 4, 263, 21}, {3, 4, 19, 20}, {},
-        {229, 4, 246, 21}, {212, 4, 229, 21}};
+        {229, 4, 246, 21}, {212, 4, 229, 21},
+    };
     for (int i = 0; i < 7; ++i) {
         EXPECT_EQ(c.buttons[i], want[i]) << i;
     }
