@@ -1217,4 +1217,39 @@ void TCustomLabel::WndProc(TMessage& m) {
     TGraphicControl::WndProc(m);
 }
 
+void TWindowProcHook::Thunk::operator()(TMessage& m) const {
+    // Held here: the handler may remove the hook, which can free this thunk.
+    const std::shared_ptr<State> s = state;
+    if (s->removed) {
+        s->previous(m);
+    } else {
+        s->handler(m, s->previous);
+    }
+}
+
+void TWindowProcHook::Install(TControl& control, THandler handler) {
+    Remove();
+    state_ = std::make_shared<State>();
+    state_->handler = std::move(handler);
+    state_->previous = control.WindowProc;
+    control.WindowProc = Thunk{state_};
+    control_ = &control;
+    alive_ = control.Liveness();
+}
+
+void TWindowProcHook::Remove() {
+    if (state_ == nullptr) {
+        return;
+    }
+    state_->removed = true;
+    if (!alive_.expired()) {
+        const Thunk* current = control_->WindowProc.target<Thunk>();
+        if (current != nullptr && current->state == state_) {
+            control_->WindowProc = state_->previous;
+        }
+    }
+    state_.reset();
+    control_ = nullptr;
+}
+
 }  // namespace framework

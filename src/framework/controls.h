@@ -459,4 +459,43 @@ class TLabel : public TCustomLabel {
     using TCustomLabel::TCustomLabel;
 };
 
+// Puts a handler in front of a control's WindowProc slot: the handler gets
+// every message and the procedure it replaced, which it calls or not.
+// Removing the hook (or destroying it) puts the replaced procedure back when
+// the slot still holds this hook. When a later hook has wrapped it meanwhile,
+// this one stays in the chain as a plain forwarder, so the later hook keeps
+// working and the removed handler is never called again. A hook may be
+// removed from inside its own handler; a control that is gone first leaves
+// nothing to restore.
+class TWindowProcHook {
+  public:
+    using THandler = std::function<void(TMessage& m, const TWndMethod& previous)>;
+
+    TWindowProcHook() = default;
+    TWindowProcHook(TControl& control, THandler handler) { Install(control, std::move(handler)); }
+    ~TWindowProcHook() { Remove(); }
+    TWindowProcHook(const TWindowProcHook&) = delete;
+    TWindowProcHook& operator=(const TWindowProcHook&) = delete;
+
+    // Removes a hook installed before, then hooks `control`.
+    void Install(TControl& control, THandler handler);
+    void Remove();
+    bool Installed() const { return state_ != nullptr; }
+
+  private:
+    struct State {
+        THandler handler;
+        TWndMethod previous;
+        bool removed = false;
+    };
+    struct Thunk {
+        std::shared_ptr<State> state;
+        void operator()(TMessage& m) const;
+    };
+
+    TControl* control_ = nullptr;
+    std::weak_ptr<const bool> alive_;
+    std::shared_ptr<State> state_;
+};
+
 }  // namespace framework

@@ -120,6 +120,9 @@ void TForm::CreateParams(TCreateParams& p) {
     if (!Enabled()) {
         p.style |= WS_DISABLED;
     }
+    if (OnCreateParams) {
+        OnCreateParams(p);
+    }
     if (clientWidth_ >= 0 || clientHeight_ >= 0) {
         RECT r = Rect(0, 0, clientWidth_ >= 0 ? clientWidth_ : 0,
                       clientHeight_ >= 0 ? clientHeight_ : 0);
@@ -138,6 +141,18 @@ void TForm::CreateParams(TCreateParams& p) {
 }
 
 void TForm::CreateHandleDone() {
+    // The system gives every top-level window that is not a popup a caption;
+    // a form made without one (its frame drawn by a component) loses it
+    // again here.
+    TCreateParams p;
+    CreateParams(p);
+    const auto style = static_cast<DWORD>(GetWindowLongW(Handle(), GWL_STYLE));
+    const DWORD added = style & WS_CAPTION & ~p.style;
+    if (added != 0) {
+        SetWindowLongW(Handle(), GWL_STYLE, static_cast<LONG>(style & ~added));
+        SetWindowPos(Handle(), nullptr, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    }
     ApplyClientSize();
 }
 

@@ -67,6 +67,11 @@ class TForm : public TWinControl {
 
     void SetVisible(bool value) override;
 
+    // Changes the window's style and extended style just before the window
+    // is made, every time it is made: a component that draws the frame
+    // itself drops the caption bits here.
+    std::function<void(TCreateParams&)> OnCreateParams;
+
     // Runs OnClose; the action it leaves decides: caHide hides the form (and
     // ends the application for the main form), caFree hides and deletes it
     // after the current message, caMinimize minimizes, caNone keeps it. In a

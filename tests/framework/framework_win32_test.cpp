@@ -312,30 +312,33 @@ TEST_F(SampleWindowTest, AModalFormReturnsItsModalResultWithTheOtherFormsDisable
 // skinned frame does: it sees each message first and passes on the rest.
 class TMessageSpy : public TComponent {
   public:
-    explicit TMessageSpy(TForm* form) : TComponent(form), form_(form) {
-        previous_ = form->WindowProc;
-        form->WindowProc = [this](TMessage& m) { Spy(m); };
+    explicit TMessageSpy(TForm* form, LRESULT answer = 1000)
+        : TComponent(form), form_(form), answer_(answer) {
+        hook_.Install(*form, [this](TMessage& m, const TWndMethod& previous) { Spy(m, previous); });
     }
-    ~TMessageSpy() override { form_->WindowProc = previous_; }
 
     std::vector<UINT> seen;
     std::string captionSeenFirst;
 
   private:
-    void Spy(TMessage& m) {
+    void Spy(TMessage& m, const TWndMethod& previous) {
         seen.push_back(m.Msg);
         if (m.Msg == WM_USER + 201) {
-            m.Result = 1000 + static_cast<LRESULT>(m.LParam);
+            m.Result = answer_ + static_cast<LRESULT>(m.LParam);
             return;
+        }
+        if (m.Msg == WM_USER + 202) {
+            hook_.Remove();  // from inside its own handler
         }
         if (m.Msg == WM_SETTEXT) {
             captionSeenFirst = form_->Caption();
         }
-        previous_(m);
+        previous(m);
     }
 
     TForm* form_;
-    TWndMethod previous_;
+    LRESULT answer_;
+    TWindowProcHook hook_;
 };
 
 TEST_F(SampleWindowTest, AComponentCanTakeOverTheWindowProcedure) {
@@ -355,6 +358,49 @@ TEST_F(SampleWindowTest, AComponentCanTakeOverTheWindowProcedure) {
     delete spy;
     SendMessageW(hwnd, WM_USER + 201, 0, 5);
     EXPECT_EQ(SendMessageW(hwnd, WM_USER + 201, 0, 5), 0) << "the form's own procedure again";
+}
+
+// Hooks come and go in any order: a hook that goes while a later one wraps it
+// is skipped from then on, and the later one keeps working.
+TEST_F(SampleWindowTest, WindowProcedureHooksLeaveTheChainInAnyOrder) {
+    HWND hwnd = W().Handle();
+    auto answer = [&] { return SendMessageW(hwnd, WM_USER + 201, 0, 5); };
+    const struct {
+        const char* what;
+        bool firstGoesFirst;
+    } orders[] = {{"first installed goes first", true}, {"last installed goes first", false}};
+    for (const auto& o : orders) {
+        auto* first = new TMessageSpy(&W(), 1000);
+        auto* second = new TMessageSpy(&W(), 2000);
+        EXPECT_EQ(answer(), 2005) << o.what;
+        TMessageSpy* goes = o.firstGoesFirst ? first : second;
+        TMessageSpy* stays = o.firstGoesFirst ? second : first;
+        delete goes;
+        EXPECT_EQ(answer(), stays == first ? 1005 : 2005) << o.what;
+        delete stays;
+        EXPECT_EQ(answer(), 0) << o.what << ": the form's own procedure again";
+    }
+    // A hook that removes itself while it handles a message passes that
+    // message on and is gone for the next one.
+    auto* spy = new TMessageSpy(&W());
+    SendMessageW(hwnd, WM_USER + 202, 0, 0);
+    EXPECT_EQ(answer(), 0);
+    EXPECT_EQ(spy->seen.size(), 1u);
+    delete spy;
+}
+
+TEST(Forms, AComponentMayChangeTheStyleEveryTimeTheWindowIsMade) {
+    TForm form(nullptr);
+    form.SetBorderStyle(bsSingle);
+    form.OnCreateParams = [](TCreateParams& p) { p.style &= ~static_cast<DWORD>(WS_CAPTION); };
+    auto style = [&] { return static_cast<DWORD>(GetWindowLongW(form.Handle(), GWL_STYLE)); };
+    EXPECT_EQ(style() & WS_CAPTION, 0u);
+    form.SetBorderStyle(bsSizeable);  // made again
+    EXPECT_EQ(style() & WS_CAPTION, 0u);
+    EXPECT_NE(style() & WS_THICKFRAME, 0u);
+    form.OnCreateParams = nullptr;
+    form.SetBorderStyle(bsSingle);
+    EXPECT_EQ(style() & WS_CAPTION, WS_CAPTION);
 }
 
 TEST_F(SampleWindowTest, TimersFireFromTheMessageLoop) {
