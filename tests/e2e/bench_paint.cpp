@@ -31,6 +31,7 @@
 #include "skin/controls/skin_control.h"
 #include "skin/data/skin_data.h"
 #include "skin/data/stored_skin.h"
+#include "support/skins.h"
 #include "transfer/http_client.h"
 
 namespace {
@@ -88,10 +89,7 @@ PaintResult Paint(int events, int64_t total) {
     using namespace skin;
     auto form = std::make_unique<framework::TForm>(nullptr);
     form->SetBounds(100, 100, 486, 290);
-    auto* stored = new TbsCompressedStoredSkin(form.get());
-    stored->PackSkinFolder(std::string(UPDATER_ASSETS) + "/skins/yellow/skin.ini");
-    auto* skinData = new TbsSkinData(form.get());
-    skinData->SetCompressedStoredSkin(stored);
+    auto* skinData = test_support::SkinDataOf(form.get(), "yellow");
     if (skinData->SkinEmpty()) {
         throw std::runtime_error("the skin yellow did not load");
     }

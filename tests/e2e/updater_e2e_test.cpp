@@ -266,6 +266,27 @@ TEST_F(UpdaterE2E, TheWindowItsFocusOrderAndTheCloseButton) {
     EXPECT_EQ(frame.left, (GetSystemMetrics(SM_CXSCREEN) - (frame.right - frame.left)) / 2);
     EXPECT_NE(GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
 
+    // The skin's frame around it: 495 x 301, the caption and the close
+    // button where the skin puts them, the corners cut away.
+    EXPECT_EQ(frame.right - frame.left, 495);
+    EXPECT_EQ(frame.bottom - frame.top, 301);
+    auto hit = [&](int x, int y) {
+        DWORD_PTR result = 0;
+        SendMessageTimeoutW(window, WM_NCHITTEST, 0, MAKELPARAM(frame.left + x, frame.top + y),
+                            SMTO_NORMAL, 2000, &result);
+        return static_cast<LRESULT>(result);
+    };
+    EXPECT_EQ(hit(100, 14), HTCAPTION);
+    EXPECT_EQ(hit(479, 14), 19) << "the close button is a frame object";
+    EXPECT_EQ(hit(200, 150), HTCLIENT);
+    HRGN region = CreateRectRgn(0, 0, 0, 0);
+    ASSERT_NE(GetWindowRgn(window, region), ERROR);
+    EXPECT_FALSE(PtInRegion(region, 0, 0));
+    EXPECT_TRUE(PtInRegion(region, 5, 0));
+    EXPECT_FALSE(PtInRegion(region, 494, 300));
+    EXPECT_TRUE(PtInRegion(region, 247, 150));
+    DeleteObject(region);
+
     // Tab moves the focus between the two buttons only: the close button
     // first, then the start button, then round again.
     const DWORD thread = GetWindowThreadProcessId(window, nullptr);
@@ -344,7 +365,27 @@ TEST_F(UpdaterE2E, TheWindowIsReadAndPicturedWaitingRunningAndFinished) {
                  {"start", ui.start, L"开始升级"},
                  {"close", ui.close, L"关闭"}});
     RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-    Picture({window}, "waiting");
+    const ScreenPicture waiting = Picture({window}, "waiting");
+
+    // Another window takes the focus: the frame takes its inactive look (the
+    // close button's pixels change), and its active look again after.
+    RECT place{};
+    GetWindowRect(window, &place);
+    const POINT closeButton{place.left + 479, place.top + 14};
+    HWND other = CreateWindowExW(0, L"STATIC", L"other", WS_POPUP | WS_VISIBLE, 0, 0, 120, 60,
+                                 nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(other, nullptr);
+    SetForegroundWindow(other);
+    const bool inactive = WaitUntil(
+        [&] { return CaptureScreen({window}).At(closeButton) != waiting.At(closeButton); }, 5000);
+    EXPECT_TRUE(inactive) << "the frame kept its active look";
+    if (inactive) {
+        Picture({window}, "inactive");
+    }
+    DestroyWindow(other);
+    SetForegroundWindow(window);
+    EXPECT_TRUE(WaitUntil(
+        [&] { return CaptureScreen({window}).At(closeButton) == waiting.At(closeButton); }, 5000));
 
     // Running: pictured while the gauge's text says 45 to 65 per cent. The
     // window thread is in the transfer; the gauge and the labels paint as

@@ -43,12 +43,19 @@ TEST(UpdateForm, IsBuiltFromItsDefinitionWithItsSkin) {
 
     // The controls in creation order, with their places and tab order.
     const char* order[] = {"Image1",        "bsSkinGauge1", "bsSkinListBox1", "bsSkinButton1",
-                           "bsSkinButton2", "bsSkinLabel1", "bsSkinLabel2",   "bsg",
-                           "yellow",        "silver",       "bsSkinData1",    "HTTPClient1"};
-    ASSERT_EQ(form->ComponentCount(), 12);
-    for (int i = 0; i < 12; ++i) {
+                           "bsSkinButton2", "bsSkinLabel1", "bsSkinLabel2",   "bsSkinForm1",
+                           "bsg",           "yellow",       "silver",         "bsSkinData1",
+                           "HTTPClient1"};
+    ASSERT_EQ(form->ComponentCount(), 13);
+    for (int i = 0; i < 13; ++i) {
         EXPECT_EQ(form->Components(i)->Name(), order[i]);
     }
+    // The frame draws the window from the same skin and keeps its client size.
+    EXPECT_EQ(form->bsSkinForm1->SkinData(), form->bsSkinData1);
+    EXPECT_TRUE(form->bsSkinForm1->Skinned());
+    EXPECT_EQ(form->bsSkinForm1->BorderIcons(), 0u);
+    EXPECT_EQ(form->bsSkinForm1->ClientWidth(), 480);
+    EXPECT_EQ(form->bsSkinForm1->ClientHeight(), 263);
     EXPECT_EQ(form->Image1->Width(), 115);
     EXPECT_EQ(form->Image1->Height(), 229);
     EXPECT_EQ(form->Image1->Top(), -5);

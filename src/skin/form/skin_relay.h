@@ -21,7 +21,8 @@ void RelaySkinChange(framework::TForm& form, uint32_t message, TbsSkinData* send
 
 // Makes `form` relay the notifications it receives: a hook in its
 // WindowProc slot that relays and then passes every message on to the
-// procedure it replaced. The form keeps it for its lifetime.
+// procedure it replaced. The form keeps it for its lifetime. A form with a
+// skinned frame needs none: the frame relays (skin_form.h).
 void InstallSkinRelay(framework::TForm& form);
 
 }  // namespace skin

@@ -5,7 +5,7 @@
 #include "skin/controls/skin_control.h"
 #include "skin/data/skin_classes.h"
 #include "skin/form/skin_broadcast.h"
-#include "skin/form/skin_relay.h"
+#include "skin/form/skin_form.h"
 
 namespace updater {
 
@@ -37,6 +37,7 @@ const TClassRegistry& UpdateWindowRegistry() {
         RegisterFrameworkClasses(r);
         skin::RegisterSkinControlClasses(r);
         RegisterMessageClass(r);
+        skin::RegisterSkinFormClass(r);
         skin::RegisterSkinDataClasses(r);
         RegisterHttpClientClass(r);
         r.RegisterClass("TUpdateForm", "TForm", nullptr);
@@ -75,9 +76,6 @@ TUpdateForm::TUpdateForm(TComponent* owner, TUpdateEnvironment env, std::string_
     methods_.Add<void(TComponent*, int)>("HTTPClient1WorkEnd",
                                          [this](TComponent*, int) { logic_->WorkEnd(); });
 
-    // The skin data read with the window announces its skin to the form,
-    // which passes it on to its controls.
-    skin::InstallSkinRelay(*this);
     ReadDefinition(definition.empty() ? EmbeddedDefinition(kUpdateFormDefinition) : definition,
                    UpdateWindowRegistry(), *this);
     Image1 = Find<TImage>("Image1");
@@ -90,6 +88,7 @@ TUpdateForm::TUpdateForm(TComponent* owner, TUpdateEnvironment env, std::string_
     bsg = Find<skin::TbsSkinMessage>("bsg");
     HTTPClient1 = Find<THTTPClientComponent>("HTTPClient1");
     bsSkinData1 = Find<skin::TbsSkinData>("bsSkinData1");
+    bsSkinForm1 = Find<skin::TbsSkinForm>("bsSkinForm1");
     // While the server is silent the window thread waits in the client; the
     // controls' held-back progress is painted meanwhile, so the window never
     // shows figures older than one repaint interval.

@@ -14,6 +14,7 @@
 #include "skin/controls/list_box.h"
 #include "skin/data/skin_data.h"
 #include "skin/form/message.h"
+#include "skin/form/skin_form.h"
 #include "updater/http_component.h"
 #include "updater/update_logic.h"
 
@@ -49,6 +50,7 @@ class TUpdateForm : public framework::TForm,
     skin::TbsSkinMessage* bsg = nullptr;
     THTTPClientComponent* HTTPClient1 = nullptr;
     skin::TbsSkinData* bsSkinData1 = nullptr;
+    skin::TbsSkinForm* bsSkinForm1 = nullptr;
 
   private:
     template <typename T>

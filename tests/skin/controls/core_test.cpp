@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/skins.h"
+
 #include <climits>
 #include <memory>
 #include <string>
@@ -37,8 +39,7 @@ class YellowTest : public ::testing::Test {
         ASSERT_FALSE(data_->SkinEmpty());
     }
     TbsCompressedStoredSkin* Stored(const char* name) {
-        auto* stored = new TbsCompressedStoredSkin(root_.get());
-        stored->PackSkinFolder(std::string(UPDATER_ASSETS) + "/skins/" + name + "/skin.ini");
+        auto* stored = test_support::StoredSkin(root_.get(), name);
         EXPECT_FALSE(stored->IsStoreEmpty()) << name;
         return stored;
     }

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/skins.h"
+
 #include <climits>
 #include <memory>
 #include <string>
@@ -80,10 +82,7 @@ class YellowScrollBarTest : public ::testing::Test {
   protected:
     void SetUp() override {
         root_ = std::make_unique<framework::TComponent>(nullptr);
-        auto* stored = new TbsCompressedStoredSkin(root_.get());
-        stored->PackSkinFolder(std::string(UPDATER_ASSETS) + "/skins/yellow/skin.ini");
-        data_ = new TbsSkinData(root_.get());
-        data_->SetCompressedStoredSkin(stored);
+        data_ = test_support::SkinDataOf(root_.get(), "yellow");
         const auto* o = dynamic_cast<const TbsDataSkinScrollBarControl*>(
             data_->ControlObject(data_->IndexOfControlObject("vscrollbar")));
         ASSERT_NE(o, nullptr);

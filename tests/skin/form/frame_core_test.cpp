@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/skins.h"
+
 #include <algorithm>
 #include <memory>
 #include <string>
@@ -25,10 +27,7 @@ class YellowFrame : public ::testing::Test {
   protected:
     void SetUp() override {
         root_ = std::make_unique<framework::TComponent>(nullptr);
-        auto* stored = new TbsCompressedStoredSkin(root_.get());
-        stored->PackSkinFolder(std::string(UPDATER_ASSETS) + "/skins/yellow/skin.ini");
-        data_ = new TbsSkinData(root_.get());
-        data_->SetCompressedStoredSkin(stored);
+        data_ = test_support::SkinDataOf(root_.get(), "yellow");
         ASSERT_FALSE(data_->SkinEmpty());
         ASSERT_EQ(Pw(), 161);
         ASSERT_EQ(Ph(), 159);
@@ -393,7 +392,7 @@ TEST(FrameCoreTest, ButtonsOnTheLeftAndCornerAnchoring) {
         {fokUser, {2, 2, 10, 95}, cmDefault, {2, 2, 10, 125}},
         {fokUser, {85, 2, 95, 95}, cmDefault, {135, 2, 145, 125}},
         {fokUser, {30, 30, 50, 50}, cmDefault, {30, 30, 50, 50}},
-        {fokCaption, {2, 2, 95, 18}, cmDefault, {37, 2, 145, 18}},
+        {fokCaption, {2, 2, 95, 18}, cmDefault, {39, 2, 145, 18}},  // 37 + two gaps
         // In a picture: placed from the left, close first, system menu last.
         {fokStdButton, {0, 0, 10, 12}, cmMaximize, {17, 2, 27, 14}},
         {fokStdButton, {0, 0, 14, 12}, cmClose, {2, 2, 16, 14}},

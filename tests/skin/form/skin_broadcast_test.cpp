@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/skins.h"
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -63,8 +65,7 @@ TEST(SkinBroadcast, TheOwnerFormHearsFirstThenEveryOtherForm) {
         new TSkinSpy(f, seen);
     }
     // The owner form has no window yet: the notifications need none.
-    auto* stored = new TbsCompressedStoredSkin(owner.get());
-    stored->PackSkinFolder(std::string(UPDATER_ASSETS) + "/skins/yellow/skin.ini");
+    auto* stored = test_support::StoredSkin(owner.get(), "yellow");
     ASSERT_FALSE(stored->IsStoreEmpty());
     auto* data = new TbsSkinData(owner.get());
     data->SetCompressedStoredSkin(stored);

@@ -118,10 +118,10 @@ class TButtonRow {
             if (!in_buttons_rect && system_menu != nullptr) {
                 PlaceInRow(*system_menu);
             }
-            // The caption starts where the row ends, as it ends where the row
-            // starts when the row is on the right.
+            // The caption starts one gap after the place the next button
+            // would take.
             if (!in_buttons_rect && caption != nullptr) {
-                caption->object_rect.left = SubClamped(x_, offset);
+                caption->object_rect.left = AddClamped(x_, offset);
             }
         } else {
             if (!in_buttons_rect && caption != nullptr) {

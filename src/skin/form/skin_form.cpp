@@ -1,0 +1,1040 @@
+#include "skin/form/skin_form.h"
+
+#include <windowsx.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "framework/bitmap_ops.h"
+#include "framework/classes.h"
+#include "framework/definition.h"
+#include "skin/data/frame_objects.h"
+#include "skin/data/marks.h"
+#include "skin/data/picture.h"
+#include "skin/data/skin_messages.h"
+#include "skin/data/win32/regions.h"
+#include "skin/data/win32/work_area.h"
+#include "skin/form/skin_relay.h"
+
+namespace skin {
+
+using framework::TBitmap;
+using framework::TCanvas;
+using framework::TForm;
+using framework::TMessage;
+using framework::TWndMethod;
+
+namespace {
+
+TColor Rgb(TColor c) {
+    return framework::ColorToRGB(c);
+}
+
+// The border-icon flag that shows a command's button (0: always shown).
+TbsBorderIcons IconOf(TStdCommand command) {
+    switch (command) {
+        case cmMaximize:
+            return bsbiMaximize;
+        case cmMinimize:
+            return bsbiMinimize;
+        case cmSysMenu:
+            return bsbiSystemMenu;
+        case cmRollUp:
+            return bsbiRollUp;
+        case cmMinimizeToTray:
+            return bsbiMinimizeToTray;
+        default:
+            return 0;
+    }
+}
+
+// Copies `from` of `source` onto `to` of `target`, stretched when the sizes
+// differ.
+void CopyLook(TBitmapData& target, const TRect& to, const TBitmapData& source, const TRect& from) {
+    if (to.IsEmpty() || from.IsEmpty() || source.Empty()) {
+        return;
+    }
+    framework::StretchCopy(target, to, source, from);
+}
+
+}  // namespace
+
+TbsSkinForm::TbsSkinForm(framework::TComponent* owner)
+    : TComponent(owner), form_(dynamic_cast<TForm*>(owner)) {
+    if (form_ == nullptr) {
+        throw EInvalidCast();
+    }
+    for (framework::TFont* f : {&defCaptionFont_, &defInactiveCaptionFont_}) {
+        f->SetName("Arial");
+        f->SetHeight(14);
+        f->SetStyle(framework::fsBold);
+        f->OnChange = [this](framework::TFont&) {
+            if (!Loading() && !skinned_) {
+                RepaintFrame();
+            }
+        };
+    }
+    defCaptionFont_.SetColor(framework::clBtnText);
+    defInactiveCaptionFont_.SetColor(framework::clBtnShadow);
+    form_->SetBorderIcons(0);
+    // The frame draws the caption: the window has none of the system's.
+    form_->OnCreateParams = [](framework::TCreateParams& p) {
+        p.style &= ~static_cast<DWORD>(WS_CAPTION);
+    };
+    hook_.Install(*form_,
+                  [this](TMessage& m, const TWndMethod& previous) { WndProc(m, previous); });
+    if (form_->HandleAllocated()) {
+        form_->RecreateWnd();
+    }
+}
+
+TbsSkinForm::~TbsSkinForm() {
+    hook_.Remove();
+    form_->OnCreateParams = nullptr;
+    if (!form_->Destroying() && form_->HandleAllocated()) {
+        // The system's frame handling again, without the skin's shape.
+        RemoveRegion();
+        SetWindowPos(form_->Handle(), nullptr, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    }
+}
+
+void TbsSkinForm::SetSkinData(TbsSkinData* value) {
+    if (skinData_ != value) {
+        if (skinData_ != nullptr && skinData_ != menusSkinData_) {
+            RemoveFreeNotification(skinData_);
+        }
+        skinData_ = value;
+        if (value != nullptr) {
+            FreeNotification(value);
+        }
+    }
+    ApplySkin();
+}
+
+void TbsSkinForm::SetMenusSkinData(TbsSkinData* value) {
+    if (menusSkinData_ != nullptr && menusSkinData_ != skinData_) {
+        RemoveFreeNotification(menusSkinData_);
+    }
+    menusSkinData_ = value;
+    if (value != nullptr) {
+        FreeNotification(value);
+    }
+}
+
+void TbsSkinForm::SetLogoBitMap(const TBitmapData& picture) {
+    logo_.Assign(picture);
+}
+
+void TbsSkinForm::SetShowIcon(bool value) {
+    showIcon_ = value;
+    if (!Loading()) {
+        RepaintFrame();
+    }
+}
+
+void TbsSkinForm::SetBorderIcons(TbsBorderIcons value) {
+    borderIcons_ = value;
+    BuildDefaultButtons();
+}
+
+void TbsSkinForm::Loaded() {
+    TComponent::Loaded();
+}
+
+void TbsSkinForm::Notification(framework::TComponent* component, framework::TOperation operation) {
+    TComponent::Notification(component, operation);
+    if (operation != framework::opRemove) {
+        return;
+    }
+    if (component == menusSkinData_) {
+        menusSkinData_ = nullptr;
+    }
+    if (component == skinData_) {
+        // Its pictures and objects go with it.
+        skinData_ = nullptr;
+        PrepareSkinChange();
+        maskBands_ = {};
+        if (!form_->Destroying()) {
+            RemoveRegion();
+            RepaintFrame();
+        }
+    }
+}
+
+bool TbsSkinForm::HasBorder() const {
+    return form_->BorderStyle() != framework::bsNone;
+}
+
+bool TbsSkinForm::Sizeable() const {
+    return form_->BorderStyle() == framework::bsSizeable ||
+           form_->BorderStyle() == framework::bsSizeToolWin;
+}
+
+bool TbsSkinForm::ToolWindow() const {
+    return form_->BorderStyle() == framework::bsToolWindow ||
+           form_->BorderStyle() == framework::bsSizeToolWin;
+}
+
+int TbsSkinForm::CaptionHeight() const {
+    return BuiltInCaptionHeight(ToolWindow());
+}
+
+void TbsSkinForm::RememberSize() {
+    if (form_->HandleAllocated()) {
+        RECT r;
+        GetWindowRect(form_->Handle(), &r);
+        lastWidth_ = r.right - r.left;
+        lastHeight_ = r.bottom - r.top;
+    } else {
+        lastWidth_ = form_->Width();
+        lastHeight_ = form_->Height();
+    }
+}
+
+TPoint TbsSkinForm::WindowPoint(TPoint screen) const {
+    if (form_->HandleAllocated()) {
+        RECT r;
+        GetWindowRect(form_->Handle(), &r);
+        return TPoint{screen.x - r.left, screen.y - r.top};
+    }
+    return TPoint{screen.x - form_->Left(), screen.y - form_->Top()};
+}
+
+void TbsSkinForm::UpdateGeometry() {
+    if (lastWidth_ == 0 || lastHeight_ == 0) {
+        RememberSize();
+    }
+    if (skinned_) {
+        const TBitmapData& main = skinData_->MainPicture();
+        geometry_ = CurrentGeometry(skinData_->FormInfo(), main.Width(), main.Height(), lastWidth_,
+                                    lastHeight_);
+    }
+}
+
+void TbsSkinForm::LayoutObjects() {
+    if (skinned_) {
+        std::vector<TFrameObjectPlace> places;
+        places.reserve(objects_.size());
+        for (const TbsFrameObject& o : objects_) {
+            places.push_back(o.place);
+        }
+        const TBitmapData& main = skinData_->MainPicture();
+        LayoutFrameObjects(places, skinData_->FormInfo(), main.Width(), main.Height(), geometry_);
+        for (size_t i = 0; i < objects_.size(); ++i) {
+            objects_[i].place.object_rect = places[i].object_rect;
+        }
+        return;
+    }
+    if (objects_.empty()) {
+        BuildDefaultButtons();
+    }
+    bool visible[7] = {};
+    for (const TbsFrameObject& o : objects_) {
+        if (o.place.kind == fokStdButton && o.place.visible) {
+            visible[o.place.command] = true;
+        }
+    }
+    const int small = GetSystemMetrics(SM_CXSMICON);
+    const TBuiltInCaption layout = LayoutBuiltInCaption(
+        lastWidth_, ToolWindow(), visible, TPoint{small > 0 ? small : 16, small > 0 ? small : 16});
+    builtInCaption_ = layout.caption;
+    for (TbsFrameObject& o : objects_) {
+        if (o.place.kind == fokStdButton) {
+            o.place.object_rect = o.place.visible ? layout.buttons[o.place.command] : TRect{};
+        }
+    }
+}
+
+void TbsSkinForm::BuildObjects() {
+    objects_.clear();
+    activeObject_ = -1;
+    captureObject_ = -1;
+    for (const auto& d : skinData_->FrameObjects()) {
+        const TbsDataSkinObject* data = d.get();
+        if (dynamic_cast<const TbsDataSkinMenuItem*>(data) != nullptr ||
+            dynamic_cast<const TbsDataSkinMainMenuItem*>(data) != nullptr ||
+            dynamic_cast<const TbsDataSkinMainMenuBarButton*>(data) != nullptr) {
+            continue;
+        }
+        TbsFrameObject o;
+        o.data = data;
+        o.id_name = data->name;
+        o.picture = skinData_->Picture(data->active_picture_index);
+        o.place.in_picture = data->skin_rect_in_a_picture;
+        o.place.normal = data->skin_rect;
+        o.place.size = TPoint{data->skin_rect.Width(), data->skin_rect.Height()};
+        o.place.object_rect = data->skin_rect;
+        if (const auto* b = dynamic_cast<const TbsDataSkinStdButton*>(data)) {
+            o.place.kind = fokStdButton;
+            o.place.command = b->command;
+        } else if (dynamic_cast<const TbsDataSkinButton*>(data) != nullptr) {
+            o.place.kind = fokButton;
+        } else if (dynamic_cast<const TbsDataSkinCaption*>(data) != nullptr) {
+            o.place.kind = fokCaption;
+        } else if (const auto* a = dynamic_cast<const TbsDataSkinAnimate*>(data)) {
+            o.place.kind = fokAnimate;
+            o.place.command = a->command;
+            o.place.button_style = a->button_style;
+        } else {
+            o.place.kind = fokUser;
+        }
+        objects_.push_back(std::move(o));
+    }
+    ApplyVisibility();
+}
+
+void TbsSkinForm::BuildDefaultButtons() {
+    objects_.clear();
+    activeObject_ = -1;
+    captureObject_ = -1;
+    const struct {
+        const char* name;
+        TStdCommand command;
+    } buttons[] = {{"closebutton", cmClose},     {"maxbutton", cmMaximize},
+                   {"minbutton", cmMinimize},    {"rollupbutton", cmRollUp},
+                   {"sysmenubutton", cmSysMenu}, {"traybutton", cmMinimizeToTray}};
+    for (const auto& b : buttons) {
+        TbsFrameObject o;
+        o.id_name = b.name;
+        o.place.kind = fokStdButton;
+        o.place.command = b.command;
+        o.place.in_picture = true;
+        o.place.normal = TRect{0, 0, 1, 1};
+        o.place.size = TPoint{1, 1};
+        objects_.push_back(std::move(o));
+    }
+    ApplyVisibility();
+}
+
+void TbsSkinForm::ApplyVisibility() {
+    auto hide = [](TbsFrameObject& o) {
+        o.enabled = false;
+        // An object whose look is part of the frame picture stays drawn, in
+        // its disabled look.
+        o.place.visible = !o.place.in_picture;
+    };
+    for (TbsFrameObject& o : objects_) {
+        const bool button =
+            o.place.kind == fokStdButton || (o.place.kind == fokAnimate && o.place.button_style);
+        if (hideCaptionButtons_ && (o.place.kind == fokStdButton || o.place.kind == fokAnimate)) {
+            hide(o);
+        } else if (!hideCaptionButtons_ && button) {
+            if (o.place.command == cmDefault) {
+                // Shown only when the program asks for it; nothing here does.
+                o.place.visible = false;
+            } else if (o.place.command != cmClose &&
+                       (borderIcons_ & IconOf(o.place.command)) == 0) {
+                hide(o);
+            }
+        }
+    }
+}
+
+void TbsSkinForm::ApplySkin() {
+    activeObject_ = -1;
+    captureObject_ = -1;
+    skinned_ = skinData_ != nullptr && !skinData_->SkinEmpty();
+    if (skinned_) {
+        BuildObjects();
+    } else {
+        objects_.clear();
+        maskBands_ = {};
+        RemoveRegion();
+    }
+    inSkinChange_ = true;
+    FitToMinimum();
+    RememberSize();
+    if (skinned_) {
+        RegionAndLayout();
+    }
+    if (form_->HandleAllocated()) {
+        RedrawWindow(form_->Handle(), nullptr, nullptr,
+                     RDW_FRAME | RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    }
+    UpdateActive(true);
+    if (OnChangeSkinData) {
+        OnChangeSkinData(this);
+    }
+    inSkinChange_ = false;
+    if (clientWidth_ > 0) {
+        form_->SetClientWidth(clientWidth_);
+    }
+    if (clientHeight_ > 0) {
+        form_->SetClientHeight(clientHeight_);
+    }
+}
+
+void TbsSkinForm::PrepareSkinChange() {
+    skinned_ = false;
+    objects_.clear();
+    activeObject_ = -1;
+    captureObject_ = -1;
+}
+
+void TbsSkinForm::FitToMinimum() {
+    const TPoint min = MinTrackSize();
+    const int w = form_->Width();
+    const int h = form_->Height();
+    if (w < min.x && h < min.y) {
+        form_->SetBounds(form_->Left(), form_->Top(), min.x, min.y);
+    } else if (h < min.y) {
+        form_->SetHeight(min.y);
+    } else if (w < min.x) {
+        form_->SetWidth(min.x);
+    } else {
+        SizeNudge();
+    }
+}
+
+void TbsSkinForm::SizeNudge() {
+    if (!form_->HandleAllocated()) {
+        return;
+    }
+    // A change of one pixel and back: the system measures and sizes the
+    // frame again without a real change.
+    const int w = form_->Width();
+    const int step = w - 1 < MinTrackSize().x ? 1 : -1;
+    form_->SetWidth(w + step);
+    form_->SetWidth(w);
+}
+
+TPoint TbsSkinForm::MinTrackSize() const {
+    return skin::MinTrackSize([&] {
+        TTrackSizeInput in;
+        in.skinned = skinned_;
+        if (skinned_) {
+            in.picture_width = skinData_->MainPicture().Width();
+            in.picture_height = skinData_->MainPicture().Height();
+            in.client_rect = skinData_->FormInfo().client_rect;
+        }
+        in.caption_height = CaptionHeight();
+        in.min_width = minWidth_;
+        in.min_height = minHeight_;
+        return in;
+    }());
+}
+
+TPoint TbsSkinForm::MaxTrackSize() const {
+    TTrackSizeInput in;
+    in.max_width = maxWidth_;
+    in.max_height = maxHeight_;
+    TRect area{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    if (form_->HandleAllocated()) {
+        area = WorkAreaOf(form_->Handle(), true);
+    }
+    in.monitor_width = area.Width();
+    in.monitor_height = area.Height();
+    return skin::MaxTrackSize(in);
+}
+
+void TbsSkinForm::RepaintFrame() {
+    if (form_->HandleAllocated()) {
+        SendMessageW(form_->Handle(), WM_NCPAINT, 1, 0);
+    }
+}
+
+void TbsSkinForm::UpdateActive(bool repaint) {
+    const bool active = formActiveFlag_;
+    frameActive_ = active;
+    for (TbsFrameObject& o : objects_) {
+        if (o.place.kind == fokCaption && o.active != active) {
+            o.active = active;
+            break;
+        }
+    }
+    if (repaint) {
+        RepaintFrame();
+    }
+    const framework::TNotifyEvent& event = active ? OnActivate : OnDeActivate;
+    if (event) {
+        event(this);
+    }
+}
+
+void TbsSkinForm::RemoveRegion() {
+    if (region_ != nullptr && form_->HandleAllocated()) {
+        // The window owns the region it was given and deletes it itself.
+        SetWindowRgn(form_->Handle(), nullptr, TRUE);
+    }
+    region_ = nullptr;
+}
+
+void TbsSkinForm::RegionAndLayout() {
+    if (!skinned_ || !form_->HandleAllocated()) {
+        return;
+    }
+    UpdateGeometry();
+    LayoutObjects();
+    bool regionSet = false;
+    const TBitmapData& mask = skinData_->MaskPicture();
+    if (!HasBorder()) {
+        RemoveRegion();
+    } else if (mask.Empty()) {
+        RemoveRegion();
+        maskBands_ = {};
+    } else {
+        const TPartGeometry from = PictureMaskParts(skinData_->FormInfo());
+        const TPartGeometry to = WindowMaskParts(geometry_);
+        BuildMaskBands(mask, from, to, lastWidth_, lastHeight_, maskBands_.top, maskBands_.bottom,
+                       maskBands_.left, maskBands_.right);
+        HRGN region = MaskToRegion9(mask, from, to, lastWidth_, lastHeight_);
+        if (region != nullptr) {
+            // Handed over: the window deletes it when it gets another one.
+            SetWindowRgn(form_->Handle(), region, TRUE);
+            region_ = region;
+            regionSet = true;
+        } else {
+            RemoveRegion();
+        }
+    }
+    if (!regionSet) {
+        RepaintFrame();
+    }
+}
+
+void TbsSkinForm::CalcClientRect(RECT& r) {
+    if (!HasBorder()) {
+        return;
+    }
+    TFrameInsets insets = BuiltInInsets(ToolWindow());
+    if (skinned_) {
+        const TBitmapData& main = skinData_->MainPicture();
+        insets = SkinnedInsets(skinData_->FormInfo(), main.Width(), main.Height());
+    }
+    const TRect c = InsetClientRect(TRect{r.left, r.top, r.right, r.bottom}, insets);
+    r = RECT{c.left, c.top, c.right, c.bottom};
+}
+
+int TbsSkinForm::HitTest(TPoint p) {
+    RememberSize();
+    UpdateGeometry();
+    LayoutObjects();
+    if (skinned_) {
+        TSkinHitTest t;
+        t.width = lastWidth_;
+        t.height = lastHeight_;
+        t.geometry = &geometry_;
+        t.mask = skinData_->MaskPicture().Empty() ? nullptr : &maskBands_;
+        t.border_width = skinData_->FormInfo().border_width;
+        t.sizeable = Sizeable();
+        t.object_active = activeObject_ >= 0;
+        t.in_size_move = inSizeMove_;
+        for (const TbsFrameObject& o : objects_) {
+            if (o.place.kind == fokCaption) {
+                t.captions.push_back(o.place.object_rect);
+            }
+        }
+        return HitTestSkinned(t, p);
+    }
+    TBuiltInHitTest t;
+    t.width = lastWidth_;
+    t.height = lastHeight_;
+    t.caption_height = CaptionHeight();
+    t.caption = builtInCaption_;
+    t.sizeable = Sizeable();
+    t.object_active = activeObject_ >= 0;
+    return HitTestBuiltIn(t, p);
+}
+
+std::string TbsSkinForm::FitCaption(TCanvas& canvas, int width) const {
+    std::string text = form_->Caption();
+    FitTextWithEllipsis(text, width, [&canvas](std::string_view s) { return canvas.TextWidth(s); });
+    return text;
+}
+
+void TbsSkinForm::DrawCaption(const TbsFrameObject& o, TBitmap& band, int dy) {
+    const auto& c = *static_cast<const TbsDataSkinCaption*>(o.data);
+    const TRect& r = o.place.object_rect;
+    const bool active = o.active;
+    const TRect frame =
+        active && !c.active_frame_rect.IsEmpty() ? c.active_frame_rect : c.frame_rect;
+    const TRect area =
+        CaptionTextArea(c.text_rect, c.skin_rect, c.frame_rect, c.frame_text_rect, r.Width());
+    TCanvas& canvas = band.Canvas();
+    const int ox = r.left;
+    const int oy = r.top - dy;
+    if (active && !c.active_skin_rect.IsEmpty() && o.picture != nullptr) {
+        // The active look's own background under the text.
+        TBitmapData look;
+        const TSkinFormInfo& info = skinData_->FormInfo();
+        const int left = std::max(info.left_top_point.x - c.skin_rect.left, 0);
+        const int right = std::max(c.skin_rect.right - info.right_top_point.x, 0);
+        if (left == 0 && right == 0) {
+            look = TBitmapData(r.Width(), r.Height(), framework::pf24bit);
+            CopyLook(look, TRect{0, 0, r.Width(), r.Height()}, *o.picture, c.active_skin_rect);
+        } else {
+            BuildPartImage3H(*o.picture, c.active_skin_rect, left, right, r.Width(), look);
+        }
+        canvas.Draw(ox, oy, look);
+    }
+    const std::string& caption = form_->Caption();
+    if (caption.empty() || area.IsEmpty()) {
+        return;
+    }
+    framework::TFont& font = canvas.Font();
+    font.SetName(c.font.name);
+    font.SetHeight(c.font.height);
+    font.SetStyle(c.font.style);
+    font.SetCharset(skinData_->ResourceStrData() != nullptr ? c.font.charset
+                                                            : defCaptionFont_.Charset());
+    const std::string text = FitCaption(canvas, area.Width());
+    const SIZE size = canvas.TextExtent(text);
+    const TPoint at = CaptionTextOrigin(area, c.alignment, size.cx, size.cy);
+    const int x = ox + at.x;
+    const int y = oy + at.y;
+    if (!frame.IsEmpty() && o.picture != nullptr) {
+        // A frame behind the text, as long as the text.
+        TBitmapData strip;
+        const int w = frame.Width() + size.cx - c.frame_text_rect.Width();
+        BuildPartImage3H(*o.picture, frame, c.frame_left_offset, c.frame_right_offset, w, strip);
+        canvas.Draw(x - c.frame_text_rect.left, y - c.frame_text_rect.top, strip);
+    }
+    canvas.Brush().SetStyle(framework::bsClear);
+    if (c.shadow) {
+        font.SetColor(active ? c.active_shadow_color : c.shadow_color);
+        canvas.TextOut(x + 1, y + 1, text);
+    }
+    font.SetColor(active ? c.active_font_color : c.font.color);
+    canvas.TextOut(x, y, text);
+}
+
+void TbsSkinForm::DrawObject(const TbsFrameObject& o, TBitmap& band, int dy) {
+    if (!o.place.visible) {
+        return;
+    }
+    if (o.place.kind == fokCaption) {
+        DrawCaption(o, band, dy);
+        return;
+    }
+    if (o.data == nullptr || o.place.kind == fokUser) {
+        return;
+    }
+    const TRect to = o.place.object_rect.Offset(0, -dy);
+    const TBitmapData* source = o.place.in_picture ? o.picture : &skinData_->MainPicture();
+    if (source == nullptr) {
+        return;
+    }
+    TRect look = o.data->skin_rect;
+    const auto* button = dynamic_cast<const TbsDataSkinButton*>(o.data);
+    if (!o.enabled && button != nullptr && !button->disable_skin_rect.IsEmpty()) {
+        look = button->disable_skin_rect;
+        source = o.picture;
+    } else if (o.enabled && !frameActive_ && !o.data->inactive_skin_rect.IsEmpty()) {
+        look = o.data->inactive_skin_rect;
+        source = o.picture;
+    } else if (!o.place.in_picture) {
+        return;  // the frame picture shows it already
+    }
+    if (source != nullptr) {
+        CopyLook(band, to, *source, look);
+    }
+}
+
+void TbsSkinForm::PaintSkinnedFrame() {
+    if (lastWidth_ == 0 || lastHeight_ == 0) {
+        RememberSize();
+    }
+    const TPoint min = MinTrackSize();
+    if (lastWidth_ < min.x || lastHeight_ < min.y) {
+        return;
+    }
+    UpdateGeometry();
+    LayoutObjects();
+    const TSkinFormInfo& info = skinData_->FormInfo();
+    const TBitmapData& main = skinData_->MainPicture();
+    const TBitmapData& source = !frameActive_ && !skinData_->InactivePicture().Empty()
+                                    ? skinData_->InactivePicture()
+                                    : main;
+    TBitmap top, bottom, left, right;
+    BuildFrameBands(
+        source, TRect{0, 0, source.Width(), source.Height()}, PictureFrameParts(info),
+        WindowFrameParts(geometry_), lastWidth_, lastHeight_,
+        TBandStretch{info.left_stretch, info.right_stretch, info.top_stretch, info.bottom_stretch},
+        top, bottom, left, right);
+    const TRect& client = geometry_.client;
+    for (const TbsFrameObject& o : objects_) {
+        if (o.place.object_rect.bottom > client.top) {
+            if (!bottom.Empty()) {
+                DrawObject(o, bottom, client.bottom);
+            }
+        } else if (!top.Empty()) {
+            DrawObject(o, top, 0);
+        }
+    }
+    const bool effect = !frameActive_ && info.auto_rendering_inactive_image;
+    HDC dc = GetWindowDC(form_->Handle());
+    if (dc == nullptr) {
+        return;
+    }
+    if (!client.IsEmpty()) {
+        ExcludeClipRect(dc, client.left, client.top, client.right, client.bottom);
+    }
+    {
+        TCanvas canvas(dc);
+        auto draw = [&](TBitmap& band, int x, int y) {
+            if (band.Empty()) {
+                return;
+            }
+            if (!effect) {
+                canvas.Draw(x, y, band);
+                return;
+            }
+            TbsEffectBmp picture(band);
+            ApplyInactiveEffect(picture, info.inactive_effect,
+                                [](int range) { return rand() % range; });
+            canvas.Draw(x, y, picture.ToBitmap());
+        };
+        draw(top, 0, 0);
+        draw(left, 0, client.top);
+        draw(right, lastWidth_ - right.Width(), client.top);
+        draw(bottom, 0, lastHeight_ - bottom.Height());
+    }
+    ReleaseDC(form_->Handle(), dc);
+}
+
+void TbsSkinForm::DrawDefaultButton(const TbsFrameObject& o, TBitmap& target, int dx, int dy) {
+    if (!o.place.visible || o.place.object_rect.IsEmpty()) {
+        return;
+    }
+    const TRect r = o.place.object_rect.Offset(-dx, -dy);
+    TBitmap look(r.Width(), r.Height());
+    TCanvas& c = look.Canvas();
+    c.Brush().SetColor(framework::clBtnFace);
+    c.FillRect(framework::Rect(0, 0, r.Width(), r.Height()));
+    const TColor ink = Rgb(o.enabled ? framework::clBtnText : framework::clBtnShadow);
+    const int x = r.Width() / 2 - 5;
+    const int y = r.Height() / 2 - 4;
+    switch (o.place.command) {
+        case cmClose:
+            DrawCloseMark(look, x, y, ink);
+            break;
+        case cmMaximize:
+            DrawMaximizeMark(look, x, y, ink);
+            break;
+        case cmMinimize:
+            DrawMinimizeBarMark(look, x, y, ink);
+            break;
+        case cmSysMenu:
+            DrawMinimizeMark(look, x, y, ink);
+            break;
+        case cmRollUp:
+            // An upward triangle: the window rolls up.
+            DrawRollDownMark(look, x, y, ink);
+            break;
+        case cmMinimizeToTray:
+            DrawSquareMark(look, x, y, ink);
+            break;
+        default:
+            break;
+    }
+    target.Canvas().Draw(r.left, r.top, look);
+}
+
+void TbsSkinForm::PaintBuiltInFrame() {
+    if (lastWidth_ == 0 || lastHeight_ == 0) {
+        RememberSize();
+    }
+    LayoutObjects();
+    const int w = lastWidth_;
+    const int h = lastHeight_;
+    const int ch = CaptionHeight();
+    if (w < 7 || h < 7) {
+        return;
+    }
+    TBitmap frame(w, h);
+    TCanvas& fc = frame.Canvas();
+    // The three nested one-pixel frames of the border.
+    const struct {
+        framework::TColor topLeft, bottomRight;
+    } rings[] = {{framework::cl3DLight, framework::cl3DDkShadow},
+                 {framework::clBtnHighlight, framework::clBtnShadow},
+                 {framework::clBtnFace, framework::clBtnFace}};
+    for (int i = 0; i < 3; ++i) {
+        DrawFrame3D(frame, TRect{i, i, w - i, h - i}, Rgb(rings[i].topLeft),
+                    Rgb(rings[i].bottomRight));
+    }
+    // The caption picture, 3 pixels in from the window's corner.
+    TBitmap caption(w - 6, ch);
+    TCanvas& cc = caption.Canvas();
+    cc.Brush().SetColor(framework::clBtnFace);
+    cc.FillRect(framework::Rect(0, 0, w - 6, ch));
+    // The caption rectangle lies 3 pixels further left and up in the picture.
+    const int zoneLeft = builtInCaption_.left - 3;
+    const int zoneRight = builtInCaption_.right - 3;
+    if (ch - 4 > 1) {
+        for (int i = 0; i < ch - 5; ++i) {
+            const TColor colour =
+                Rgb(i % 2 == 0 ? framework::clBtnHighlight : framework::clBtnShadow);
+            DrawLine(caption, builtInCaption_.left - 1, 2 + i, builtInCaption_.right - 6, 2 + i,
+                     colour);
+        }
+    }
+    framework::TFont& font = cc.Font();
+    font.Assign(frameActive_ ? defCaptionFont_ : defInactiveCaptionFont_);
+    const std::string text = FitCaption(cc, std::max(zoneRight - zoneLeft, 0));
+    if (!text.empty()) {
+        const SIZE size = cc.TextExtent(text);
+        const int boxWidth = size.cx + 5;
+        const int boxLeft = zoneLeft + (zoneRight - zoneLeft) / 2 - boxWidth / 2;
+        cc.Brush().SetColor(framework::clBtnFace);
+        cc.FillRect(framework::Rect(boxLeft, 0, boxLeft + boxWidth, ch));
+        cc.Brush().SetStyle(framework::bsClear);
+        cc.TextOut(boxLeft + 3, ch / 2 - size.cy / 2, text);
+    }
+    for (const TbsFrameObject& o : objects_) {
+        DrawDefaultButton(o, caption, 3, 3);
+    }
+    fc.Draw(3, 3, caption);
+    HDC dc = GetWindowDC(form_->Handle());
+    if (dc == nullptr) {
+        return;
+    }
+    ExcludeClipRect(dc, 3, ch + 3, w - 3, h - 3);
+    {
+        TCanvas canvas(dc);
+        canvas.Draw(0, 0, frame);
+    }
+    ReleaseDC(form_->Handle(), dc);
+}
+
+void TbsSkinForm::PaintClientBackground(HDC dc) {
+    RECT client;
+    GetClientRect(form_->Handle(), &client);
+    const int w = client.right - client.left;
+    const int h = client.bottom - client.top;
+    TCanvas canvas(dc);
+    const TBitmapData* tile = nullptr;
+    TRect piece;
+    if (skinned_) {
+        const TSkinFormInfo& info = skinData_->FormInfo();
+        if (info.bg_picture_index >= 0) {
+            tile = skinData_->Picture(info.bg_picture_index);
+            if (tile != nullptr) {
+                piece = TRect{0, 0, tile->Width(), tile->Height()};
+            }
+        } else {
+            tile = &skinData_->MainPicture();
+            piece = info.client_rect.Intersect(TRect{0, 0, tile->Width(), tile->Height()});
+        }
+    }
+    if (tile != nullptr && !piece.IsEmpty() && w > 0 && h > 0) {
+        TBitmap tiles;
+        BuildTiledImage(*tile, piece, w, h, tiles);
+        canvas.Draw(0, 0, tiles);
+    } else {
+        canvas.Brush().SetColor(framework::clBtnFace);
+        canvas.FillRect(client);
+    }
+    if (!logo_.Empty()) {
+        logo_.SetTransparent(logoTransparent_);
+        canvas.Draw(std::max(w / 2 - logo_.Width() / 2, 0), std::max(h / 2 - logo_.Height() / 2, 0),
+                    logo_);
+    }
+}
+
+void TbsSkinForm::WndProc(TMessage& m, const TWndMethod& previous) {
+    switch (m.Msg) {
+        case WM_SIZE:
+            if (inSizeMove_ && fullDrag_) {
+                previous(m);
+            } else {
+                previous(m);
+                RememberSize();
+                if (!skinned_) {
+                    RepaintFrame();
+                } else {
+                    const TPoint min = MinTrackSize();
+                    if (lastWidth_ >= min.x && lastHeight_ >= min.y) {
+                        RegionAndLayout();
+                    }
+                }
+            }
+            if (!logo_.Empty()) {
+                form_->Invalidate();
+            }
+            return;
+        case WM_ACTIVATE:
+            previous(m);
+            formActiveFlag_ = LOWORD(m.WParam) != WA_INACTIVE;
+            activeObject_ = -1;
+            UpdateActive(true);
+            return;
+        case WM_SETTEXT:
+            previous(m);
+            if (HasBorder()) {
+                RepaintFrame();
+            }
+            return;
+        case WM_ERASEBKGND:
+            PaintClientBackground(reinterpret_cast<HDC>(m.WParam));
+            m.Result = 1;
+            return;
+        case WM_SHOWWINDOW:
+            if (m.WParam != 0) {
+                SizeNudge();
+            }
+            previous(m);
+            return;
+        case WM_SETCURSOR:
+            if (useFormCursorInNCArea_) {
+                const int hit = LOWORD(m.LParam);
+                if (hit != HTCLIENT && (hit < HTLEFT || hit > HTBOTTOMRIGHT)) {
+                    m.LParam = MAKELPARAM(HTCLIENT, HIWORD(m.LParam));
+                }
+            }
+            previous(m);
+            return;
+        case WM_GETMINMAXINFO: {
+            auto* info = reinterpret_cast<MINMAXINFO*>(m.LParam);
+            const TPoint min = MinTrackSize();
+            const TPoint max = MaxTrackSize();
+            info->ptMinTrackSize = POINT{min.x, min.y};
+            info->ptMaxTrackSize = POINT{max.x, max.y};
+            previous(m);
+            info->ptMinTrackSize = POINT{min.x, min.y};
+            info->ptMaxTrackSize = POINT{max.x, max.y};
+            return;
+        }
+        case WM_NCCALCSIZE: {
+            RECT& r = m.WParam != 0 ? reinterpret_cast<NCCALCSIZE_PARAMS*>(m.LParam)->rgrc[0]
+                                    : *reinterpret_cast<RECT*>(m.LParam);
+            CalcClientRect(r);
+            m.Result = 0;
+            return;
+        }
+        case WM_NCHITTEST:
+            m.Result = HitTest(WindowPoint(PointFromLParam(m.LParam)));
+            return;
+        case WM_NCPAINT:
+            if (HasBorder() && form_->HandleAllocated()) {
+                if (skinned_) {
+                    PaintSkinnedFrame();
+                } else {
+                    PaintBuiltInFrame();
+                }
+            }
+            m.Result = 0;
+            return;
+        case WM_NCACTIVATE:
+            formActiveFlag_ = m.WParam != 0;
+            m.Result = 1;
+            UpdateActive(HasBorder());
+            return;
+        case WM_SYSCOMMAND:
+            if ((m.WParam & 0xFFF0) == SC_KEYMENU) {
+                m.Result = 0;
+                return;
+            }
+            previous(m);
+            return;
+        case WM_ENTERSIZEMOVE:
+            activeObject_ = -1;
+            captureObject_ = -1;
+            inSizeMove_ = true;
+            {
+                BOOL full = FALSE;
+                SystemParametersInfoW(SPI_GETDRAGFULLWINDOWS, 0, &full, 0);
+                fullDrag_ = full != FALSE;
+            }
+            previous(m);
+            return;
+        case WM_EXITSIZEMOVE:
+            activeObject_ = -1;
+            captureObject_ = -1;
+            // Over at once: a loop started from the keyboard must not leave
+            // the flag for the next click to trip over.
+            inSizeMove_ = false;
+            if (skinned_) {
+                RepaintFrame();
+            }
+            previous(m);
+            return;
+        case WM_SIZING:
+            if (inSizeMove_ && fullDrag_) {
+                previous(m);
+                const auto* r = reinterpret_cast<const RECT*>(m.LParam);
+                lastWidth_ = r->right - r->left;
+                lastHeight_ = r->bottom - r->top;
+                const TPoint min = MinTrackSize();
+                if (lastWidth_ >= min.x && lastHeight_ >= min.y) {
+                    RegionAndLayout();
+                }
+                return;
+            }
+            previous(m);
+            return;
+        case WM_SKINDATA_CHANGING: {
+            auto* sender = reinterpret_cast<TbsSkinData*>(m.WParam);
+            if (sender != nullptr && sender == skinData_) {
+                PrepareSkinChange();
+            }
+            RelaySkinChange(*form_, WM_SKINDATA_CHANGING, sender);
+            previous(m);
+            return;
+        }
+        case WM_SKINDATA_CHANGED: {
+            auto* sender = reinterpret_cast<TbsSkinData*>(m.WParam);
+            if (sender != nullptr && sender == skinData_) {
+                ApplySkin();
+            }
+            RelaySkinChange(*form_, WM_SKINDATA_CHANGED, sender);
+            previous(m);
+            return;
+        }
+        default:
+            previous(m);
+            return;
+    }
+}
+
+void RegisterSkinFormClass(framework::TClassRegistry& r) {
+    using F = TbsSkinForm;
+    using Value = const framework::TDefinitionValue&;
+    using Context = framework::TReaderContext&;
+    r.RegisterClass<F>("TbsSkinForm", "");
+    r.RegisterProperty<F>("TbsSkinForm", "SkinData", [](F& f, Value v, Context context) {
+        context.Reference<TbsSkinData>(v, [&f](TbsSkinData& data) { f.SetSkinData(&data); });
+    });
+    r.RegisterProperty<F>("TbsSkinForm", "MenusSkinData", [](F& f, Value v, Context context) {
+        context.Reference<TbsSkinData>(v, [&f](TbsSkinData& data) { f.SetMenusSkinData(&data); });
+    });
+    const struct {
+        const char* name;
+        void (F::*set)(int);
+    } integers[] = {{"ClientWidth", &F::SetClientWidth}, {"ClientHeight", &F::SetClientHeight},
+                    {"MinWidth", &F::SetMinWidth},       {"MinHeight", &F::SetMinHeight},
+                    {"MaxWidth", &F::SetMaxWidth},       {"MaxHeight", &F::SetMaxHeight}};
+    for (const auto& i : integers) {
+        r.RegisterProperty<F>("TbsSkinForm", i.name,
+                              [set = i.set](F& f, Value v, Context) { (f.*set)(v.AsInteger()); });
+    }
+    const struct {
+        const char* name;
+        void (F::*set)(bool);
+    } booleans[] = {{"UseFormCursorInNCArea", &F::SetUseFormCursorInNCArea},
+                    {"LogoBitMapTransparent", &F::SetLogoBitMapTransparent},
+                    {"ShowIcon", &F::SetShowIcon},
+                    {"HideCaptionButtons", &F::SetHideCaptionButtons}};
+    for (const auto& b : booleans) {
+        r.RegisterProperty<F>("TbsSkinForm", b.name,
+                              [set = b.set](F& f, Value v, Context) { (f.*set)(v.AsBoolean()); });
+    }
+    r.RegisterProperty<F>("TbsSkinForm", "BorderIcons", [](F& f, Value v, Context) {
+        f.SetBorderIcons(v.AsFlags({{"biSystemMenu", bsbiSystemMenu},
+                                    {"biMinimize", bsbiMinimize},
+                                    {"biMaximize", bsbiMaximize},
+                                    {"biRollUp", bsbiRollUp},
+                                    {"biMinimizeToTray", bsbiMinimizeToTray}}));
+    });
+    framework::RegisterFontProperties(r, "TbsSkinForm", "DefCaptionFont",
+                                      [](framework::TComponent& c) -> framework::TFont& {
+                                          return static_cast<F&>(c).DefCaptionFont();
+                                      });
+    framework::RegisterFontProperties(r, "TbsSkinForm", "DefInActiveCaptionFont",
+                                      [](framework::TComponent& c) -> framework::TFont& {
+                                          return static_cast<F&>(c).DefInActiveCaptionFont();
+                                      });
+}
+
+}  // namespace skin

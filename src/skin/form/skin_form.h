@@ -1,0 +1,202 @@
+#pragma once
+
+// TbsSkinForm: a component dropped on a form that draws the form's whole
+// frame (border, caption, caption buttons) from a skin. It takes over the
+// form's WindowProc slot, answers the non-client messages itself (size,
+// painting, hit testing, activation, tracking sizes) and passes everything
+// else on. The frame is the skin's main picture cut into four bands that
+// follow the window's size; the window takes the shape of the skin's mask.
+// Without a skin (none assigned, or an empty one) it draws a plain built-in
+// frame, so the form never falls back to the system's. It also passes the
+// skin notifications on to the form's skinned controls.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "framework/controls.h"
+#include "framework/definition.h"
+#include "framework/forms.h"
+#include "framework/graphics.h"
+#include "skin/data/skin_data.h"
+#include "skin/form/core/frame_core.h"
+
+namespace skin {
+
+// Raised when a component that must belong to a form is given another owner.
+class EInvalidCast : public base::Exception {
+  public:
+    EInvalidCast() : base::Exception("Invalid class typecast") {}
+};
+
+// Which caption buttons the frame shows (besides close, which always is).
+enum TbsBorderIcon : uint32_t {
+    bsbiSystemMenu = 1,
+    bsbiMinimize = 2,
+    bsbiMaximize = 4,
+    bsbiRollUp = 8,
+    bsbiMinimizeToTray = 16,
+};
+using TbsBorderIcons = uint32_t;
+
+// One object of the frame: the caption, a caption button, an animation or a
+// user area, placed by the layout and drawn on the frame's bands.
+struct TbsFrameObject {
+    TFrameObjectPlace place;
+    // The skin's description of it; null for the built-in default buttons.
+    const TbsDataSkinObject* data = nullptr;
+    std::string id_name;
+    bool enabled = true;
+    // The caption object: whether it is drawn in its active look.
+    bool active = false;
+    // The picture its looks come from (the skin's active picture), or null.
+    const TBitmapData* picture = nullptr;
+};
+
+class TbsSkinForm : public framework::TComponent {
+  public:
+    // `owner` must be a form (EInvalidCast otherwise).
+    explicit TbsSkinForm(framework::TComponent* owner);
+    ~TbsSkinForm() override;
+
+    framework::TForm& Form() const { return *form_; }
+
+    TbsSkinData* SkinData() const { return skinData_; }
+    // Applies the skin at once.
+    void SetSkinData(TbsSkinData* value);
+    TbsSkinData* MenusSkinData() const { return menusSkinData_; }
+    void SetMenusSkinData(TbsSkinData* value);
+
+    // When above 0, the client area is set to this size at the end of every
+    // skin application, whatever the skin's borders are.
+    int ClientWidth() const { return clientWidth_; }
+    void SetClientWidth(int value) { clientWidth_ = value; }
+    int ClientHeight() const { return clientHeight_; }
+    void SetClientHeight(int value) { clientHeight_ = value; }
+    // Raise the minimum tracking size; 0 leaves the skin's.
+    int MinWidth() const { return minWidth_; }
+    void SetMinWidth(int value) { minWidth_ = value; }
+    int MinHeight() const { return minHeight_; }
+    void SetMinHeight(int value) { minHeight_ = value; }
+    // Upper bounds for the tracking size; 0: the monitor's size.
+    int MaxWidth() const { return maxWidth_; }
+    void SetMaxWidth(int value) { maxWidth_ = value; }
+    int MaxHeight() const { return maxHeight_; }
+    void SetMaxHeight(int value) { maxHeight_ = value; }
+    // The form's cursor over the caption and frame (the sizing cursors stay).
+    bool UseFormCursorInNCArea() const { return useFormCursorInNCArea_; }
+    void SetUseFormCursorInNCArea(bool value) { useFormCursorInNCArea_ = value; }
+    // Drawn centred in the client area over the background.
+    framework::TBitmap& LogoBitMap() { return logo_; }
+    void SetLogoBitMap(const TBitmapData& picture);
+    bool LogoBitMapTransparent() const { return logoTransparent_; }
+    void SetLogoBitMapTransparent(bool value) { logoTransparent_ = value; }
+    // The built-in frame's caption fonts, active and inactive.
+    framework::TFont& DefCaptionFont() { return defCaptionFont_; }
+    framework::TFont& DefInActiveCaptionFont() { return defInactiveCaptionFont_; }
+    // The system-menu button shows the form's icon.
+    bool ShowIcon() const { return showIcon_; }
+    void SetShowIcon(bool value);
+    // Which caption buttons are shown; setting it rebuilds the default ones.
+    TbsBorderIcons BorderIcons() const { return borderIcons_; }
+    void SetBorderIcons(TbsBorderIcons value);
+    // Hides every caption button, close included, at the next skin
+    // application.
+    bool HideCaptionButtons() const { return hideCaptionButtons_; }
+    void SetHideCaptionButtons(bool value) { hideCaptionButtons_ = value; }
+
+    framework::TNotifyEvent OnChangeSkinData;
+    framework::TNotifyEvent OnActivate;
+    framework::TNotifyEvent OnDeActivate;
+
+    // True while a non-empty skin draws the frame.
+    bool Skinned() const { return skinned_; }
+    // Whether the frame shows its active look.
+    bool FrameActive() const { return frameActive_; }
+    // Runs when SkinData is set and when its skin changes.
+    void ApplySkin();
+    // Sends WM_NCPAINT to the form.
+    void RepaintFrame();
+    TPoint MinTrackSize() const;
+    TPoint MaxTrackSize() const;
+    // The frame's current geometry (skinned), for the last size seen.
+    const TFrameGeometry& Geometry() const { return geometry_; }
+    const std::vector<TbsFrameObject>& Objects() const { return objects_; }
+    // The hit-test code of a point in window coordinates.
+    int HitTest(TPoint p);
+    // A screen point in window coordinates.
+    TPoint WindowPoint(TPoint screen) const;
+
+    void Loaded() override;
+
+  protected:
+    void Notification(framework::TComponent* component, framework::TOperation operation) override;
+
+  private:
+    void WndProc(framework::TMessage& m, const framework::TWndMethod& previous);
+    bool HasBorder() const;
+    bool Sizeable() const;
+    bool ToolWindow() const;
+    int CaptionHeight() const;
+    void RememberSize();
+    void UpdateGeometry();
+    void LayoutObjects();
+    void BuildObjects();
+    void BuildDefaultButtons();
+    void ApplyVisibility();
+    void CalcClientRect(RECT& proposed);
+    void PaintSkinnedFrame();
+    void PaintBuiltInFrame();
+    void DrawObject(const TbsFrameObject& o, framework::TBitmap& band, int dy);
+    void DrawCaption(const TbsFrameObject& o, framework::TBitmap& band, int dy);
+    void DrawDefaultButton(const TbsFrameObject& o, framework::TBitmap& target, int dx, int dy);
+    void PaintClientBackground(HDC dc);
+    void RegionAndLayout();
+    void RemoveRegion();
+    void SizeNudge();
+    void FitToMinimum();
+    void UpdateActive(bool repaint);
+    void PrepareSkinChange();
+    // The caption text, its font set on `canvas`, cut to `width`.
+    std::string FitCaption(framework::TCanvas& canvas, int width) const;
+
+    framework::TForm* form_;
+    framework::TWindowProcHook hook_;
+    TbsSkinData* skinData_ = nullptr;
+    TbsSkinData* menusSkinData_ = nullptr;
+    int clientWidth_ = 0;
+    int clientHeight_ = 0;
+    int minWidth_ = 0;
+    int minHeight_ = 0;
+    int maxWidth_ = 0;
+    int maxHeight_ = 0;
+    bool useFormCursorInNCArea_ = false;
+    framework::TBitmap logo_;
+    bool logoTransparent_ = false;
+    framework::TFont defCaptionFont_;
+    framework::TFont defInactiveCaptionFont_;
+    bool showIcon_ = false;
+    TbsBorderIcons borderIcons_ = bsbiSystemMenu | bsbiMinimize | bsbiMaximize | bsbiRollUp;
+    bool hideCaptionButtons_ = false;
+
+    bool skinned_ = false;
+    bool frameActive_ = false;
+    bool formActiveFlag_ = false;
+    bool inSizeMove_ = false;
+    bool fullDrag_ = false;
+    bool inSkinChange_ = false;
+    int lastWidth_ = 0;
+    int lastHeight_ = 0;
+    TFrameGeometry geometry_;
+    TRect builtInCaption_;
+    HRGN region_ = nullptr;
+    TMaskBands maskBands_;
+    std::vector<TbsFrameObject> objects_;
+    int activeObject_ = -1;
+    int captureObject_ = -1;
+};
+
+// Registers TbsSkinForm and its properties for window definitions.
+void RegisterSkinFormClass(framework::TClassRegistry& registry);
+
+}  // namespace skin

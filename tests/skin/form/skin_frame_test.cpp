@@ -1,0 +1,291 @@
+// The skinned frame on real forms on the virtual display: the client area
+// under the skin's borders, the window's shape, hit testing through the
+// window, tracking sizes, the built-in frame, activation, skin changes while
+// the form runs (with poisoned deletion), and leaving the window procedure.
+
+#include <gtest/gtest.h>
+
+#include "support/skins.h"
+
+#include "support/message_pump.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "framework/forms.h"
+#include "skin/data/skin_data.h"
+#include "skin/data/stored_skin.h"
+#include "skin/form/skin_broadcast.h"
+#include "skin/form/skin_form.h"
+
+namespace skin {
+namespace {
+
+using namespace framework;
+using test_support::Pump;
+using test_support::PumpUntil;
+
+// Where the client area lies in window coordinates, and its size.
+RECT ClientInWindow(HWND h) {
+    RECT window;
+    RECT client;
+    GetWindowRect(h, &window);
+    GetClientRect(h, &client);
+    POINT origin{0, 0};
+    ClientToScreen(h, &origin);
+    return RECT{origin.x - window.left, origin.y - window.top,
+                origin.x - window.left + client.right, origin.y - window.top + client.bottom};
+}
+
+std::string Describe(const RECT& r) {
+    return std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) +
+           "," + std::to_string(r.bottom);
+}
+
+// The hit-test answer of the window at a point in window coordinates.
+LRESULT HitAt(HWND h, int x, int y) {
+    RECT window;
+    GetWindowRect(h, &window);
+    return SendMessageW(h, WM_NCHITTEST, 0, MAKELPARAM(window.left + x, window.top + y));
+}
+
+// A pixel of the window as the screen shows it, window coordinates.
+TColor ScreenPixel(HWND h, int x, int y) {
+    RECT window;
+    GetWindowRect(h, &window);
+    HDC screen = GetDC(nullptr);
+    const COLORREF c = GetPixel(screen, window.left + x, window.top + y);
+    ReleaseDC(nullptr, screen);
+    return static_cast<TColor>(c);
+}
+
+class FrameTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        SetCursorPos(1, 1);
+        InstallSkinBroadcast();
+        form_ = std::make_unique<TForm>(nullptr);
+        form_->SetCaption("皮肤窗口");
+        form_->SetBorderStyle(bsSizeable);
+        form_->SetBounds(100, 100, 486, 288);
+        yellow_ = Stored("yellow");
+        silver_ = Stored("silver");
+        data_ = new TbsSkinData(form_.get());
+        data_->SetCompressedStoredSkin(yellow_);
+        frame_ = new TbsSkinForm(form_.get());
+    }
+    void TearDown() override {
+        form_.reset();
+        Pump(10);
+    }
+    TbsCompressedStoredSkin* Stored(const std::string& name) {
+        auto* stored = test_support::StoredSkin(form_.get(), name);
+        EXPECT_FALSE(stored->IsStoreEmpty()) << name;
+        return stored;
+    }
+    HWND Show() {
+        form_->Show();
+        Pump(50);
+        return form_->Handle();
+    }
+
+    std::unique_ptr<TForm> form_;
+    TbsCompressedStoredSkin* yellow_ = nullptr;
+    TbsCompressedStoredSkin* silver_ = nullptr;
+    TbsSkinData* data_ = nullptr;
+    TbsSkinForm* frame_ = nullptr;
+};
+
+// Yellow on a sizeable 486 x 288 window: borders 7 / 30 / 8 / 8, the corners
+// cut by the mask (also after a resize), sizing zones where the mask ends.
+TEST_F(FrameTest, YellowShapesTheWindowAndItsClientArea) {
+    frame_->SetSkinData(data_);
+    HWND h = Show();
+    ASSERT_TRUE(frame_->Skinned());
+    EXPECT_EQ(Describe(ClientInWindow(h)), "7,30,478,280");
+    EXPECT_EQ(GetWindowLongW(h, GWL_STYLE) & WS_CAPTION, 0);
+
+    for (const int width : {486, 600}) {
+        form_->SetBounds(100, 100, width, 288);
+        Pump(20);
+        const int w = width;
+        const int H = 288;
+        HRGN region = CreateRectRgn(0, 0, 0, 0);
+        ASSERT_NE(GetWindowRgn(h, region), ERROR) << w;
+        const struct {
+            int x, y;
+            bool in;
+        } points[] = {{0, 0, false},    {4, 0, false},     {5, 0, true},     {w - 5, 0, false},
+                      {w - 6, 0, true}, {2, 1, false},     {3, 1, true},     {0, H - 2, false},
+                      {1, H - 2, true}, {1, H - 1, false}, {2, H - 1, true}, {w / 2, H / 2, true}};
+        for (const auto& p : points) {
+            EXPECT_EQ(PtInRegion(region, p.x, p.y) != FALSE, p.in)
+                << "(" << p.x << "," << p.y << ") at width " << w;
+        }
+        DeleteObject(region);
+    }
+
+    form_->SetBounds(100, 100, 486, 288);
+    Pump(20);
+    const struct {
+        int x, y;
+        LRESULT hit;
+    } hits[] = {{1, 150, HTLEFT},  {484, 150, HTRIGHT},  {100, 1, HTTOP},      {100, 286, HTBOTTOM},
+                {3, 1, HTTOPLEFT}, {100, 15, HTCAPTION}, {300, 150, HTCLIENT}, {4, 150, htObject}};
+    for (const auto& t : hits) {
+        EXPECT_EQ(HitAt(h, t.x, t.y), t.hit) << "(" << t.x << "," << t.y << ")";
+    }
+
+    MINMAXINFO info{};
+    SendMessageW(h, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+    EXPECT_EQ(info.ptMinTrackSize.x, 161);
+    EXPECT_EQ(info.ptMinTrackSize.y, 38);
+    EXPECT_EQ(info.ptMaxTrackSize.x, GetSystemMetrics(SM_CXSCREEN));
+}
+
+// No skin: the built-in frame, 3 pixels of bevel and a 19-pixel caption.
+TEST_F(FrameTest, WithoutASkinTheBuiltInFrameIsDrawn) {
+    form_->SetBounds(100, 100, 300, 200);
+    HWND h = Show();
+    ASSERT_FALSE(frame_->Skinned());
+    EXPECT_EQ(Describe(ClientInWindow(h)), "3,22,297,197");
+    EXPECT_EQ(ScreenPixel(h, 0, 0), ColorToRGB(cl3DLight));
+    EXPECT_EQ(ScreenPixel(h, 299, 199), ColorToRGB(cl3DDkShadow));
+    HRGN region = CreateRectRgn(0, 0, 0, 0);
+    EXPECT_EQ(GetWindowRgn(h, region), ERROR) << "no shape";
+    DeleteObject(region);
+    EXPECT_EQ(HitAt(h, 2, 100), HTLEFT);
+    EXPECT_EQ(HitAt(h, 298, 100), HTRIGHT);
+    EXPECT_EQ(HitAt(h, 100, 10), HTCAPTION);
+    // The default close button, drawn and found at the right of the caption.
+    EXPECT_EQ(HitAt(h, 290, 10), htObject);
+    MINMAXINFO info{};
+    SendMessageW(h, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+    EXPECT_EQ(info.ptMinTrackSize.x, 120);
+    EXPECT_EQ(info.ptMinTrackSize.y, 25);
+}
+
+// Active, the bands come from the main picture; inactive, from the inactive
+// one. The events fire on every recomputation.
+TEST_F(FrameTest, TheFrameShowsWhetherTheFormIsActive) {
+    frame_->SetSkinData(data_);
+    int activations = 0;
+    int deactivations = 0;
+    frame_->OnActivate = [&](TComponent*) { ++activations; };
+    frame_->OnDeActivate = [&](TComponent*) { ++deactivations; };
+    HWND h = Show();
+    SetForegroundWindow(h);
+    ASSERT_TRUE(PumpUntil([&] { return frame_->FrameActive(); }));
+    // Column 3, row 100 of the left band is row 100 of the picture.
+    const TColor active = data_->MainPicture().Pixel(3, 100);
+    const TColor inactive = data_->InactivePicture().Pixel(3, 100);
+    ASSERT_NE(active, inactive) << "the test needs two different pictures there";
+    EXPECT_TRUE(PumpUntil([&] { return ScreenPixel(h, 3, 100) == active; }));
+
+    TForm other(nullptr);
+    other.SetBounds(700, 500, 200, 150);
+    other.Show();
+    SetForegroundWindow(other.Handle());
+    ASSERT_TRUE(PumpUntil([&] { return !frame_->FrameActive(); }));
+    EXPECT_TRUE(PumpUntil([&] { return ScreenPixel(h, 3, 100) == inactive; }));
+    EXPECT_GT(activations, 0);
+    EXPECT_GT(deactivations, 0);
+}
+
+// Skins change under a running form: the client area, the shape and the
+// relayed controls follow; an empty skin gives the built-in frame.
+TEST_F(FrameTest, TheFrameFollowsSkinChangesOfARunningForm) {
+    frame_->SetSkinData(data_);
+    HWND h = Show();
+    auto shaped = [&] {
+        HRGN region = CreateRectRgn(0, 0, 0, 0);
+        const bool has = GetWindowRgn(h, region) != ERROR;
+        DeleteObject(region);
+        return has;
+    };
+    auto* empty = new TbsSkinData(form_.get());
+    const struct {
+        const char* what;
+        std::function<void()> change;
+        const char* client;
+        bool shape;
+    } steps[] = {
+        {"yellow", [] {}, "7,30,478,280", true},
+        {"silver", [&] { data_->SetCompressedStoredSkin(silver_); }, "5,27,481,282", true},
+        {"empty", [&] { frame_->SetSkinData(empty); }, "3,22,483,285", false},
+        {"yellow again",
+         [&] {
+             frame_->SetSkinData(data_);
+             data_->SetCompressedStoredSkin(yellow_);
+         },
+         "7,30,478,280", true},
+    };
+    for (const auto& s : steps) {
+        s.change();
+        Pump(20);
+        EXPECT_EQ(Describe(ClientInWindow(h)), s.client) << s.what;
+        EXPECT_EQ(shaped(), s.shape) << s.what;
+    }
+}
+
+// A designed client size survives the skin's borders: the update window's
+// 480 x 263 client in a 495 x 301 window.
+TEST_F(FrameTest, ADesignedClientSizeIsKeptUnderTheSkin) {
+    form_->SetBorderStyle(bsDialog);
+    form_->SetClientWidth(480);
+    form_->SetClientHeight(263);
+    frame_->SetClientWidth(480);
+    frame_->SetClientHeight(263);
+    frame_->SetSkinData(data_);
+    HWND h = Show();
+    EXPECT_EQ(Describe(ClientInWindow(h)), "7,30,487,293");
+    RECT window;
+    GetWindowRect(h, &window);
+    EXPECT_EQ(window.right - window.left, 495);
+    EXPECT_EQ(window.bottom - window.top, 301);
+}
+
+// Freed while the form lives, the frame leaves the window procedure; a hook
+// installed after it keeps working and the system's frame comes back.
+TEST_F(FrameTest, AFreedFrameLeavesTheFormToTheSystem) {
+    frame_->SetSkinData(data_);
+    HWND h = Show();
+    int seen = 0;
+    TWindowProcHook later(*form_, [&](TMessage& m, const TWndMethod& previous) {
+        if (m.Msg == WM_USER + 300) {
+            ++seen;
+        }
+        previous(m);
+    });
+    delete frame_;
+    frame_ = nullptr;
+    SendMessageW(h, WM_USER + 300, 0, 0);
+    EXPECT_EQ(seen, 1);
+    EXPECT_NE(Describe(ClientInWindow(h)), "7,30,478,280");
+    HRGN region = CreateRectRgn(0, 0, 0, 0);
+    EXPECT_EQ(GetWindowRgn(h, region), ERROR);
+    DeleteObject(region);
+    // The system paints its own frame again, and nothing calls the freed one.
+    RedrawWindow(h, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW);
+    Pump(20);
+}
+
+// The frame keeps the system's keyboard close (Alt+F4) while it swallows the
+// menu key.
+TEST_F(FrameTest, AltF4StillClosesTheForm) {
+    frame_->SetSkinData(data_);
+    HWND h = Show();
+    SendMessageW(h, WM_SYSCOMMAND, SC_KEYMENU, 0);
+    EXPECT_TRUE(form_->Visible());
+    PostMessageW(h, WM_SYSKEYDOWN, VK_F4, 1 << 29);
+    EXPECT_TRUE(PumpUntil([&] { return !form_->Visible(); }));
+}
+
+TEST(Frame, BelongsToAForm) {
+    TComponent owner(nullptr);
+    EXPECT_THROW(TbsSkinForm frame(&owner), EInvalidCast);
+}
+
+}  // namespace
+}  // namespace skin
