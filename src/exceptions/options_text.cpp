@@ -1,1 +1,267 @@
-// Written by its issue's helper.
+#include "exceptions/options_text.h"
+
+#include <cstdint>
+#include <string>
+
+#include "base/exception.h"
+#include "base/text.h"
+
+namespace exceptions {
+
+namespace {
+
+using TOptions = TVivavaModuleOptions;
+
+enum class TKind { kSwitch, kByte, kWord, kNumber, kText };
+
+struct TKey {
+    std::string_view name;
+    TKind kind;
+    void (*setNumber)(TOptions&, uint32_t);
+    void (*setText)(TOptions&, std::string);
+};
+
+// clang-format off
+// The entry of option Name, with its setter.
+#define NUMBER_KEY(kind, Name, type) \
+    {#Name, kind, [](TOptions& o, uint32_t v) { o.Set##Name(static_cast<type>(v)); }, nullptr}
+#define SWITCH_KEY(Name) NUMBER_KEY(TKind::kSwitch, Name, bool)
+#define BYTE_KEY(Name) NUMBER_KEY(TKind::kByte, Name, uint8_t)
+#define WORD_KEY(Name) NUMBER_KEY(TKind::kWord, Name, uint16_t)
+#define LONG_KEY(Name) NUMBER_KEY(TKind::kNumber, Name, uint32_t)
+#define TEXT_KEY(Name) \
+    {#Name, TKind::kText, nullptr, [](TOptions& o, std::string v) { o.Set##Name(std::move(v)); }}
+
+// Every option the stream stores, in stream order.
+const TKey kKeys[] = {
+    SWITCH_KEY(ReservedSwitch),
+    SWITCH_KEY(FilterActive),
+    BYTE_KEY(ReportFlags),
+    SWITCH_KEY(ShowReport),
+    SWITCH_KEY(LogInBody),
+    SWITCH_KEY(SendWholeLog),
+    SWITCH_KEY(AttachScreenshot),
+    SWITCH_KEY(ShowMailProgress),
+    SWITCH_KEY(KeepLogFile),
+    BYTE_KEY(StartTab),
+    SWITCH_KEY(FancyLook),
+    SWITCH_KEY(FreezeWatch),
+    LONG_KEY(FreezeSeconds),
+    TEXT_KEY(FreezeText),
+    TEXT_KEY(MailSender),
+    TEXT_KEY(MailServer),
+    WORD_KEY(MailPort),
+    TEXT_KEY(MailUser),
+    TEXT_KEY(MailPassword),
+    BYTE_KEY(QuitRestarts),
+    SWITCH_KEY(ShowQuitButton),
+    LONG_KEY(LogCapacity),
+    LONG_KEY(QuitButtonAfter),
+    TEXT_KEY(MailRecipients),
+    TEXT_KEY(MailSubject),
+    BYTE_KEY(DeliveryMode),
+    LONG_KEY(LogFieldMask),
+    TEXT_KEY(LogLocation),
+    TEXT_KEY(MailBody),
+};
+// clang-format on
+
+#undef NUMBER_KEY
+#undef SWITCH_KEY
+#undef BYTE_KEY
+#undef WORD_KEY
+#undef LONG_KEY
+#undef TEXT_KEY
+
+// Raised with the line's number and what is wrong with it.
+class TLineError {
+  public:
+    explicit TLineError(std::string what) : what_(std::move(what)) {}
+    const std::string& What() const { return what_; }
+
+  private:
+    std::string what_;
+};
+
+bool IsGbkLead(char c) {
+    const auto b = static_cast<unsigned char>(c);
+    return b >= 0x81 && b <= 0xFE;
+}
+
+uint32_t ParseNumber(std::string_view value, TKind kind) {
+    if (kind == TKind::kSwitch) {
+        if (value == "1" || value == "true") {
+            return 1;
+        }
+        if (value == "0" || value == "false") {
+            return 0;
+        }
+        throw TLineError("\"" + std::string(value) + "\" is not 0, 1, false or true");
+    }
+    const uint64_t limit = kind == TKind::kByte ? 0xFF : kind == TKind::kWord ? 0xFFFF : 0xFFFFFFFF;
+    std::string_view digits = value;
+    unsigned base = 10;
+    if (digits.starts_with("0x") || digits.starts_with("0X")) {
+        digits.remove_prefix(2);
+        base = 16;
+    }
+    if (digits.empty()) {
+        throw TLineError("\"" + std::string(value) + "\" is not a number");
+    }
+    uint64_t number = 0;
+    for (const char c : digits) {
+        unsigned digit = 0;
+        if (c >= '0' && c <= '9') {
+            digit = static_cast<unsigned>(c - '0');
+        } else if (base == 16 && c >= 'a' && c <= 'f') {
+            digit = static_cast<unsigned>(c - 'a' + 10);
+        } else if (base == 16 && c >= 'A' && c <= 'F') {
+            digit = static_cast<unsigned>(c - 'A' + 10);
+        } else {
+            throw TLineError("\"" + std::string(value) + "\" is not a number");
+        }
+        number = number * base + digit;
+        if (number > limit) {
+            throw TLineError(std::string(value) + " is above " + std::to_string(limit));
+        }
+    }
+    return static_cast<uint32_t>(number);
+}
+
+std::string Unescape(std::string_view value) {
+    std::string out;
+    out.reserve(value.size());
+    for (size_t i = 0; i < value.size(); ++i) {
+        const char c = value[i];
+        if (IsGbkLead(c) && i + 1 < value.size()) {
+            out += c;
+            out += value[++i];
+            continue;
+        }
+        if (c != '\\') {
+            out += c;
+            continue;
+        }
+        if (i + 1 == value.size()) {
+            throw TLineError("the text ends in a lone \"\\\"");
+        }
+        switch (value[++i]) {
+            case 'r':
+                out += '\r';
+                break;
+            case 'n':
+                out += '\n';
+                break;
+            case 't':
+                out += '\t';
+                break;
+            case '\\':
+                out += '\\';
+                break;
+            default:
+                throw TLineError("unknown escape \"\\" + std::string(1, value[i]) + "\"");
+        }
+    }
+    return out;
+}
+
+// "Name[index]": the name and the index, or false when `key` has no index.
+bool SplitIndex(std::string_view key, std::string_view& name, int& index) {
+    const size_t open = key.find('[');
+    if (open == std::string_view::npos || !key.ends_with(']')) {
+        return false;
+    }
+    name = key.substr(0, open);
+    const std::string_view digits = key.substr(open + 1, key.size() - open - 2);
+    if (digits.empty() || digits.size() > 6) {
+        throw TLineError("bad index in \"" + std::string(key) + "\"");
+    }
+    index = 0;
+    for (const char c : digits) {
+        if (c < '0' || c > '9') {
+            throw TLineError("bad index in \"" + std::string(key) + "\"");
+        }
+        index = index * 10 + (c - '0');
+    }
+    return true;
+}
+
+void SetListEntry(base::TStringList& list, std::string_view key, int index, std::string value) {
+    if (index < list.Count()) {
+        list.Put(index, std::move(value));
+    } else if (index == list.Count()) {
+        list.Add(std::move(value));
+    } else {
+        throw TLineError("\"" + std::string(key) + "\" comes before entry " +
+                         std::to_string(list.Count()));
+    }
+}
+
+void ApplyLine(std::string_view key, std::string_view value, TOptions& options) {
+    std::string_view name;
+    int index = 0;
+    if (SplitIndex(key, name, index)) {
+        std::string text = Unescape(value);
+        if (name == "Texts") {
+            if (index >= kTextCount) {
+                throw TLineError("\"" + std::string(key) + "\": texts go up to " +
+                                 std::to_string(kTextCount - 1));
+            }
+            options.SetTexts(index, std::move(text));
+        } else if (name == "FilterClasses") {
+            SetListEntry(options.FilterClasses(), key, index, std::move(text));
+        } else if (name == "FilterMessages") {
+            SetListEntry(options.FilterMessages(), key, index, std::move(text));
+        } else {
+            throw TLineError("unknown key \"" + std::string(key) + "\"");
+        }
+        return;
+    }
+    for (const TKey& k : kKeys) {
+        if (k.name == key) {
+            if (k.kind == TKind::kText) {
+                k.setText(options, Unescape(value));
+            } else {
+                k.setNumber(options, ParseNumber(value, k.kind));
+            }
+            return;
+        }
+    }
+    throw TLineError("unknown key \"" + std::string(key) + "\"");
+}
+
+}  // namespace
+
+void ReadOptionsText(std::string_view text, TVivavaModuleOptions& options) {
+    // Applied to a copy first: a bad line changes nothing.
+    TVivavaModuleOptions read(options.ModuleName(), false);
+    read.Assign(options);
+    int number = 0;
+    for (size_t start = 0; start < text.size();) {
+        size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) {
+            end = text.size();
+        }
+        const std::string line = base::Trim(text.substr(start, end - start));
+        start = end + 1;
+        ++number;
+        if (line.empty() || line[0] == '#') {
+            continue;
+        }
+        try {
+            const size_t equals = line.find('=');
+            if (equals == std::string::npos) {
+                throw TLineError("expected Key=Value");
+            }
+            const std::string key = base::Trim(std::string_view(line).substr(0, equals));
+            const std::string value = base::Trim(std::string_view(line).substr(equals + 1));
+            ApplyLine(key, value, read);
+        } catch (const TLineError& e) {
+            throw base::EConvertError("Options text, line " + std::to_string(number) + ": " +
+                                      e.What());
+        }
+    }
+    options.Assign(read);
+}
+
+}  // namespace exceptions
