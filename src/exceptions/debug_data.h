@@ -70,7 +70,8 @@ struct TDebugName {
 // smallest form that holds it. An entry too large for any form is written as
 // several (see debug_data.cpp); then Units() gives back more entries or units
 // than were passed in, but Find() answers the same. Throws
-// base::EConvertError for a name longer than 255 bytes or a line advance of 0.
+// base::EConvertError for a name longer than 255 bytes (including the
+// "Class.Procedure" a split entry carries over) or a line advance of 0.
 std::string EncodeDebugData(const std::vector<TDebugName>& names,
                             const std::vector<TDebugUnit>& units);
 
