@@ -95,9 +95,16 @@ const TCustomizedTexts kDefaultTexts = {
 std::mutex thisModuleMutex;
 std::string thisModuleName;
 
-bool IsGbkLead(char c) {
-    const auto b = static_cast<unsigned char>(c);
-    return b >= 0x81 && b <= 0xFE;
+// Whether text[i] and text[i + 1] are one GBK double-byte character: a lead
+// byte 0x81-0xFE and a trail byte 0x40-0xFE other than 0x7F. The trail byte
+// may be a backslash or a letter, and then is neither.
+bool IsGbkPair(std::string_view text, size_t i) {
+    if (i + 1 >= text.size()) {
+        return false;
+    }
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const auto trail = static_cast<unsigned char>(text[i + 1]);
+    return lead >= 0x81 && lead <= 0xFE && trail >= 0x40 && trail <= 0xFE && trail != 0x7F;
 }
 
 char UpperAscii(char c) {
@@ -111,7 +118,7 @@ bool SameFileName(std::string_view a, std::string_view b) {
         return false;
     }
     for (size_t i = 0; i < a.size(); ++i) {
-        if (IsGbkLead(a[i]) && i + 1 < a.size()) {
+        if (IsGbkPair(a, i)) {
             if (a[i] != b[i] || a[i + 1] != b[i + 1]) {
                 return false;
             }
@@ -137,7 +144,7 @@ NameMarks FindMarks(std::string_view name) {
     NameMarks marks;
     for (size_t i = 0; i < name.size(); ++i) {
         const char c = name[i];
-        if (IsGbkLead(c) && i + 1 < name.size()) {
+        if (IsGbkPair(name, i)) {
             ++i;
         } else if (c == '\\' || c == '/' || c == ':') {
             marks.delimiter = i;

@@ -83,9 +83,15 @@ class TLineError {
     std::string what_;
 };
 
-bool IsGbkLead(char c) {
-    const auto b = static_cast<unsigned char>(c);
-    return b >= 0x81 && b <= 0xFE;
+// Whether text[i] and text[i + 1] are one GBK double-byte character (whose
+// trail byte may be a backslash).
+bool IsGbkPair(std::string_view text, size_t i) {
+    if (i + 1 >= text.size()) {
+        return false;
+    }
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const auto trail = static_cast<unsigned char>(text[i + 1]);
+    return lead >= 0x81 && lead <= 0xFE && trail >= 0x40 && trail <= 0xFE && trail != 0x7F;
 }
 
 uint32_t ParseNumber(std::string_view value, TKind kind) {
@@ -133,7 +139,7 @@ std::string Unescape(std::string_view value) {
     out.reserve(value.size());
     for (size_t i = 0; i < value.size(); ++i) {
         const char c = value[i];
-        if (IsGbkLead(c) && i + 1 < value.size()) {
+        if (IsGbkPair(value, i)) {
             out += c;
             out += value[++i];
             continue;
