@@ -6,7 +6,7 @@
 
 #include "base/exception.h"
 #include "base/zstreams.h"
-#include "options_fields.h"
+#include "options_fixture.h"
 
 namespace exceptions {
 namespace {

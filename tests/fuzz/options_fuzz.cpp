@@ -17,7 +17,8 @@
 //     its framing does not fit (appended); a payload never exceeds the cap;
 //   - a load that fails leaves the options as they were;
 //   - what loads without error saves to a stream that loads back (format 454)
-//     to the very same stream.
+//     to the very same stream, and writes a text that reads back to the very
+//     same options.
 
 #include <cstddef>
 #include <cstdint>
@@ -67,6 +68,9 @@ void CheckStable(const TVivavaModuleOptions& options) {
     again.LoadFromStream(stream);
     FUZZ_CHECK(stream.Position() == stream.Size());
     FUZZ_CHECK(again.SaveToString() == saved);
+    TVivavaModuleOptions from_text("", false);
+    exceptions::ReadOptionsText(exceptions::WriteOptionsText(options), from_text);
+    FUZZ_CHECK(from_text.SaveToString() == saved);
 }
 
 void LoadPayload(const TCrashData& data) {
