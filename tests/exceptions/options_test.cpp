@@ -420,7 +420,7 @@ TEST(OptionsTextTest, ReadsAndWritesValuesOfEveryKind) {
         const char* text;
         const char* field;
         std::string written;
-        const char* freeze_text;  // the text read, for FreezeText
+        const char* freeze_text = nullptr;  // the text read, for FreezeText
     } cases[] = {
         {"ShowReport=false", "ShowReport", "0"},
         {"  FancyLook =  0  ", "FancyLook", "0"},
