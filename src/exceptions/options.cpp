@@ -9,95 +9,110 @@
 
 namespace exceptions {
 
-const char kDefaultMailSender[] = "crashlore@example.com";
-
 namespace {
 
-const char kDefaultFreezeText[] = "The application seems to be frozen.";
-
-const TCustomizedTexts kDefaultTexts = {
-    "Information.",
-    "Question.",
-    "Error.",
-    "An error has occurred during program execution.\r\n"
-    "Please read the following information for further details.",
-    "General",
-    "General Information",
-    "Call Stack",
-    "Call Stack Information",
-    "Modules",
-    "Modules Information",
-    "CPU",  // 10
-    "CPU Information",
-    "&OK",
-    "&Terminate",
-    "&Restart",
-    "&Details",
-    "&Send this error via Email",
-    "&Attach a Screenshot image",
-    "&Copy to Clipboard",
-    "Application",
-    "Start Date",  // 20
-    "Name/Description",
-    "Version Number",
-    "Parameters",
-    "Exception",
-    "Date",
-    "Address",
-    "Module",
-    "Type",
-    "Message",
-    "Active Controls",  // 30
-    "Form Class",
-    "Form Text",
-    "Control Class",
-    "Control Text",
-    "Computer",
-    "Name",
-    "User",
-    "Total Memory",
-    "Free Memory",
-    "Total Disk",  // 40
-    "Free Disk",
-    "Operating System",
-    "Type",
-    "Build #",
-    "Update",
-    "Language",
-    "Address",
-    "Module",
-    "Unit",
-    "Class",  // 50
-    "Procedure/Method",
-    "Line",
-    "SMTP.",
-    "Message",
-    "Resolving MX record...",
-    "Connecting with SMTP server...",
-    "Connected with SMTP server.",
-    "Sending message...",
-    "Request",
-    "Please describe the steps to reproduce the error:",  // 60
-    "&OK",
-    "Handle",
-    "Name",
-    "Description",
-    "Version",
-    "Size",
-    "Path",
-    "Registers",
-    "Stack",
-    "Memory Dump",  // 70
-};
+// Made on first use, so that options built by static constructors of other
+// files find them.
+const TCustomizedTexts& MakeDefaultTexts() {
+    static const TCustomizedTexts texts = {
+        "Information.",
+        "Question.",
+        "Error.",
+        "An error has occurred during program execution.\r\n"
+        "Please read the following information for further details.",
+        "General",
+        "General Information",
+        "Call Stack",
+        "Call Stack Information",
+        "Modules",
+        "Modules Information",
+        "CPU",  // 10
+        "CPU Information",
+        "&OK",
+        "&Terminate",
+        "&Restart",
+        "&Details",
+        "&Send this error via Email",
+        "&Attach a Screenshot image",
+        "&Copy to Clipboard",
+        "Application",
+        "Start Date",  // 20
+        "Name/Description",
+        "Version Number",
+        "Parameters",
+        "Exception",
+        "Date",
+        "Address",
+        "Module",
+        "Type",
+        "Message",
+        "Active Controls",  // 30
+        "Form Class",
+        "Form Text",
+        "Control Class",
+        "Control Text",
+        "Computer",
+        "Name",
+        "User",
+        "Total Memory",
+        "Free Memory",
+        "Total Disk",  // 40
+        "Free Disk",
+        "Operating System",
+        "Type",
+        "Build #",
+        "Update",
+        "Language",
+        "Address",
+        "Module",
+        "Unit",
+        "Class",  // 50
+        "Procedure/Method",
+        "Line",
+        "SMTP.",
+        "Message",
+        "Resolving MX record...",
+        "Connecting with SMTP server...",
+        "Connected with SMTP server.",
+        "Sending message...",
+        "Request",
+        "Please describe the steps to reproduce the error:",  // 60
+        "&OK",
+        "Handle",
+        "Name",
+        "Description",
+        "Version",
+        "Size",
+        "Path",
+        "Registers",
+        "Stack",
+        "Memory Dump",  // 70
+    };
+    return texts;
+}
 
 // --- This module ---------------------------------------------------------
 
-std::mutex thisModuleMutex;
-std::string thisModuleName;
+struct TThisModule {
+    std::mutex mutex;
+    std::string name;
+};
 
-bool IsGbkLead(char c) {
-    const auto b = static_cast<unsigned char>(c);
-    return b >= 0x81 && b <= 0xFE;
+TThisModule& ThisModule() {
+    static TThisModule module;
+    return module;
+}
+
+// Whether text[i] and text[i + 1] are one GBK double-byte character: a lead
+// byte 0x81-0xFE and a trail byte 0x40-0xFE other than 0x7F. The trail byte
+// may be a backslash or a letter, and then is neither.
+bool IsGbkPair(std::string_view text, size_t i) {
+    if (i + 1 >= text.size()) {
+        return false;
+    }
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const auto trail = static_cast<unsigned char>(text[i + 1]);
+    return lead >= 0x81 && lead <= 0xFE && trail >= 0x40 && trail <= 0xFE && trail != 0x7F;
 }
 
 char UpperAscii(char c) {
@@ -111,7 +126,7 @@ bool SameFileName(std::string_view a, std::string_view b) {
         return false;
     }
     for (size_t i = 0; i < a.size(); ++i) {
-        if (IsGbkLead(a[i]) && i + 1 < a.size()) {
+        if (IsGbkPair(a, i)) {
             if (a[i] != b[i] || a[i + 1] != b[i + 1]) {
                 return false;
             }
@@ -137,7 +152,7 @@ NameMarks FindMarks(std::string_view name) {
     NameMarks marks;
     for (size_t i = 0; i < name.size(); ++i) {
         const char c = name[i];
-        if (IsGbkLead(c) && i + 1 < name.size()) {
+        if (IsGbkPair(name, i)) {
             ++i;
         } else if (c == '\\' || c == '/' || c == ':') {
             marks.delimiter = i;
@@ -279,25 +294,28 @@ bool TextStored(int index, uint16_t version) {
 }  // namespace
 
 const TCustomizedTexts& DefaultTexts() {
-    return kDefaultTexts;
+    return MakeDefaultTexts();
 }
 
 void SetThisModuleName(std::string file_name) {
-    std::lock_guard lock(thisModuleMutex);
-    thisModuleName = std::move(file_name);
+    TThisModule& module = ThisModule();
+    std::lock_guard lock(module.mutex);
+    module.name = std::move(file_name);
 }
 
 std::string ThisModuleName() {
-    std::lock_guard lock(thisModuleMutex);
-    return thisModuleName;
+    TThisModule& module = ThisModule();
+    std::lock_guard lock(module.mutex);
+    return module.name;
 }
 
 bool IsThisModule(std::string_view file_name) {
     if (file_name.empty()) {
         return false;
     }
-    std::lock_guard lock(thisModuleMutex);
-    return SameFileName(file_name, thisModuleName);
+    TThisModule& module = ThisModule();
+    std::lock_guard lock(module.mutex);
+    return SameFileName(file_name, module.name);
 }
 
 // --- TVivavaModuleOptions ------------------------------------------------
@@ -329,44 +347,9 @@ TVivavaModuleOptions::TVivavaModuleOptions(std::string module_name, bool notify_
     : notifyOwner_(notify_owner), moduleName_(std::move(module_name)) {
     filterClasses_.OnChange = [this](base::TStringList&) { Change(); };
     filterMessages_.OnChange = [this](base::TStringList&) { Change(); };
-    ResetValues();
 }
 
 TVivavaModuleOptions::~TVivavaModuleOptions() = default;
-
-void TVivavaModuleOptions::ResetValues() {
-    mailSender_ = kDefaultMailSender;
-    mailServer_.clear();
-    mailUser_.clear();
-    mailPassword_.clear();
-    mailPort_ = 25;
-    quitRestarts_ = 1;
-    freezeWatch_ = false;
-    freezeSeconds_ = 60;
-    freezeText_ = kDefaultFreezeText;
-    fancyLook_ = true;
-    logFieldMask_ = 0xFFFFFFFFu;
-    texts_ = kDefaultTexts;
-    reservedSwitch_ = true;
-    filterActive_ = true;
-    showReport_ = true;
-    logInBody_ = false;
-    attachScreenshot_ = false;
-    showMailProgress_ = true;
-    showQuitButton_ = true;
-    keepLogFile_ = true;
-    sendWholeLog_ = false;
-    reportFlags_ = 0;
-    startTab_ = 0;
-    logCapacity_ = 32;
-    quitButtonAfter_ = 3;
-    logLocation_.clear();
-    mailRecipients_.clear();
-    mailSubject_.clear();
-    mailBody_.clear();
-    deliveryMode_ = 0;
-    reporterActive_ = true;
-}
 
 void TVivavaModuleOptions::SetDefaults() {
     UpdateScope update(*this);

@@ -37,8 +37,10 @@ using TCustomizedTexts = std::array<std::string, kTextCount>;
 // The default texts, by index.
 const TCustomizedTexts& DefaultTexts();
 
-// The placeholder sender address the options start with.
-extern const char kDefaultMailSender[];
+// The placeholder sender address and the freeze message the options start
+// with.
+inline constexpr char kDefaultMailSender[] = "crashlore@example.com";
+inline constexpr char kDefaultFreezeText[] = "The application seems to be frozen.";
 
 // Values of DeliveryMode.
 enum : uint8_t {
@@ -212,7 +214,6 @@ class TVivavaModuleOptions {
     void CopyFrom(const TVivavaModuleOptions& source, bool with_lists);
     // Reads the stream into this object's members, without setters.
     void ReadFields(base::TStream& stream, uint16_t version);
-    void ResetValues();
 
     template <typename T>
     void Store(T& field, T value) {
@@ -223,7 +224,7 @@ class TVivavaModuleOptions {
     bool notifyOwner_;
     int updateCount_ = 0;
     std::string moduleName_;
-    std::string mailSender_;
+    std::string mailSender_ = kDefaultMailSender;
     std::string mailServer_;
     std::string mailUser_;
     std::string mailPassword_;
@@ -231,12 +232,12 @@ class TVivavaModuleOptions {
     uint8_t quitRestarts_ = 1;
     std::atomic<bool> freezeWatch_{false};
     std::atomic<uint32_t> freezeSeconds_{60};
-    std::string freezeText_;
+    std::string freezeText_ = kDefaultFreezeText;
     bool fancyLook_ = true;
     uint32_t logFieldMask_ = 0xFFFFFFFFu;
     base::TStringList filterClasses_;
     base::TStringList filterMessages_;
-    TCustomizedTexts texts_;
+    TCustomizedTexts texts_ = DefaultTexts();
     bool reservedSwitch_ = true;
     bool filterActive_ = true;
     bool showReport_ = true;

@@ -17,20 +17,27 @@ enum class TKind { kSwitch, kByte, kWord, kNumber, kText };
 struct TKey {
     std::string_view name;
     TKind kind;
+    uint32_t (*getNumber)(const TOptions&);
     void (*setNumber)(TOptions&, uint32_t);
+    const std::string& (*getText)(const TOptions&);
     void (*setText)(TOptions&, std::string);
 };
 
 // clang-format off
-// The entry of option Name, with its setter.
+// The entry of option Name, with its getter and setter.
 #define NUMBER_KEY(kind, Name, type) \
-    {#Name, kind, [](TOptions& o, uint32_t v) { o.Set##Name(static_cast<type>(v)); }, nullptr}
+    {#Name, kind, \
+     [](const TOptions& o) { return static_cast<uint32_t>(o.Name()); }, \
+     [](TOptions& o, uint32_t v) { o.Set##Name(static_cast<type>(v)); }, \
+     nullptr, nullptr}
 #define SWITCH_KEY(Name) NUMBER_KEY(TKind::kSwitch, Name, bool)
 #define BYTE_KEY(Name) NUMBER_KEY(TKind::kByte, Name, uint8_t)
 #define WORD_KEY(Name) NUMBER_KEY(TKind::kWord, Name, uint16_t)
 #define LONG_KEY(Name) NUMBER_KEY(TKind::kNumber, Name, uint32_t)
 #define TEXT_KEY(Name) \
-    {#Name, TKind::kText, nullptr, [](TOptions& o, std::string v) { o.Set##Name(std::move(v)); }}
+    {#Name, TKind::kText, nullptr, nullptr, \
+     [](const TOptions& o) -> const std::string& { return o.Name(); }, \
+     [](TOptions& o, std::string v) { o.Set##Name(std::move(v)); }}
 
 // Every option the stream stores, in stream order.
 const TKey kKeys[] = {
@@ -83,9 +90,28 @@ class TLineError {
     std::string what_;
 };
 
-bool IsGbkLead(char c) {
-    const auto b = static_cast<unsigned char>(c);
-    return b >= 0x81 && b <= 0xFE;
+// Whether text[i] and text[i + 1] are one GBK double-byte character (whose
+// trail byte may be a backslash).
+bool IsGbkPair(std::string_view text, size_t i) {
+    if (i + 1 >= text.size()) {
+        return false;
+    }
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const auto trail = static_cast<unsigned char>(text[i + 1]);
+    return lead >= 0x81 && lead <= 0xFE && trail >= 0x40 && trail <= 0xFE && trail != 0x7F;
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
 }
 
 uint32_t ParseNumber(std::string_view value, TKind kind) {
@@ -110,17 +136,11 @@ uint32_t ParseNumber(std::string_view value, TKind kind) {
     }
     uint64_t number = 0;
     for (const char c : digits) {
-        unsigned digit = 0;
-        if (c >= '0' && c <= '9') {
-            digit = static_cast<unsigned>(c - '0');
-        } else if (base == 16 && c >= 'a' && c <= 'f') {
-            digit = static_cast<unsigned>(c - 'a' + 10);
-        } else if (base == 16 && c >= 'A' && c <= 'F') {
-            digit = static_cast<unsigned>(c - 'A' + 10);
-        } else {
+        const int digit = HexDigit(c);
+        if (digit < 0 || static_cast<unsigned>(digit) >= base) {
             throw TLineError("\"" + std::string(value) + "\" is not a number");
         }
-        number = number * base + digit;
+        number = number * base + static_cast<unsigned>(digit);
         if (number > limit) {
             throw TLineError(std::string(value) + " is above " + std::to_string(limit));
         }
@@ -133,7 +153,7 @@ std::string Unescape(std::string_view value) {
     out.reserve(value.size());
     for (size_t i = 0; i < value.size(); ++i) {
         const char c = value[i];
-        if (IsGbkLead(c) && i + 1 < value.size()) {
+        if (IsGbkPair(value, i)) {
             out += c;
             out += value[++i];
             continue;
@@ -158,6 +178,16 @@ std::string Unescape(std::string_view value) {
             case '\\':
                 out += '\\';
                 break;
+            case 'x': {
+                const int high = i + 2 < value.size() ? HexDigit(value[i + 1]) : -1;
+                const int low = high >= 0 ? HexDigit(value[i + 2]) : -1;
+                if (low < 0) {
+                    throw TLineError("\"\\x\" needs two hexadecimal digits");
+                }
+                out += static_cast<char>(high * 16 + low);
+                i += 2;
+                break;
+            }
             default:
                 throw TLineError("unknown escape \"\\" + std::string(1, value[i]) + "\"");
         }
@@ -230,7 +260,58 @@ void ApplyLine(std::string_view key, std::string_view value, TOptions& options) 
     throw TLineError("unknown key \"" + std::string(key) + "\"");
 }
 
+// The value as the text form writes it: line breaks, tabs and backslashes
+// escaped; other control bytes, blanks at either end and lead bytes without
+// a second byte as \xHH.
+std::string Escape(std::string_view value) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (size_t i = 0; i < value.size(); ++i) {
+        const char c = value[i];
+        const auto b = static_cast<unsigned char>(c);
+        if (IsGbkPair(value, i)) {
+            out += c;
+            out += value[++i];
+        } else if (c == '\r' || c == '\n' || c == '\t' || c == '\\') {
+            out += '\\';
+            out += c == '\r' ? 'r' : c == '\n' ? 'n' : c == '\t' ? 't' : '\\';
+        } else if (b < 0x20 || b == 0x7F || (b >= 0x81 && b <= 0xFE) ||
+                   (c == ' ' && (i == 0 || i + 1 == value.size()))) {
+            // A lead byte without its second byte too: before an escape it
+            // would make a pair with the backslash.
+            out += "\\x";
+            out += kHex[b >> 4];
+            out += kHex[b & 0xF];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 }  // namespace
+
+std::string WriteOptionsText(const TVivavaModuleOptions& options) {
+    std::string text;
+    auto line = [&text](std::string_view key, std::string_view value) {
+        text.append(key).append("=").append(value).append("\r\n");
+    };
+    for (const TKey& k : kKeys) {
+        line(k.name, k.kind == TKind::kText ? Escape(k.getText(options))
+                                            : std::to_string(k.getNumber(options)));
+    }
+    const base::TStringList* lists[] = {&options.FilterClasses(), &options.FilterMessages()};
+    const char* names[] = {"FilterClasses[", "FilterMessages["};
+    for (int l = 0; l < 2; ++l) {
+        for (int i = 0; i < lists[l]->Count(); ++i) {
+            line(names[l] + std::to_string(i) + "]", Escape((*lists[l])[i]));
+        }
+    }
+    for (int i = 0; i < kTextCount; ++i) {
+        line("Texts[" + std::to_string(i) + "]", Escape(options.Texts(i)));
+    }
+    return text;
+}
 
 void ReadOptionsText(std::string_view text, TVivavaModuleOptions& options) {
     // Applied to a copy first: a bad line changes nothing.
