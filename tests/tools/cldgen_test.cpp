@@ -708,6 +708,22 @@ TEST(DebugTables, OneRecordPerRunOfRisingLinesOfOneFile) {
     EXPECT_EQ(reader.ProcedureOffset("Forms.TApplication.HandleException"), 0x80u);
 }
 
+TEST(DebugTables, CodeBeyondTheLargestEntryContinuesInFurtherRecords) {
+    TImageSpec spec;
+    spec.sections = {{".text", 0x1000, std::string(0x18000, '\x90')}};
+    spec.symbols = {{"_big", 0, 1, 0x20, kStorageExternal, ""}};
+    const std::string file = MakeImage(spec);
+    const TDebugTables tables = BuildDebugTables(TPeImage(file), {}, {});
+    const std::vector<exceptions::TDebugUnit> units = {
+        {".text", 0, 0x00000, 0x10000, {{0x10000, 1, true, "big"}}},
+        {".text", 0, 0x10000, 0x08000, {{0x08000, 1, true, "big"}}},
+    };
+    EXPECT_EQ(tables.units, units);
+    // Each record is one the encoder writes as it is.
+    const std::string block = exceptions::EncodeDebugData(tables.names, tables.units);
+    EXPECT_EQ(exceptions::TDebugDataReader(block, exceptions::kDebugDataVersion).Units(), units);
+}
+
 // ---- the tool
 
 std::string ReadFile(const fs::path& path) {

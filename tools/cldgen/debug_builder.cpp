@@ -13,6 +13,8 @@ namespace {
 
 constexpr uint32_t kCodeBase = 0x1000;
 constexpr size_t kMaxName = 255;
+// The largest code length and line advance one line-table entry holds.
+constexpr uint32_t kLargestEntry = 0x10000;
 
 bool IsExecutable(const TPeSection& section) {
     return (section.characteristics & (kSectionCode | kSectionExecute)) != 0;
@@ -351,22 +353,19 @@ TDebugTables BuildDebugTables(const TPeImage& image, const std::vector<TLineProg
         if (pieces.empty()) {
             // The source file its object names, as written there; else the
             // section.
-            function.unit = candidate.object_source.substr(0, kMaxName - 4);
-            if (function.unit.empty()) {
-                function.unit = image.SectionOfRva(candidate.rva)->name;
-            } else if (function.unit.find('.') == std::string::npos) {
-                function.unit = ".../" + function.unit;
+            std::string source = candidate.object_source.substr(0, kMaxName - 4);
+            if (source.empty()) {
+                source = image.SectionOfRva(candidate.rva)->name;
+            } else if (source.find('.') == std::string::npos) {
+                source = ".../" + source;
             }
-            exceptions::TDebugUnit unit;
-            unit.name = function.unit;
-            unit.code_offset = candidate.rva - kCodeBase;
-            unit.code_size = function.size;
-            unit.entries.push_back({function.size, 1, true, entry_name});
-            tables.units.push_back(std::move(unit));
-            tables.functions.push_back(std::move(function));
-            continue;
-        }
-        if (pieces.front().start > candidate.rva) {
+            const auto id = unit_ids.emplace(source, static_cast<uint32_t>(unit_names.size()));
+            if (id.second) {
+                unit_names.push_back(source);
+                unit_inside.push_back(false);
+            }
+            pieces.push_back({candidate.rva, end, id.first->second, 0});
+        } else if (pieces.front().start > candidate.rva) {
             // Code before the first row has no line.
             TSegment lead{candidate.rva, pieces.front().start, pieces.front().unit, 0};
             if (pieces.front().line == 0) {
@@ -378,6 +377,16 @@ TDebugTables BuildDebugTables(const TPeImage& image, const std::vector<TLineProg
         function.unit = unit_names[pieces.front().unit];
         function.line = pieces.front().line;
         function.ours = unit_inside[pieces.front().unit];
+        // No entry covers more than the largest entry form holds: a longer
+        // piece continues in further records, of the same line.
+        for (size_t i = 0; i < pieces.size(); ++i) {
+            if (pieces[i].end - pieces[i].start > kLargestEntry) {
+                TSegment rest = pieces[i];
+                rest.start += kLargestEntry;
+                pieces[i].end = rest.start;
+                pieces.insert(pieces.begin() + static_cast<ptrdiff_t>(i) + 1, rest);
+            }
+        }
 
         // One unit record per run of strictly increasing lines of one file.
         exceptions::TDebugUnit* unit = nullptr;
@@ -385,7 +394,8 @@ TDebugTables BuildDebugTables(const TPeImage& image, const std::vector<TLineProg
             const TSegment& piece = pieces[i];
             const bool continues = unit != nullptr && pieces[i - 1].end == piece.start &&
                                    pieces[i - 1].unit == piece.unit &&
-                                   pieces[i - 1].line < piece.line;
+                                   pieces[i - 1].line < piece.line &&
+                                   piece.line - pieces[i - 1].line <= kLargestEntry;
             if (continues) {
                 unit->entries.back().line_advance = piece.line - pieces[i - 1].line;
             } else {

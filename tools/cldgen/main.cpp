@@ -149,9 +149,8 @@ void CheckDebugData(const std::string& block, const cldgen::TDebugTables& tables
     if (*names != tables.names) {
         throw Failure{"the name table does not decode to what was written"};
     }
-    // The encoder writes an entry longer than 64 KiB as several; the
-    // program's code never has one, and then the records come back as
-    // they went in.
+    // No entry is larger than one entry form holds (the encoder would split
+    // it): the records come back as they went in.
     if (*units != tables.units) {
         throw Failure{"the unit records do not decode to what was written"};
     }
