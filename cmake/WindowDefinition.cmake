@@ -17,51 +17,10 @@
 # in the folder that defines TARGET. Changes to SOURCE or to the files it names
 # rebuild the embedded text.
 #
-# wdc runs on the build machine. The native build uses its own wdc target.
-# The Windows build uses the wdc of a native build when UPDATER_HOST_TOOLS
-# names that build's folder (scripts/test passes build/native); without it,
-# the first use builds wdc natively under <build>/host-tools.
+# wdc runs on the build machine (cmake/HostTools.cmake says which one).
 
 include_guard(GLOBAL)
-
-set(UPDATER_HOST_TOOLS "" CACHE PATH
-    "Folder of a native build whose wdc the Windows build runs (empty: build one)")
-
-# Sets <out_command> to the wdc to run and <out_depends> to what a command
-# running it depends on.
-function(_updater_wdc out_command out_depends)
-    if(NOT UPDATER_WIN32)
-        set(${out_command} $<TARGET_FILE:wdc> PARENT_SCOPE)
-        set(${out_depends} wdc PARENT_SCOPE)
-        return()
-    endif()
-    if(UPDATER_HOST_TOOLS)
-        set(wdc ${UPDATER_HOST_TOOLS}/tools/wdc/wdc)
-        if(NOT EXISTS ${wdc})
-            message(FATAL_ERROR "UPDATER_HOST_TOOLS=${UPDATER_HOST_TOOLS} holds no tools/wdc/wdc: "
-                                "build the native tree first")
-        endif()
-        set(${out_command} ${wdc} PARENT_SCOPE)
-        set(${out_depends} ${wdc} PARENT_SCOPE)
-        return()
-    endif()
-    # A native build of wdc alone, made once per Windows build tree.
-    set(dir ${CMAKE_BINARY_DIR}/host-tools)
-    set(wdc ${dir}/tools/wdc/wdc)
-    if(NOT TARGET updater_host_wdc)
-        include(ExternalProject)
-        ExternalProject_Add(updater_host_wdc
-            SOURCE_DIR ${PROJECT_SOURCE_DIR}
-            BINARY_DIR ${dir}
-            CMAKE_ARGS -DCMAKE_BUILD_TYPE=Release -DUPDATER_TESTS=OFF
-            BUILD_COMMAND ${CMAKE_COMMAND} --build ${dir} --target wdc
-            BUILD_ALWAYS ON
-            BUILD_BYPRODUCTS ${wdc}
-            INSTALL_COMMAND "")
-    endif()
-    set(${out_command} ${wdc} PARENT_SCOPE)
-    set(${out_depends} updater_host_wdc ${wdc} PARENT_SCOPE)
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/HostTools.cmake)
 
 function(updater_compile_definition)
     cmake_parse_arguments(arg "" "TARGET;SOURCE;OUTPUT" "" ${ARGN})
@@ -77,7 +36,7 @@ function(updater_compile_definition)
     set(expanded ${dir}/${arg_OUTPUT}.wdef)
     set(depfile ${dir}/${arg_OUTPUT}.d)
     file(MAKE_DIRECTORY ${dir})
-    _updater_wdc(wdc wdc_depends)
+    updater_host_tool(wdc wdc wdc_depends)
 
     if(UPDATER_WIN32)
         set(rc ${dir}/${arg_OUTPUT}.rc)
