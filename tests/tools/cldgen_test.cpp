@@ -93,7 +93,7 @@ struct TSymbol {
     std::string aux;  // 18 bytes per record
 };
 
-struct TImageSpec {
+struct TImageLayout {
     bool is64 = false;
     uint64_t base = 0x400000;
     std::vector<TSection> sections;
@@ -106,7 +106,7 @@ struct TImageSpec {
 
 // A PE image: headers, section data one after another, then the symbol
 // table and its string table (long names go there).
-std::string MakeImage(const TImageSpec& spec) {
+std::string MakeImage(const TImageLayout& layout) {
     TBytes strings;
     strings.U32(0);
     auto long_name = [&](const std::string& name) {
@@ -114,11 +114,11 @@ std::string MakeImage(const TImageSpec& spec) {
         strings.Str(name);
         return static_cast<uint32_t>(offset);
     };
-    const uint32_t optional_size = spec.is64 ? 240 : 224;
-    const uint32_t headers = 0x40 + 24 + optional_size + 40 * spec.sections.size();
+    const uint32_t optional_size = layout.is64 ? 240 : 224;
+    const uint32_t headers = 0x40 + 24 + optional_size + 40 * layout.sections.size();
     uint32_t raw = headers;
     TBytes section_table;
-    for (const TSection& section : spec.sections) {
+    for (const TSection& section : layout.sections) {
         std::string name = section.name;
         if (name.size() > 8) {
             name = "/" + std::to_string(long_name(section.name));
@@ -131,7 +131,7 @@ std::string MakeImage(const TImageSpec& spec) {
     }
     uint32_t symbol_count = 0;
     TBytes symbols;
-    for (const TSymbol& symbol : spec.symbols) {
+    for (const TSymbol& symbol : layout.symbols) {
         if (symbol.name.size() > 8) {
             symbols.U32(0).U32(long_name(symbol.name));
         } else {
@@ -148,29 +148,29 @@ std::string MakeImage(const TImageSpec& spec) {
     TBytes image;
     image.Raw("MZ").data.resize(0x3C, '\0');
     image.U32(0x40).Raw(std::string("PE\0\0", 4));
-    image.U16(spec.is64 ? kMachineAmd64 : kMachineI386).U16(spec.sections.size());
-    image.U32(spec.time_stamp).U32(spec.symbols.empty() ? 0 : raw).U32(symbol_count);
+    image.U16(layout.is64 ? kMachineAmd64 : kMachineI386).U16(layout.sections.size());
+    image.U32(layout.time_stamp).U32(layout.symbols.empty() ? 0 : raw).U32(symbol_count);
     image.U16(optional_size).U16(0x102);
     TBytes optional;
-    optional.U16(spec.is64 ? 0x20B : 0x10B).U16(0).U32(0).U32(0).U32(0).U32(0x1010).U32(0x1000);
-    if (spec.is64) {
-        optional.Int(spec.base, 8);
+    optional.U16(layout.is64 ? 0x20B : 0x10B).U16(0).U32(0).U32(0).U32(0).U32(0x1010).U32(0x1000);
+    if (layout.is64) {
+        optional.Int(layout.base, 8);
     } else {
-        optional.U32(0).U32(spec.base);
+        optional.U32(0).U32(layout.base);
     }
     optional.U32(0x1000).U32(0x200);
     optional.data.resize(64, '\0');
-    optional.U32(spec.check_sum).U16(2).U16(0x140);
-    optional.data.resize(spec.is64 ? 108 : 92, '\0');
+    optional.U32(layout.check_sum).U16(2).U16(0x140);
+    optional.data.resize(layout.is64 ? 108 : 92, '\0');
     optional.U32(16);
     for (int i = 0; i < 16; ++i) {
-        optional.U32(i == 2 ? spec.resource_rva : 0).U32(i == 2 ? spec.resource_size : 0);
+        optional.U32(i == 2 ? layout.resource_rva : 0).U32(i == 2 ? layout.resource_size : 0);
     }
     image.Raw(optional.data).Raw(section_table.data);
-    for (const TSection& section : spec.sections) {
+    for (const TSection& section : layout.sections) {
         image.Raw(section.data);
     }
-    if (!spec.symbols.empty()) {
+    if (!layout.symbols.empty()) {
         image.Raw(symbols.data).Raw(strings.data);
     }
     return image.data;
@@ -340,18 +340,18 @@ TLineRow Row(uint64_t address, uint32_t file, uint32_t line, bool stmt = true, b
 
 // ---- PE images
 
-TImageSpec SampleImage(bool is64) {
-    TImageSpec spec;
-    spec.is64 = is64;
-    spec.base = is64 ? 0x140000000 : 0x400000;
-    spec.sections = {{".text", 0x1000, std::string(0x40, '\xCC')},
-                     {".data", 0x2000, "data", 0xC0000040},
-                     {".debug_line", 0x3000, "lines", 0x42000040}};
-    spec.symbols = {{".file", 0, -2, 0, kStorageFile, FileAux("a.cpp")},
-                    {"_short", 0x10, 1, 0x20, kStorageStatic, ""},
-                    {"_a_rather_long_name", 0x20, 1, 0x20, kStorageExternal, ""},
-                    {".text", 0, 1, 0, kStorageStatic, SectionAux(0x40)}};
-    return spec;
+TImageLayout SampleImage(bool is64) {
+    TImageLayout layout;
+    layout.is64 = is64;
+    layout.base = is64 ? 0x140000000 : 0x400000;
+    layout.sections = {{".text", 0x1000, std::string(0x40, '\xCC')},
+                       {".data", 0x2000, "data", 0xC0000040},
+                       {".debug_line", 0x3000, "lines", 0x42000040}};
+    layout.symbols = {{".file", 0, -2, 0, kStorageFile, FileAux("a.cpp")},
+                      {"_short", 0x10, 1, 0x20, kStorageStatic, ""},
+                      {"_a_rather_long_name", 0x20, 1, 0x20, kStorageExternal, ""},
+                      {".text", 0, 1, 0, kStorageStatic, SectionAux(0x40)}};
+    return layout;
 }
 
 TEST(PeImage, ReadsHeadersSectionsAndSymbolsOfBothFormats) {
@@ -419,11 +419,12 @@ TEST(PeImage, RefusesDamagedImagesAndNeverReadsPastTheEnd) {
 }
 
 TEST(PeImage, FindsANamedDataResource) {
-    TImageSpec spec = SampleImage(false);
-    spec.sections.push_back({".rsrc", 0x4000, ResourceTree(0x4000, "CLDATA", "block"), 0x40000040});
-    spec.resource_rva = 0x4000;
-    spec.resource_size = spec.sections.back().data.size();
-    const std::string file = MakeImage(spec);
+    TImageLayout layout = SampleImage(false);
+    layout.sections.push_back(
+        {".rsrc", 0x4000, ResourceTree(0x4000, "CLDATA", "block"), 0x40000040});
+    layout.resource_rva = 0x4000;
+    layout.resource_size = layout.sections.back().data.size();
+    const std::string file = MakeImage(layout);
     const TPeImage image(file);
     EXPECT_EQ(FindResource(image, 10, "CLDATA"), "block");
     EXPECT_EQ(FindResource(image, 10, "cldata"), "block");
@@ -432,8 +433,8 @@ TEST(PeImage, FindsANamedDataResource) {
     EXPECT_EQ(FindResource(TPeImage(MakeImage(SampleImage(false))), 10, "CLDATA"), std::nullopt);
 
     // A data entry that points outside the sections.
-    spec.sections.back().data.replace(0x50, 4, TBytes().U32(0x9000).data);
-    const std::string damaged = MakeImage(spec);
+    layout.sections.back().data.replace(0x50, 4, TBytes().U32(0x9000).data);
+    const std::string damaged = MakeImage(layout);
     EXPECT_THROW(FindResource(TPeImage(damaged), 10, "CLDATA"), TFormatError);
 }
 
@@ -658,15 +659,15 @@ TSample MakeSample() {
     const std::string line =
         LineUnit(unit, program, line_str, str) + LineUnit(copy, again, line_str, str);
 
-    TImageSpec spec;
-    spec.sections = {{".text", 0x1000, std::string(0x100, '\x90')}};
-    spec.symbols = {{".file", 0, -2, 0, kStorageFile, FileAux("s.c")},
-                    {"_f", 0x00, 1, 0x20, kStorageStatic, ""},
-                    {"_g", 0x40, 1, 0x20, kStorageExternal, ""},
-                    {"__ZN1A1hEv", 0x80, 1, 0x20, kStorageExternal, ""},
-                    {"_s", 0xC0, 1, 0x20, kStorageStatic, ""},
-                    {".text", 0, 1, 0, kStorageStatic, SectionAux(0xE0)}};
-    TSample sample{MakeImage(spec), ReadLinePrograms({line, line_str, str})};
+    TImageLayout layout;
+    layout.sections = {{".text", 0x1000, std::string(0x100, '\x90')}};
+    layout.symbols = {{".file", 0, -2, 0, kStorageFile, FileAux("s.c")},
+                      {"_f", 0x00, 1, 0x20, kStorageStatic, ""},
+                      {"_g", 0x40, 1, 0x20, kStorageExternal, ""},
+                      {"__ZN1A1hEv", 0x80, 1, 0x20, kStorageExternal, ""},
+                      {"_s", 0xC0, 1, 0x20, kStorageStatic, ""},
+                      {".text", 0, 1, 0, kStorageStatic, SectionAux(0xE0)}};
+    TSample sample{MakeImage(layout), ReadLinePrograms({line, line_str, str})};
     return sample;
 }
 
@@ -709,10 +710,10 @@ TEST(DebugTables, OneRecordPerRunOfRisingLinesOfOneFile) {
 }
 
 TEST(DebugTables, CodeBeyondTheLargestEntryContinuesInFurtherRecords) {
-    TImageSpec spec;
-    spec.sections = {{".text", 0x1000, std::string(0x18000, '\x90')}};
-    spec.symbols = {{"_big", 0, 1, 0x20, kStorageExternal, ""}};
-    const std::string file = MakeImage(spec);
+    TImageLayout layout;
+    layout.sections = {{".text", 0x1000, std::string(0x18000, '\x90')}};
+    layout.symbols = {{"_big", 0, 1, 0x20, kStorageExternal, ""}};
+    const std::string file = MakeImage(layout);
     const TDebugTables tables = BuildDebugTables(TPeImage(file), {}, {});
     const std::vector<exceptions::TDebugUnit> units = {
         {".text", 0, 0x00000, 0x10000, {{0x10000, 1, true, "big"}}},
@@ -753,8 +754,8 @@ TEST(CldgenTool, BuildsChecksDumpsAndLooksUp) {
     fs::remove_all(dir);
     fs::create_directories(dir);
     // The same image with the line tables as sections.
-    TImageSpec spec;
-    spec.sections = {{".text", 0x1000, std::string(0x100, '\x90')}};
+    TImageLayout layout;
+    layout.sections = {{".text", 0x1000, std::string(0x100, '\x90')}};
     {
         // Rebuild the line sections as the image carries them.
         TLineUnit unit;
@@ -765,13 +766,13 @@ TEST(CldgenTool, BuildsChecksDumpsAndLooksUp) {
         program.EndSequence();
         std::string line_str;
         std::string str;
-        spec.sections.push_back(
+        layout.sections.push_back(
             {".debug_line", 0x2000, LineUnit(unit, program, line_str, str), 0x42000040});
-        spec.sections.push_back({".debug_line_str", 0x3000, line_str, 0x42000040});
+        layout.sections.push_back({".debug_line_str", 0x3000, line_str, 0x42000040});
     }
-    spec.symbols = {{"_f", 0x00, 1, 0x20, kStorageExternal, ""},
-                    {".text", 0, 1, 0, kStorageStatic, SectionAux(0x10)}};
-    WriteFile(dir / "pass1.exe", MakeImage(spec));
+    layout.symbols = {{"_f", 0x00, 1, 0x20, kStorageExternal, ""},
+                      {".text", 0, 1, 0, kStorageStatic, SectionAux(0x10)}};
+    WriteFile(dir / "pass1.exe", MakeImage(layout));
     WriteFile(dir / "options.ini", "ShowReport=1\nMailPassword=s3cret\n");
     WriteFile(dir / "bad.ini", "NoSuchOption=1\n");
     WriteFile(dir / "cldata.bin", "kept");
@@ -792,7 +793,7 @@ TEST(CldgenTool, BuildsChecksDumpsAndLooksUp) {
     ASSERT_GT(block.size(), 14u);
 
     // Pass 2 carries the block as its CLDATA resource.
-    TImageSpec second = spec;
+    TImageLayout second = layout;
     second.sections.push_back({".rsrc", 0x4000, ResourceTree(0x4000, "CLDATA", block), 0x40000040});
     second.resource_rva = 0x4000;
     second.resource_size = second.sections.back().data.size();
@@ -816,7 +817,7 @@ TEST(CldgenTool, BuildsChecksDumpsAndLooksUp) {
 
     // verify: time stamp, checksum and resources may differ, code may not.
     EXPECT_EQ(Cldgen("verify " + pass1 + " " + pass2, dir).status, 0);
-    TImageSpec changed = second;
+    TImageLayout changed = second;
     changed.sections[0].data[0x20] = '\xC3';
     WriteFile(dir / "changed.exe", MakeImage(changed));
     run = Cldgen("verify " + pass1 + " " + (dir / "changed.exe").string(), dir);
