@@ -1,0 +1,323 @@
+// Code hooks on this program's own procedures, and an import hook on its
+// import of kernel32's GetProcessVersion (nothing else here calls it).
+
+#include "exceptions/win32/code_hooks.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <stdexcept>
+#include <thread>
+
+namespace exceptions {
+namespace {
+
+#if defined(__x86_64__)
+constexpr uint8_t kPatchOpcode = 0xFF;
+#else
+constexpr uint8_t kPatchOpcode = 0xE9;
+#endif
+
+std::atomic<int> original_calls{0};
+std::atomic<int> replacement_calls{0};
+uint8_t first_byte_seen = 0;
+void* trampoline = nullptr;
+
+UPDATER_HOOKABLE int CdeclTarget(int a, int b, int c) {
+    first_byte_seen = *reinterpret_cast<volatile uint8_t*>(&CdeclTarget);
+    return a * 100 + b * 10 + c;
+}
+UPDATER_HOOKABLE int __stdcall StdcallTarget(int a, int b, int c) {
+    first_byte_seen = *reinterpret_cast<volatile uint8_t*>(&StdcallTarget);
+    return a * 100 + b * 10 + c;
+}
+int CdeclReplacement(int a, int b, int c) {
+    return reinterpret_cast<decltype(&CdeclTarget)>(trampoline)(a, b, c) + 5000;
+}
+int __stdcall StdcallReplacement(int a, int b, int c) {
+    return reinterpret_cast<decltype(&StdcallTarget)>(trampoline)(a, b, c) + 5000;
+}
+
+// Counts its calls and recurses through its own entry, so every level passes
+// the hook.
+UPDATER_HOOKABLE int Counted(int depth);
+int (*volatile counted_entry)(int) = &Counted;
+int Counted(int depth) {
+    ++original_calls;
+    return depth == 0 ? 0 : counted_entry(depth - 1) + 1;
+}
+int CountedReplacement(int depth) {
+    ++replacement_calls;
+    return reinterpret_cast<decltype(&Counted)>(trampoline)(depth);
+}
+
+UPDATER_HOOKABLE int Thrower(int x) {
+    if (x > 0) {
+        throw std::runtime_error("thrown by the original");
+    }
+    return x;
+}
+int ThrowerReplacement(int x) {
+    return reinterpret_cast<decltype(&Thrower)>(trampoline)(x) + 1;
+}
+
+UPDATER_HOOKABLE void Touch() {
+    ++original_calls;
+}
+void TouchReplacement() {
+    reinterpret_cast<decltype(&Touch)>(trampoline)();
+}
+
+[[gnu::noinline, gnu::noipa]] int Plain(int x) {
+    return x * 7 + 3;
+}
+
+// Calls `fn` with marker values in the callee-saved registers and says
+// whether they came back unchanged.
+[[gnu::noinline]] bool CalleeSavedKept(void (*fn)()) {
+    int kept = 0;
+#if defined(__x86_64__)
+    asm volatile(
+        "push %%rbx; push %%rbp; push %%rdi; push %%rsi\n"
+        "push %%r12; push %%r13; push %%r14; push %%r15\n"
+        "mov %1, %%rax\n"
+        "mov %%rsp, %%r15; and $-16, %%rsp; sub $32, %%rsp\n"
+        "movabs $0x1111111111111111, %%rbx; movabs $0x2222222222222222, %%rbp\n"
+        "movabs $0x3333333333333333, %%rdi; movabs $0x4444444444444444, %%rsi\n"
+        "movabs $0x5555555555555555, %%r12; movabs $0x6666666666666666, %%r13\n"
+        "movabs $0x7777777777777777, %%r14\n"
+        "call *%%rax\n"
+        "mov %%r15, %%rsp\n"
+        "xor %%eax, %%eax\n"
+        "movabs $0x1111111111111111, %%rcx; cmp %%rcx, %%rbx; jne 1f\n"
+        "movabs $0x2222222222222222, %%rcx; cmp %%rcx, %%rbp; jne 1f\n"
+        "movabs $0x3333333333333333, %%rcx; cmp %%rcx, %%rdi; jne 1f\n"
+        "movabs $0x4444444444444444, %%rcx; cmp %%rcx, %%rsi; jne 1f\n"
+        "movabs $0x5555555555555555, %%rcx; cmp %%rcx, %%r12; jne 1f\n"
+        "movabs $0x6666666666666666, %%rcx; cmp %%rcx, %%r13; jne 1f\n"
+        "movabs $0x7777777777777777, %%rcx; cmp %%rcx, %%r14; jne 1f\n"
+        "mov $1, %%eax\n"
+        "1:\n"
+        "pop %%r15; pop %%r14; pop %%r13; pop %%r12\n"
+        "pop %%rsi; pop %%rdi; pop %%rbp; pop %%rbx\n"
+        : "=a"(kept)
+        : "r"(fn)
+        : "rcx", "rdx", "r8", "r9", "r10", "r11", "memory", "cc");
+#else
+    asm volatile(
+        "push %%ebx; push %%esi; push %%edi; push %%ebp\n"
+        "mov %1, %%eax\n"
+        "mov $0x11111111, %%ebx; mov $0x22222222, %%esi\n"
+        "mov $0x33333333, %%edi; mov $0x44444444, %%ebp\n"
+        "call *%%eax\n"
+        "xor %%eax, %%eax\n"
+        "cmp $0x11111111, %%ebx; jne 1f\n"
+        "cmp $0x22222222, %%esi; jne 1f\n"
+        "cmp $0x33333333, %%edi; jne 1f\n"
+        "cmp $0x44444444, %%ebp; jne 1f\n"
+        "mov $1, %%eax\n"
+        "1:\n"
+        "pop %%ebp; pop %%edi; pop %%esi; pop %%ebx\n"
+        : "=a"(kept)
+        : "r"(fn)
+        : "ecx", "edx", "memory", "cc");
+#endif
+    return kept == 1;
+}
+
+TEST(CodeHooks, ThreeArgumentTargetsRunThroughReplacementAndTrampoline) {
+    struct Case {
+        int (*call)(int, int, int);
+        void* target;
+        void* replacement;
+    };
+    const Case cases[] = {
+        {[](int a, int b, int c) { return CdeclTarget(a, b, c); },
+         reinterpret_cast<void*>(&CdeclTarget), reinterpret_cast<void*>(&CdeclReplacement)},
+        {[](int a, int b, int c) { return StdcallTarget(a, b, c); },
+         reinterpret_cast<void*>(&StdcallTarget), reinterpret_cast<void*>(&StdcallReplacement)},
+    };
+    for (const Case& c : cases) {
+        uint8_t entry[UPDATER_HOOK_ENTRY_BYTES];
+        std::memcpy(entry, c.target, sizeof entry);
+        trampoline = HookCode(c.target, c.replacement, "target");
+        first_byte_seen = 0;
+        EXPECT_EQ(c.call(1, 2, 3), 5123);
+        EXPECT_EQ(first_byte_seen, kPatchOpcode);  // the patch stays while the original runs
+        UnhookCode(trampoline);
+        EXPECT_EQ(c.call(4, 5, 6), 456);
+        EXPECT_EQ(std::memcmp(entry, c.target, sizeof entry), 0);
+    }
+}
+
+TEST(CodeHooks, CalleeSavedRegistersSurviveTheHook) {
+    trampoline = HookCode(reinterpret_cast<void*>(&Touch),
+                          reinterpret_cast<void*>(&TouchReplacement), "Touch");
+    original_calls = 0;
+    EXPECT_TRUE(CalleeSavedKept(&Touch));
+    EXPECT_EQ(original_calls, 1);
+    UnhookCode(trampoline);
+}
+
+TEST(CodeHooks, ThreadsAndRecursionPassTheHookEveryTime) {
+    trampoline = HookCode(reinterpret_cast<void*>(&Counted),
+                          reinterpret_cast<void*>(&CountedReplacement), "Counted");
+    original_calls = 0;
+    replacement_calls = 0;
+    std::thread threads[4];
+    for (auto& t : threads) {
+        t = std::thread([] {
+            for (int i = 0; i < 100000; ++i) {
+                Counted(0);
+            }
+        });
+    }
+    for (auto& t : threads) {
+        t.join();
+    }
+    EXPECT_EQ(original_calls, 400000);
+    EXPECT_EQ(replacement_calls, 400000);
+    EXPECT_EQ(Counted(99), 99);
+    EXPECT_EQ(original_calls, 400100);
+    EXPECT_EQ(replacement_calls, 400100);
+    UnhookCode(trampoline);
+}
+
+TEST(CodeHooks, AnExceptionOfTheOriginalReachesTheCaller) {
+    trampoline = HookCode(reinterpret_cast<void*>(&Thrower),
+                          reinterpret_cast<void*>(&ThrowerReplacement), "Thrower");
+    EXPECT_EQ(Thrower(0), 1);
+    try {
+        Thrower(1);
+        ADD_FAILURE() << "no exception";
+    } catch (const std::runtime_error& e) {
+        EXPECT_STREQ(e.what(), "thrown by the original");
+    }
+    UnhookCode(trampoline);
+}
+
+TEST(CodeHooks, TrampolinePageIsExecuteReadOutsideTheHeap) {
+    MEMORY_BASIC_INFORMATION before{}, after{}, page{}, heap{};
+    VirtualQuery(reinterpret_cast<void*>(&Plain), &before, sizeof before);
+    trampoline = HookCode(reinterpret_cast<void*>(&Counted),
+                          reinterpret_cast<void*>(&CountedReplacement), "Counted");
+    VirtualQuery(reinterpret_cast<void*>(&Counted), &after, sizeof after);
+    VirtualQuery(trampoline, &page, sizeof page);
+    VirtualQuery(HeapAlloc(GetProcessHeap(), 0, 16), &heap, sizeof heap);
+    EXPECT_EQ(after.Protect, before.Protect);
+    EXPECT_EQ(page.Protect, static_cast<DWORD>(PAGE_EXECUTE_READ));
+    EXPECT_EQ(page.Type, static_cast<DWORD>(MEM_PRIVATE));
+    EXPECT_NE(page.AllocationBase, heap.AllocationBase);
+    UnhookCode(trampoline);
+}
+
+TEST(CodeHooks, RefusalsLeaveTheCodeAlone) {
+    try {
+        HookCode(nullptr, reinterpret_cast<void*>(&Plain), "Nothing");
+        ADD_FAILURE() << "hooked null";
+    } catch (const EProcNull& e) {
+        EXPECT_EQ(e.Message(), "Cannot hook a null procedure (\"Nothing\").");
+    }
+    uint8_t entry[16];
+    std::memcpy(entry, reinterpret_cast<void*>(&Plain), sizeof entry);
+    try {
+        HookCode(reinterpret_cast<void*>(&Plain), reinterpret_cast<void*>(&Counted), "Plain");
+        ADD_FAILURE() << "hooked an unknown prologue";
+    } catch (const EHookingError& e) {
+        EXPECT_EQ(e.Message(), "Cannot hook the procedure \"Plain\".");
+    }
+    EXPECT_EQ(std::memcmp(entry, reinterpret_cast<void*>(&Plain), sizeof entry), 0);
+
+    // One hook per procedure; an entry rewritten since is not restored.
+    void* first = HookCode(reinterpret_cast<void*>(&Counted),
+                           reinterpret_cast<void*>(&CountedReplacement), "Counted");
+    EXPECT_THROW(
+        HookCode(reinterpret_cast<void*>(&Counted), reinterpret_cast<void*>(&Plain), "Counted"),
+        EHookingError);
+    auto* code = reinterpret_cast<uint8_t*>(&Counted);
+    DWORD old = 0;
+    ASSERT_TRUE(VirtualProtect(code, 1, PAGE_EXECUTE_READWRITE, &old));
+    const uint8_t ours = code[0];
+    code[0] = 0xCC;
+    EXPECT_THROW(UnhookCode(first), EHookingError);
+    EXPECT_EQ(code[0], 0xCC);
+    code[0] = ours;
+    VirtualProtect(code, 1, old, &old);
+    UnhookCode(first);
+    EXPECT_THROW(UnhookCode(first), EHookingError);
+}
+
+TEST(CodeHooks, ImportJumpStubsLeadToTheirSlot) {
+    auto* page = static_cast<uint8_t*>(
+        VirtualAlloc(nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    ASSERT_NE(page, nullptr);
+    void* const target = reinterpret_cast<void*>(&Counted);
+    std::memcpy(page + 256, &target, sizeof target);
+    const uint8_t tails[3][2] = {{0x90, 0x90}, {0x8B, 0xC0}, {0xCC, 0xCC}};
+    for (int i = 0; i < 3; ++i) {
+        uint8_t* stub = page + 16 * i;
+        stub[0] = 0xFF;
+        stub[1] = 0x25;
+#if defined(__x86_64__)
+        const int32_t slot = static_cast<int32_t>(256 - (16 * i + 6));
+#else
+        const auto slot = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(page + 256));
+#endif
+        std::memcpy(stub + 2, &slot, 4);
+        std::memcpy(stub + 6, tails[i], 2);
+    }
+    DWORD old = 0;
+    ASSERT_TRUE(VirtualProtect(page, 4096, PAGE_EXECUTE_READ, &old));
+    EXPECT_EQ(FollowImportStub(page), target);
+    EXPECT_EQ(FollowImportStub(page + 16), target);
+    EXPECT_EQ(FollowImportStub(page + 32), nullptr);
+    // A hook on the stub patches the procedure behind it.
+    trampoline = HookCode(page + 16, reinterpret_cast<void*>(&CountedReplacement), "stub");
+    EXPECT_EQ(*static_cast<uint8_t*>(target), kPatchOpcode);
+    UnhookCode(trampoline);
+    VirtualFree(page, 0, MEM_RELEASE);
+}
+
+DWORD WINAPI FakeProcessVersion(DWORD) {
+    return 0x7357;
+}
+// A call through the import slot (FF 15), kept from becoming a tail jump.
+[[gnu::noinline, gnu::noipa]] DWORD CallGetProcessVersion() {
+    volatile DWORD version = GetProcessVersion(0);
+    return version;
+}
+
+TEST(ImportHooks, TheExecutablesImportSlotIsRedirectedAndRestored) {
+    const std::vector<std::u16string> exe = {u"", u"no-such-module.dll"};
+    const DWORD genuine = CallGetProcessVersion();
+    void* real = nullptr;
+    void* replacement = reinterpret_cast<void*>(&FakeProcessVersion);
+    ASSERT_TRUE(HookImport(exe, "KERNEL32.DLL", "GetProcessVersion", replacement, false, real));
+    EXPECT_EQ(real, reinterpret_cast<void*>(
+                        GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetProcessVersion")));
+    EXPECT_EQ(CallGetProcessVersion(), 0x7357u);
+    void* again = nullptr;
+    EXPECT_THROW(HookImport(exe, "kernel32.dll", "GetProcessVersion", replacement, true, again),
+                 EHookingError);
+    EXPECT_GE(UnhookImport(GetModuleHandleW(nullptr), real, replacement), 1);
+    EXPECT_EQ(CallGetProcessVersion(), genuine);
+
+    // Not imported here: acceptable when the caller says so. Missing: null.
+    EXPECT_FALSE(HookImport(exe, "kernel32.dll", "GetSystemDEPPolicy", replacement, true, real));
+    try {
+        HookImport(exe, "kernel32.dll", "GetSystemDEPPolicy", replacement, false, real);
+        ADD_FAILURE() << "no error";
+    } catch (const EHookingError& e) {
+        EXPECT_EQ(e.Message(), "Cannot hook the procedure \"kernel32.dll.GetSystemDEPPolicy\".");
+    }
+    try {
+        HookImport(exe, "kernel32.dll", "NoSuchProcedure", replacement, true, real);
+        ADD_FAILURE() << "no error";
+    } catch (const EProcNull& e) {
+        EXPECT_EQ(e.Message(), "Cannot hook a null procedure (\"kernel32.dll.NoSuchProcedure\").");
+    }
+}
+
+}  // namespace
+}  // namespace exceptions
