@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <functional>
 #include <stdexcept>
 #include <thread>
 
@@ -24,101 +25,101 @@ std::atomic<int> replacement_calls{0};
 uint8_t first_byte_seen = 0;
 void* trampoline = nullptr;
 
-UPDATER_HOOKABLE int CdeclTarget(int a, int b, int c) {
-    first_byte_seen = *reinterpret_cast<volatile uint8_t*>(&CdeclTarget);
-    return a * 100 + b * 10 + c;
+template <class F>
+F* Through() {
+    return reinterpret_cast<F*>(trampoline);
 }
-UPDATER_HOOKABLE int __stdcall StdcallTarget(int a, int b, int c) {
-    first_byte_seen = *reinterpret_cast<volatile uint8_t*>(&StdcallTarget);
-    return a * 100 + b * 10 + c;
+void* Address(auto* f) {
+    return reinterpret_cast<void*>(f);
 }
-int CdeclReplacement(int a, int b, int c) {
-    return reinterpret_cast<decltype(&CdeclTarget)>(trampoline)(a, b, c) + 5000;
-}
-int __stdcall StdcallReplacement(int a, int b, int c) {
-    return reinterpret_cast<decltype(&StdcallTarget)>(trampoline)(a, b, c) + 5000;
+// The message of the E that `f` throws; empty when it throws none.
+template <class E>
+std::string ErrorOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const E& e) {
+        return e.Message();
+    }
+    return {};
 }
 
-// Counts its calls and recurses through its own entry, so every level passes
-// the hook.
+// A three-argument target that notes its own first byte while it runs, and
+// its replacement, which calls it through the trampoline.
+#define THREE_ARGUMENT_TARGET(name, attributes, convention)            \
+    attributes int convention name(int a, int b, int c) {              \
+        first_byte_seen = *reinterpret_cast<volatile uint8_t*>(&name); \
+        return a * 100 + b * 10 + c;                                   \
+    }                                                                  \
+    int convention name##Replacement(int a, int b, int c) {            \
+        return Through<decltype(name)>()(a, b, c) + 5000;              \
+    }
+THREE_ARGUMENT_TARGET(CdeclTarget, UPDATER_HOOKABLE, )
+THREE_ARGUMENT_TARGET(StdcallTarget, UPDATER_HOOKABLE, __stdcall)
+#if !defined(__x86_64__)
+// The hot-patch prologue instead of NOPs: the trampoline runs those bytes.
+#define HOT_PATCHABLE [[gnu::noinline, gnu::noipa, gnu::ms_hook_prologue]]
+THREE_ARGUMENT_TARGET(HotPatchTarget, HOT_PATCHABLE, )
+#endif
+
+// Counts its calls, recurses through its own entry (so every level passes the
+// hook) and throws for a negative depth.
 UPDATER_HOOKABLE int Counted(int depth);
 int (*volatile counted_entry)(int) = &Counted;
 int Counted(int depth) {
     ++original_calls;
+    if (depth < 0) {
+        throw std::runtime_error("thrown by the original");
+    }
     return depth == 0 ? 0 : counted_entry(depth - 1) + 1;
 }
 int CountedReplacement(int depth) {
     ++replacement_calls;
-    return reinterpret_cast<decltype(&Counted)>(trampoline)(depth);
-}
-
-UPDATER_HOOKABLE int Thrower(int x) {
-    if (x > 0) {
-        throw std::runtime_error("thrown by the original");
-    }
-    return x;
-}
-int ThrowerReplacement(int x) {
-    return reinterpret_cast<decltype(&Thrower)>(trampoline)(x) + 1;
+    return Through<decltype(Counted)>()(depth);
 }
 
 UPDATER_HOOKABLE void Touch() {
     ++original_calls;
 }
 void TouchReplacement() {
-    reinterpret_cast<decltype(&Touch)>(trampoline)();
+    Through<decltype(Touch)>()();
 }
 
 [[gnu::noinline, gnu::noipa]] int Plain(int x) {
     return x * 7 + 3;
 }
 
-// Calls `fn` with marker values in the callee-saved registers and says
-// whether they came back unchanged.
+// Calls `fn` with markers in the callee-saved registers; true when they all
+// come back.
 [[gnu::noinline]] bool CalleeSavedKept(void (*fn)()) {
     int kept = 0;
 #if defined(__x86_64__)
     asm volatile(
-        "push %%rbx; push %%rbp; push %%rdi; push %%rsi\n"
-        "push %%r12; push %%r13; push %%r14; push %%r15\n"
-        "mov %1, %%rax\n"
-        "mov %%rsp, %%r15; and $-16, %%rsp; sub $32, %%rsp\n"
+        "push %%rbx; push %%rbp; push %%rdi; push %%rsi; push %%r12; push %%r13; push %%r14\n"
+        "push %%r15; mov %1, %%rax; mov %%rsp, %%r15; and $-16, %%rsp; sub $32, %%rsp\n"
         "movabs $0x1111111111111111, %%rbx; movabs $0x2222222222222222, %%rbp\n"
         "movabs $0x3333333333333333, %%rdi; movabs $0x4444444444444444, %%rsi\n"
         "movabs $0x5555555555555555, %%r12; movabs $0x6666666666666666, %%r13\n"
-        "movabs $0x7777777777777777, %%r14\n"
-        "call *%%rax\n"
-        "mov %%r15, %%rsp\n"
-        "xor %%eax, %%eax\n"
+        "movabs $0x7777777777777777, %%r14; call *%%rax; mov %%r15, %%rsp; xor %%eax, %%eax\n"
         "movabs $0x1111111111111111, %%rcx; cmp %%rcx, %%rbx; jne 1f\n"
         "movabs $0x2222222222222222, %%rcx; cmp %%rcx, %%rbp; jne 1f\n"
         "movabs $0x3333333333333333, %%rcx; cmp %%rcx, %%rdi; jne 1f\n"
         "movabs $0x4444444444444444, %%rcx; cmp %%rcx, %%rsi; jne 1f\n"
         "movabs $0x5555555555555555, %%rcx; cmp %%rcx, %%r12; jne 1f\n"
         "movabs $0x6666666666666666, %%rcx; cmp %%rcx, %%r13; jne 1f\n"
-        "movabs $0x7777777777777777, %%rcx; cmp %%rcx, %%r14; jne 1f\n"
-        "mov $1, %%eax\n"
-        "1:\n"
-        "pop %%r15; pop %%r14; pop %%r13; pop %%r12\n"
-        "pop %%rsi; pop %%rdi; pop %%rbp; pop %%rbx\n"
+        "movabs $0x7777777777777777, %%rcx; cmp %%rcx, %%r14; jne 1f; mov $1, %%eax\n"
+        "1: pop %%r15; pop %%r14; pop %%r13; pop %%r12; pop %%rsi; pop %%rdi; pop %%rbp\n"
+        "pop %%rbx\n"
         : "=a"(kept)
         : "r"(fn)
         : "rcx", "rdx", "r8", "r9", "r10", "r11", "memory", "cc");
 #else
     asm volatile(
-        "push %%ebx; push %%esi; push %%edi; push %%ebp\n"
-        "mov %1, %%eax\n"
-        "mov $0x11111111, %%ebx; mov $0x22222222, %%esi\n"
-        "mov $0x33333333, %%edi; mov $0x44444444, %%ebp\n"
-        "call *%%eax\n"
-        "xor %%eax, %%eax\n"
-        "cmp $0x11111111, %%ebx; jne 1f\n"
-        "cmp $0x22222222, %%esi; jne 1f\n"
-        "cmp $0x33333333, %%edi; jne 1f\n"
-        "cmp $0x44444444, %%ebp; jne 1f\n"
-        "mov $1, %%eax\n"
-        "1:\n"
-        "pop %%ebp; pop %%edi; pop %%esi; pop %%ebx\n"
+        "push %%ebx; push %%esi; push %%edi; push %%ebp; mov %1, %%eax\n"
+        "mov $0x11111111, %%ebx; mov $0x22222222, %%esi; mov $0x33333333, %%edi\n"
+        "mov $0x44444444, %%ebp; call *%%eax; xor %%eax, %%eax\n"
+        "cmp $0x11111111, %%ebx; jne 1f; cmp $0x22222222, %%esi; jne 1f\n"
+        "cmp $0x33333333, %%edi; jne 1f; cmp $0x44444444, %%ebp; jne 1f; mov $1, %%eax\n"
+        "1: pop %%ebp; pop %%edi; pop %%esi; pop %%ebx\n"
         : "=a"(kept)
         : "r"(fn)
         : "ecx", "edx", "memory", "cc");
@@ -133,10 +134,14 @@ TEST(CodeHooks, ThreeArgumentTargetsRunThroughReplacementAndTrampoline) {
         void* replacement;
     };
     const Case cases[] = {
-        {[](int a, int b, int c) { return CdeclTarget(a, b, c); },
-         reinterpret_cast<void*>(&CdeclTarget), reinterpret_cast<void*>(&CdeclReplacement)},
-        {[](int a, int b, int c) { return StdcallTarget(a, b, c); },
-         reinterpret_cast<void*>(&StdcallTarget), reinterpret_cast<void*>(&StdcallReplacement)},
+        {[](int a, int b, int c) { return CdeclTarget(a, b, c); }, Address(&CdeclTarget),
+         Address(&CdeclTargetReplacement)},
+        {[](int a, int b, int c) { return StdcallTarget(a, b, c); }, Address(&StdcallTarget),
+         Address(&StdcallTargetReplacement)},
+#if !defined(__x86_64__)
+        {[](int a, int b, int c) { return HotPatchTarget(a, b, c); }, Address(&HotPatchTarget),
+         Address(&HotPatchTargetReplacement)},
+#endif
     };
     for (const Case& c : cases) {
         uint8_t entry[UPDATER_HOOK_ENTRY_BYTES];
@@ -152,17 +157,15 @@ TEST(CodeHooks, ThreeArgumentTargetsRunThroughReplacementAndTrampoline) {
 }
 
 TEST(CodeHooks, CalleeSavedRegistersSurviveTheHook) {
-    trampoline = HookCode(reinterpret_cast<void*>(&Touch),
-                          reinterpret_cast<void*>(&TouchReplacement), "Touch");
+    trampoline = HookCode(Address(&Touch), Address(&TouchReplacement), "Touch");
     original_calls = 0;
     EXPECT_TRUE(CalleeSavedKept(&Touch));
     EXPECT_EQ(original_calls, 1);
     UnhookCode(trampoline);
 }
 
-TEST(CodeHooks, ThreadsAndRecursionPassTheHookEveryTime) {
-    trampoline = HookCode(reinterpret_cast<void*>(&Counted),
-                          reinterpret_cast<void*>(&CountedReplacement), "Counted");
+TEST(CodeHooks, ThreadsRecursionAndExceptionsPassTheHook) {
+    trampoline = HookCode(Address(&Counted), Address(&CountedReplacement), "Counted");
     original_calls = 0;
     replacement_calls = 0;
     std::thread threads[4];
@@ -176,33 +179,20 @@ TEST(CodeHooks, ThreadsAndRecursionPassTheHookEveryTime) {
     for (auto& t : threads) {
         t.join();
     }
-    EXPECT_EQ(original_calls, 400000);
-    EXPECT_EQ(replacement_calls, 400000);
     EXPECT_EQ(Counted(99), 99);
     EXPECT_EQ(original_calls, 400100);
     EXPECT_EQ(replacement_calls, 400100);
-    UnhookCode(trampoline);
-}
-
-TEST(CodeHooks, AnExceptionOfTheOriginalReachesTheCaller) {
-    trampoline = HookCode(reinterpret_cast<void*>(&Thrower),
-                          reinterpret_cast<void*>(&ThrowerReplacement), "Thrower");
-    EXPECT_EQ(Thrower(0), 1);
-    try {
-        Thrower(1);
-        ADD_FAILURE() << "no exception";
-    } catch (const std::runtime_error& e) {
-        EXPECT_STREQ(e.what(), "thrown by the original");
-    }
+    // Thrown by the original, caught by the caller of the hooked procedure.
+    EXPECT_THROW(Counted(-1), std::runtime_error);
+    EXPECT_EQ(replacement_calls, 400101);
     UnhookCode(trampoline);
 }
 
 TEST(CodeHooks, TrampolinePageIsExecuteReadOutsideTheHeap) {
     MEMORY_BASIC_INFORMATION before{}, after{}, page{}, heap{};
-    VirtualQuery(reinterpret_cast<void*>(&Plain), &before, sizeof before);
-    trampoline = HookCode(reinterpret_cast<void*>(&Counted),
-                          reinterpret_cast<void*>(&CountedReplacement), "Counted");
-    VirtualQuery(reinterpret_cast<void*>(&Counted), &after, sizeof after);
+    VirtualQuery(Address(&Counted), &before, sizeof before);
+    trampoline = HookCode(Address(&Counted), Address(&CountedReplacement), "Counted");
+    VirtualQuery(Address(&Counted), &after, sizeof after);
     VirtualQuery(trampoline, &page, sizeof page);
     VirtualQuery(HeapAlloc(GetProcessHeap(), 0, 16), &heap, sizeof heap);
     EXPECT_EQ(after.Protect, before.Protect);
@@ -213,28 +203,17 @@ TEST(CodeHooks, TrampolinePageIsExecuteReadOutsideTheHeap) {
 }
 
 TEST(CodeHooks, RefusalsLeaveTheCodeAlone) {
-    try {
-        HookCode(nullptr, reinterpret_cast<void*>(&Plain), "Nothing");
-        ADD_FAILURE() << "hooked null";
-    } catch (const EProcNull& e) {
-        EXPECT_EQ(e.Message(), "Cannot hook a null procedure (\"Nothing\").");
-    }
+    EXPECT_EQ(ErrorOf<EProcNull>([] { HookCode(nullptr, Address(&Plain), "Nothing"); }),
+              "Cannot hook a null procedure (\"Nothing\").");
     uint8_t entry[16];
-    std::memcpy(entry, reinterpret_cast<void*>(&Plain), sizeof entry);
-    try {
-        HookCode(reinterpret_cast<void*>(&Plain), reinterpret_cast<void*>(&Counted), "Plain");
-        ADD_FAILURE() << "hooked an unknown prologue";
-    } catch (const EHookingError& e) {
-        EXPECT_EQ(e.Message(), "Cannot hook the procedure \"Plain\".");
-    }
-    EXPECT_EQ(std::memcmp(entry, reinterpret_cast<void*>(&Plain), sizeof entry), 0);
+    std::memcpy(entry, Address(&Plain), sizeof entry);
+    EXPECT_EQ(ErrorOf<EHookingError>([] { HookCode(Address(&Plain), Address(&Counted), "Plain"); }),
+              "Cannot hook the procedure \"Plain\".");
+    EXPECT_EQ(std::memcmp(entry, Address(&Plain), sizeof entry), 0);
 
     // One hook per procedure; an entry rewritten since is not restored.
-    void* first = HookCode(reinterpret_cast<void*>(&Counted),
-                           reinterpret_cast<void*>(&CountedReplacement), "Counted");
-    EXPECT_THROW(
-        HookCode(reinterpret_cast<void*>(&Counted), reinterpret_cast<void*>(&Plain), "Counted"),
-        EHookingError);
+    void* first = HookCode(Address(&Counted), Address(&CountedReplacement), "Counted");
+    EXPECT_THROW(HookCode(Address(&Counted), Address(&Plain), "Counted"), EHookingError);
     auto* code = reinterpret_cast<uint8_t*>(&Counted);
     DWORD old = 0;
     ASSERT_TRUE(VirtualProtect(code, 1, PAGE_EXECUTE_READWRITE, &old));
@@ -252,18 +231,18 @@ TEST(CodeHooks, ImportJumpStubsLeadToTheirSlot) {
     auto* page = static_cast<uint8_t*>(
         VirtualAlloc(nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
     ASSERT_NE(page, nullptr);
-    void* const target = reinterpret_cast<void*>(&Counted);
+    void* const target = Address(&Counted);
     std::memcpy(page + 256, &target, sizeof target);
     const uint8_t tails[3][2] = {{0x90, 0x90}, {0x8B, 0xC0}, {0xCC, 0xCC}};
     for (int i = 0; i < 3; ++i) {
         uint8_t* stub = page + 16 * i;
-        stub[0] = 0xFF;
-        stub[1] = 0x25;
 #if defined(__x86_64__)
-        const int32_t slot = static_cast<int32_t>(256 - (16 * i + 6));
+        const auto slot = static_cast<int32_t>(256 - (16 * i + 6));
 #else
         const auto slot = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(page + 256));
 #endif
+        const uint8_t jump[2] = {0xFF, 0x25};
+        std::memcpy(stub, jump, 2);
         std::memcpy(stub + 2, &slot, 4);
         std::memcpy(stub + 6, tails[i], 2);
     }
@@ -273,7 +252,7 @@ TEST(CodeHooks, ImportJumpStubsLeadToTheirSlot) {
     EXPECT_EQ(FollowImportStub(page + 16), target);
     EXPECT_EQ(FollowImportStub(page + 32), nullptr);
     // A hook on the stub patches the procedure behind it.
-    trampoline = HookCode(page + 16, reinterpret_cast<void*>(&CountedReplacement), "stub");
+    trampoline = HookCode(page + 16, Address(&CountedReplacement), "stub");
     EXPECT_EQ(*static_cast<uint8_t*>(target), kPatchOpcode);
     UnhookCode(trampoline);
     VirtualFree(page, 0, MEM_RELEASE);
@@ -292,31 +271,25 @@ TEST(ImportHooks, TheExecutablesImportSlotIsRedirectedAndRestored) {
     const std::vector<std::u16string> exe = {u"", u"no-such-module.dll"};
     const DWORD genuine = CallGetProcessVersion();
     void* real = nullptr;
-    void* replacement = reinterpret_cast<void*>(&FakeProcessVersion);
-    ASSERT_TRUE(HookImport(exe, "KERNEL32.DLL", "GetProcessVersion", replacement, false, real));
-    EXPECT_EQ(real, reinterpret_cast<void*>(
-                        GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetProcessVersion")));
+    void* fake = Address(&FakeProcessVersion);
+    ASSERT_TRUE(HookImport(exe, "KERNEL32.DLL", "GetProcessVersion", fake, false, real));
+    EXPECT_EQ(real, Address(GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetProcessVersion")));
     EXPECT_EQ(CallGetProcessVersion(), 0x7357u);
     void* again = nullptr;
-    EXPECT_THROW(HookImport(exe, "kernel32.dll", "GetProcessVersion", replacement, true, again),
+    EXPECT_THROW(HookImport(exe, "kernel32.dll", "GetProcessVersion", fake, true, again),
                  EHookingError);
-    EXPECT_GE(UnhookImport(GetModuleHandleW(nullptr), real, replacement), 1);
+    EXPECT_GE(UnhookImport(GetModuleHandleW(nullptr), real, fake), 1);
     EXPECT_EQ(CallGetProcessVersion(), genuine);
 
     // Not imported here: acceptable when the caller says so. Missing: null.
-    EXPECT_FALSE(HookImport(exe, "kernel32.dll", "GetSystemDEPPolicy", replacement, true, real));
-    try {
-        HookImport(exe, "kernel32.dll", "GetSystemDEPPolicy", replacement, false, real);
-        ADD_FAILURE() << "no error";
-    } catch (const EHookingError& e) {
-        EXPECT_EQ(e.Message(), "Cannot hook the procedure \"kernel32.dll.GetSystemDEPPolicy\".");
-    }
-    try {
-        HookImport(exe, "kernel32.dll", "NoSuchProcedure", replacement, true, real);
-        ADD_FAILURE() << "no error";
-    } catch (const EProcNull& e) {
-        EXPECT_EQ(e.Message(), "Cannot hook a null procedure (\"kernel32.dll.NoSuchProcedure\").");
-    }
+    EXPECT_FALSE(HookImport(exe, "kernel32.dll", "GetSystemDEPPolicy", fake, true, real));
+    EXPECT_EQ(ErrorOf<EHookingError>([&] {
+                  HookImport(exe, "kernel32.dll", "GetSystemDEPPolicy", fake, false, real);
+              }),
+              "Cannot hook the procedure \"kernel32.dll.GetSystemDEPPolicy\".");
+    EXPECT_EQ(ErrorOf<EProcNull>(
+                  [&] { HookImport(exe, "kernel32.dll", "NoSuchProcedure", fake, true, real); }),
+              "Cannot hook a null procedure (\"kernel32.dll.NoSuchProcedure\").");
 }
 
 }  // namespace
