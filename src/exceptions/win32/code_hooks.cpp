@@ -5,11 +5,14 @@
 #include <cstring>
 #include <mutex>
 
+#include "exceptions/hook_code.h"
+
 namespace exceptions {
 
 namespace {
 
-constexpr size_t kPatchSize = UPDATER_HOOK_ENTRY_BYTES;
+constexpr size_t kPatchSize = HookPatchSize(kHostHookCpu);
+static_assert(kPatchSize == UPDATER_HOOK_ENTRY_BYTES);
 constexpr size_t kPageSize = 4096;
 constexpr size_t kRegionSize = 64 * 1024;  // the allocation granularity
 
@@ -111,37 +114,8 @@ uint8_t* NewTrampolinePage() {
     return static_cast<uint8_t*>(page);
 }
 
-// The jump from `from` to `to`, as it is written at `from`: E9 rel32 on i686,
-// FF 25 00000000 and the 64-bit address on x86_64.
-void EncodeJump(uint8_t* out, const uint8_t* from, const void* to) {
-#if defined(__x86_64__)
-    (void)from;
-    const uint8_t head[6] = {0xFF, 0x25, 0, 0, 0, 0};
-    std::memcpy(out, head, 6);
-    const auto address = reinterpret_cast<uint64_t>(to);
-    std::memcpy(out + 6, &address, 8);
-#else
-    out[0] = 0xE9;
-    const auto rel =
-        static_cast<int32_t>(reinterpret_cast<intptr_t>(to) - reinterpret_cast<intptr_t>(from + 5));
-    std::memcpy(out + 1, &rel, 4);
-#endif
-}
-
-// The entry forms a hook may cover: all NOPs, or (i686) the hot-patch
-// prologue mov edi,edi / push ebp / mov ebp,esp, which can run from any
-// address.
-bool HookableEntry(const uint8_t* entry) {
-    if (std::all_of(entry, entry + kPatchSize, [](uint8_t b) { return b == 0x90; })) {
-        return true;
-#if !defined(__x86_64__)
-    }
-    static constexpr uint8_t kHotPatch[5] = {0x8B, 0xFF, 0x55, 0x8B, 0xEC};
-    if (std::memcmp(entry, kHotPatch, 5) == 0) {
-        return true;
-#endif
-    }
-    return false;
+uint64_t Bits(const void* address) {
+    return reinterpret_cast<uintptr_t>(address);
 }
 
 bool SameName(const char* a, const std::string& b) {
@@ -206,29 +180,17 @@ std::vector<void**> ImportSlots(HMODULE module, const std::string& system_module
 }  // namespace
 
 void* FollowImportStub(const void* code) {
-    const auto* bytes = static_cast<const uint8_t*>(code);
-    if (!Readable(bytes, 8) || bytes[0] != 0xFF || bytes[1] != 0x25) {
+    if (!Readable(code, 8)) {
         return nullptr;
     }
-    const bool tail =
-        (bytes[6] == 0x8B && bytes[7] == 0xC0) || (bytes[6] == 0x90 && bytes[7] == 0x90);
-    if (!tail) {
-        return nullptr;
-    }
-#if defined(__x86_64__)
-    int32_t disp = 0;
-    std::memcpy(&disp, bytes + 2, 4);
-    const uint8_t* slot = bytes + 6 + disp;
-#else
-    uint32_t address = 0;
-    std::memcpy(&address, bytes + 2, 4);
-    const auto* slot = reinterpret_cast<const uint8_t*>(static_cast<uintptr_t>(address));
-#endif
-    if (!Readable(slot, sizeof(void*))) {
+    const auto slot = ImportStubSlot(kHostHookCpu, static_cast<const uint8_t*>(code), Bits(code));
+    const auto* at =
+        slot ? reinterpret_cast<const uint8_t*>(static_cast<uintptr_t>(*slot)) : nullptr;
+    if (at == nullptr || !Readable(at, sizeof(void*))) {
         return nullptr;
     }
     void* target = nullptr;
-    std::memcpy(&target, slot, sizeof target);
+    std::memcpy(&target, at, sizeof target);
     return target;
 }
 
@@ -248,7 +210,7 @@ void* HookCode(void* procedure, void* replacement, const std::string& name) {
     const bool hooked = std::any_of(hooks.begin(), hooks.end(),
                                     [&](const TCodeHookRecord& r) { return r.target == target; });
     if (replacement == nullptr || hooked || !Readable(target, kPatchSize) ||
-        !HookableEntry(target)) {
+        !HookableEntry(kHostHookCpu, target)) {
         HookFailed(name);
     }
 
@@ -265,7 +227,8 @@ void* HookCode(void* procedure, void* replacement, const std::string& name) {
         std::memcpy(record.trampoline, record.saved, kPatchSize);
         length = kPatchSize;
     }
-    EncodeJump(record.trampoline + length, record.trampoline + length, target + kPatchSize);
+    EncodeHookJump(kHostHookCpu, Bits(record.trampoline + length), Bits(target + kPatchSize),
+                   record.trampoline + length);
     DWORD old = 0;
     if (!VirtualProtect(record.trampoline, kPageSize, PAGE_EXECUTE_READ, &old)) {
         VirtualFree(record.trampoline, kPageSize, MEM_DECOMMIT);
@@ -273,7 +236,7 @@ void* HookCode(void* procedure, void* replacement, const std::string& name) {
     }
     FlushInstructionCache(GetCurrentProcess(), record.trampoline, kPageSize);
 
-    EncodeJump(record.patch, target, replacement);
+    EncodeHookJump(kHostHookCpu, Bits(target), Bits(replacement), record.patch);
     if (!WriteProtected(target, record.patch, kPatchSize)) {
         VirtualFree(record.trampoline, kPageSize, MEM_DECOMMIT);
         HookFailed(name);

@@ -12,6 +12,7 @@
 //  - i686: the entry gets E9 rel32 to the replacement (five bytes).
 //  - x86_64: the entry gets the absolute jump FF 25 00000000 <address>
 //    (fourteen bytes); no memory near the target is needed.
+// (The bytes themselves: exceptions/hook_code.h.)
 // The patch stays in place for the life of the hook. The replacement reaches
 // the original through a trampoline: the entry bytes the patch covered (none
 // for NOPs) followed by a jump to the rest of the original. The trampoline
