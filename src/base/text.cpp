@@ -123,4 +123,26 @@ std::string Utf16ToGbkForDisplay(std::u16string_view utf16) {
     return out;
 }
 
+bool IsGbkPair(std::string_view text, size_t i) {
+    if (i + 1 >= text.size()) {
+        return false;
+    }
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const auto trail = static_cast<unsigned char>(text[i + 1]);
+    return lead >= 0x81 && lead <= 0xFE && trail >= 0x40 && trail <= 0xFE && trail != 0x7F;
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
 }  // namespace base

@@ -18,6 +18,14 @@ std::string Trim(std::string_view text);
 // trailing separator gives an empty first or last part.
 std::vector<std::string> SplitBytes(std::string_view text, char separator);
 
+// Whether text[i] and text[i + 1] are one GBK double-byte character: a lead
+// byte 0x81-0xFE and a trail byte 0x40-0xFE other than 0x7F. The trail byte
+// may be a backslash or a letter, and then is neither.
+bool IsGbkPair(std::string_view text, size_t i);
+
+// The value of a hexadecimal digit (either case); -1 for any other byte.
+int HexDigit(char c);
+
 // Code page 936 (GBK) <-> UTF-16. Both directions raise EEncodingError on
 // input that has no counterpart (bytes that are not GBK, unpaired surrogates
 // or characters that GBK cannot hold); nothing is silently replaced.

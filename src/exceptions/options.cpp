@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "base/exception.h"
+#include "base/text.h"
 #include "exceptions/scramble.h"
 
 namespace exceptions {
@@ -103,18 +104,6 @@ TThisModule& ThisModule() {
     return module;
 }
 
-// Whether text[i] and text[i + 1] are one GBK double-byte character: a lead
-// byte 0x81-0xFE and a trail byte 0x40-0xFE other than 0x7F. The trail byte
-// may be a backslash or a letter, and then is neither.
-bool IsGbkPair(std::string_view text, size_t i) {
-    if (i + 1 >= text.size()) {
-        return false;
-    }
-    const auto lead = static_cast<unsigned char>(text[i]);
-    const auto trail = static_cast<unsigned char>(text[i + 1]);
-    return lead >= 0x81 && lead <= 0xFE && trail >= 0x40 && trail <= 0xFE && trail != 0x7F;
-}
-
 char UpperAscii(char c) {
     return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
@@ -126,7 +115,7 @@ bool SameFileName(std::string_view a, std::string_view b) {
         return false;
     }
     for (size_t i = 0; i < a.size(); ++i) {
-        if (IsGbkPair(a, i)) {
+        if (base::IsGbkPair(a, i)) {
             if (a[i] != b[i] || a[i + 1] != b[i + 1]) {
                 return false;
             }
@@ -152,7 +141,7 @@ NameMarks FindMarks(std::string_view name) {
     NameMarks marks;
     for (size_t i = 0; i < name.size(); ++i) {
         const char c = name[i];
-        if (IsGbkPair(name, i)) {
+        if (base::IsGbkPair(name, i)) {
             ++i;
         } else if (c == '\\' || c == '/' || c == ':') {
             marks.delimiter = i;

@@ -90,30 +90,6 @@ class TLineError {
     std::string what_;
 };
 
-// Whether text[i] and text[i + 1] are one GBK double-byte character (whose
-// trail byte may be a backslash).
-bool IsGbkPair(std::string_view text, size_t i) {
-    if (i + 1 >= text.size()) {
-        return false;
-    }
-    const auto lead = static_cast<unsigned char>(text[i]);
-    const auto trail = static_cast<unsigned char>(text[i + 1]);
-    return lead >= 0x81 && lead <= 0xFE && trail >= 0x40 && trail <= 0xFE && trail != 0x7F;
-}
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 uint32_t ParseNumber(std::string_view value, TKind kind) {
     if (kind == TKind::kSwitch) {
         if (value == "1" || value == "true") {
@@ -136,7 +112,7 @@ uint32_t ParseNumber(std::string_view value, TKind kind) {
     }
     uint64_t number = 0;
     for (const char c : digits) {
-        const int digit = HexDigit(c);
+        const int digit = base::HexDigit(c);
         if (digit < 0 || static_cast<unsigned>(digit) >= base) {
             throw TLineError("\"" + std::string(value) + "\" is not a number");
         }
@@ -153,7 +129,7 @@ std::string Unescape(std::string_view value) {
     out.reserve(value.size());
     for (size_t i = 0; i < value.size(); ++i) {
         const char c = value[i];
-        if (IsGbkPair(value, i)) {
+        if (base::IsGbkPair(value, i)) {
             out += c;
             out += value[++i];
             continue;
@@ -179,8 +155,8 @@ std::string Unescape(std::string_view value) {
                 out += '\\';
                 break;
             case 'x': {
-                const int high = i + 2 < value.size() ? HexDigit(value[i + 1]) : -1;
-                const int low = high >= 0 ? HexDigit(value[i + 2]) : -1;
+                const int high = i + 2 < value.size() ? base::HexDigit(value[i + 1]) : -1;
+                const int low = high >= 0 ? base::HexDigit(value[i + 2]) : -1;
                 if (low < 0) {
                     throw TLineError("\"\\x\" needs two hexadecimal digits");
                 }
@@ -269,7 +245,7 @@ std::string Escape(std::string_view value) {
     for (size_t i = 0; i < value.size(); ++i) {
         const char c = value[i];
         const auto b = static_cast<unsigned char>(c);
-        if (IsGbkPair(value, i)) {
+        if (base::IsGbkPair(value, i)) {
             out += c;
             out += value[++i];
         } else if (c == '\r' || c == '\n' || c == '\t' || c == '\\') {

@@ -29,19 +29,6 @@ void ForEachLine(std::string_view text, F&& f) {
     }
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 std::optional<int> ParseInteger(std::string_view s) {
     const size_t prefix = s.starts_with('$')                             ? 1
                           : (s.starts_with("0x") || s.starts_with("0X")) ? 2
@@ -53,7 +40,7 @@ std::optional<int> ParseInteger(std::string_view s) {
         }
         uint32_t value = 0;
         for (char c : digits) {
-            int d = HexDigit(c);
+            int d = base::HexDigit(c);
             if (d < 0) {
                 return std::nullopt;
             }
