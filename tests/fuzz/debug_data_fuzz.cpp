@@ -22,17 +22,9 @@
 #include <vector>
 
 #include "exceptions/debug_data.h"
+#include "fuzz_check.h"
 
 namespace {
-
-// A broken promise: stop here so that libFuzzer keeps the input.
-#define FUZZ_CHECK(condition)                                                           \
-    do {                                                                                \
-        if (!(condition)) {                                                             \
-            std::fprintf(stderr, "check failed: %s (line %d)\n", #condition, __LINE__); \
-            std::abort();                                                               \
-        }                                                                               \
-    } while (0)
 
 using exceptions::TDebugDataReader;
 using exceptions::TDebugLocation;

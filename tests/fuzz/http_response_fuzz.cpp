@@ -28,19 +28,11 @@
 
 #include "base/exception.h"
 #include "base/streams.h"
+#include "fuzz_check.h"
 #include "transfer/http_client.h"
 #include "transfer/transport.h"
 
 namespace {
-
-// A broken promise of the client: stop here so that libFuzzer keeps the input.
-#define FUZZ_CHECK(condition)                                                           \
-    do {                                                                                \
-        if (!(condition)) {                                                             \
-            std::fprintf(stderr, "check failed: %s (line %d)\n", #condition, __LINE__); \
-            std::abort();                                                               \
-        }                                                                               \
-    } while (0)
 
 struct ServerBytes {
     std::string_view data;

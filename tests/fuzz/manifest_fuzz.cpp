@@ -29,18 +29,10 @@
 
 #include "base/exception.h"
 #include "base/text.h"
+#include "fuzz_check.h"
 #include "updater/update_check.h"
 
 namespace {
-
-// A broken promise: stop here so that libFuzzer keeps the input.
-#define FUZZ_CHECK(condition)                                                           \
-    do {                                                                                \
-        if (!(condition)) {                                                             \
-            std::fprintf(stderr, "check failed: %s (line %d)\n", #condition, __LINE__); \
-            std::abort();                                                               \
-        }                                                                               \
-    } while (0)
 
 // Korean: the folder's name is outside GBK, as an install folder's may be.
 const std::u16string kFolder = u"C:\\게임";

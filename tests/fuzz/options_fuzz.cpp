@@ -33,17 +33,9 @@
 #include "exceptions/crash_data.h"
 #include "exceptions/options.h"
 #include "exceptions/options_text.h"
+#include "fuzz_check.h"
 
 namespace {
-
-// A broken promise: stop here so that libFuzzer keeps the input.
-#define FUZZ_CHECK(condition)                                                           \
-    do {                                                                                \
-        if (!(condition)) {                                                             \
-            std::fprintf(stderr, "check failed: %s (line %d)\n", #condition, __LINE__); \
-            std::abort();                                                               \
-        }                                                                               \
-    } while (0)
 
 using exceptions::TCrashData;
 using exceptions::TCrashDataStatus;

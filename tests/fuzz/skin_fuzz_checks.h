@@ -14,20 +14,12 @@
 
 #include "framework/bitmap.h"
 #include "framework/ini.h"
+#include "fuzz_check.h"
 #include "skin/data/control_objects.h"
 #include "skin/data/frame_objects.h"
 #include "skin/data/mask.h"
 #include "skin/data/picture.h"
 #include "skin/data/skin_data.h"
-
-// A broken promise: stop here so that libFuzzer keeps the input.
-#define FUZZ_CHECK(condition)                                                           \
-    do {                                                                                \
-        if (!(condition)) {                                                             \
-            std::fprintf(stderr, "check failed: %s (line %d)\n", #condition, __LINE__); \
-            std::abort();                                                               \
-        }                                                                               \
-    } while (0)
 
 namespace skin::fuzz {
 
