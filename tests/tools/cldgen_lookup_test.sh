@@ -10,7 +10,9 @@
 # Addresses are taken where every line-table row at that address names one
 # .cpp file: addr2line gives the compilation unit's own file, not the row's,
 # for some code compiled into several units (inline functions of headers),
-# and there the two would disagree for addr2line's sake.
+# and there the two would disagree for addr2line's sake. The end address of
+# a sequence is left out too: it lies past the code (a row may still start
+# there, empty), and addr2line answers for it from whatever comes next.
 set -euo pipefail
 [ $# -eq 5 ] || { echo "usage: $0 CLDGEN UNSTRIPPED.exe SHIPPED.exe OBJDUMP ADDR2LINE" >&2; exit 2; }
 cldgen=$1 unstripped=$2 shipped=$3 objdump=$4 addr2line=$5
@@ -18,11 +20,13 @@ samples=50
 
 mapfile -t candidates < <(
     "$objdump" --dwarf=decodedline "$unstripped" 2>/dev/null |
-        awk 'NF >= 3 && $2 ~ /^[0-9]+$/ && $3 ~ /^0x[0-9a-f]+$/ {
+        awk 'NF >= 3 && $2 == "-" && $3 ~ /^0x[0-9a-f]+$/ { ended[$3] = 1 }
+             NF >= 3 && $2 ~ /^[0-9]+$/ && $3 ~ /^0x[0-9a-f]+$/ {
                  if (!($3 in file)) { file[$3] = $1; order[n++] = $3 }
                  else if (file[$3] != $1) { file[$3] = "" }
              }
-             END { for (i = 0; i < n; i++) if (file[order[i]] ~ /\.cpp$/) print order[i] }' |
+             END { for (i = 0; i < n; i++)
+                       if (file[order[i]] ~ /\.cpp$/ && !(order[i] in ended)) print order[i] }' |
         sort -u)
 if [ ${#candidates[@]} -lt $samples ]; then
     echo "FAIL: only ${#candidates[@]} addresses of .cpp files in $unstripped" >&2
