@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "exceptions/win32/module_crash_data.h"
+#include "exceptions/win32/thread_tracking.h"
 #include "framework/forms.h"
 #include "platform/file_stream.h"
 #include "platform/files.h"
@@ -49,11 +51,26 @@ void ReportStartFailure(framework::TApplication* app, std::exception_ptr error) 
                 MB_OK | MB_ICONSTOP | MB_TASKMODAL);
 }
 
+// From here on every thread the program makes is tracked, when the program
+// carries its reporting options (a build without them reports nothing).
+// Tracking that cannot be installed costs reports their threads' origins,
+// never the update.
+void StartThreadTracking() {
+    try {
+        if (exceptions::ReadModuleCrashData(GetModuleHandleW(nullptr)).status ==
+            exceptions::TCrashDataStatus::kOk) {
+            exceptions::InstallThreadTracking();
+        }
+    } catch (const std::exception&) {
+    }
+}
+
 }  // namespace
 
 int main() {
     // The exception reporter starts here, before anything of the user
-    // interface, once it exists.
+    // interface.
+    StartThreadTracking();
 
     framework::TApplication* app = nullptr;
     try {
