@@ -292,5 +292,57 @@ TEST(ImportHooks, TheExecutablesImportSlotIsRedirectedAndRestored) {
               "Cannot hook a null procedure (\"kernel32.dll.NoSuchProcedure\").");
 }
 
+// An import hook and a code hook serve several threads at once, and either
+// may come off first without disturbing the other.
+TEST(ImportHooks, ImportAndCodeHooksServeThreadsAndComeOffInEitherOrder) {
+    const DWORD genuine = CallGetProcessVersion();
+    for (const bool import_first : {true, false}) {
+        SCOPED_TRACE(import_first ? "import hook off first" : "code hook off first");
+        void* real = nullptr;
+        void* fake = Address(&FakeProcessVersion);
+        ASSERT_TRUE(HookImport({u""}, "kernel32.dll", "GetProcessVersion", fake, false, real));
+        trampoline = HookCode(Address(&Counted), Address(&CountedReplacement), "Counted");
+        replacement_calls = 0;
+        std::atomic<int> wrong{0};
+        std::thread threads[4];
+        for (auto& t : threads) {
+            t = std::thread([&wrong] {
+                for (int i = 0; i < 10000; ++i) {
+                    if (Counted(0) != 0 || CallGetProcessVersion() != 0x7357u) {
+                        ++wrong;
+                    }
+                }
+            });
+        }
+        for (auto& t : threads) {
+            t.join();
+        }
+        EXPECT_EQ(wrong, 0);
+        EXPECT_EQ(replacement_calls, 40000);
+
+        // Each hook, once off, leaves the other one working.
+        const auto import_off = [&] {
+            EXPECT_GE(UnhookImport(GetModuleHandleW(nullptr), real, fake), 1);
+            EXPECT_EQ(CallGetProcessVersion(), genuine);
+        };
+        const auto code_off = [] {
+            UnhookCode(trampoline);
+            const int before = replacement_calls;
+            EXPECT_EQ(Counted(0), 0);
+            EXPECT_EQ(replacement_calls, before);
+        };
+        if (import_first) {
+            import_off();
+            EXPECT_EQ(Counted(0), 0);
+            EXPECT_EQ(replacement_calls, 40001);
+            code_off();
+        } else {
+            code_off();
+            EXPECT_EQ(CallGetProcessVersion(), 0x7357u);
+            import_off();
+        }
+    }
+}
+
 }  // namespace
 }  // namespace exceptions
