@@ -165,7 +165,7 @@ void AppendDump(std::string& out, TCpu cpu, uint64_t stack_pointer, uint64_t add
 
 std::string CallStackAndModulesText(const TVivavaModuleOptions& options, TCpu cpu,
                                     const std::vector<TVivavaDebugInfo>& stack,
-                                    const std::vector<TModuleRow>& modules) {
+                                    const std::vector<TModuleRow>& modules, size_t omitted) {
     const auto digits = static_cast<size_t>(AddressDigits(cpu));
 
     TTextTable<6> calls({options.Texts(47), options.Texts(48), options.Texts(49), options.Texts(50),
@@ -177,6 +177,9 @@ std::string CallStackAndModulesText(const TVivavaModuleOptions& options, TCpu cp
                        entry.ClassName, entry.ProcedureName,
                        entry.Line == 0 ? std::string() : Decimal(entry.Line)});
         }
+    }
+    if (omitted > 0) {
+        calls.Add({"...", "", "", "", Decimal(omitted) + " more", ""});
     }
 
     TTextTable<6> rows({options.Texts(62), options.Texts(63), options.Texts(64), options.Texts(65),

@@ -30,10 +30,12 @@ namespace exceptions {
 // column's values. Addresses and handles are AddressDigits(cpu) upper-case
 // hexadecimal digits, so those columns are at least that wide. The Module
 // column shows ModuleName; a Line of 0 shows empty; Size is decimal. A
-// separator is a line of "-" as long as a row.
+// separator is a line of "-" as long as a row. When the walk left entries
+// out (`omitted`), a last call-stack row says how many: "..." as its address,
+// "N more" as its procedure.
 std::string CallStackAndModulesText(const TVivavaModuleOptions& options, TCpu cpu,
                                     const std::vector<TVivavaDebugInfo>& stack,
-                                    const std::vector<TModuleRow>& modules);
+                                    const std::vector<TModuleRow>& modules, size_t omitted = 0);
 
 // The registers of a report, in the CPU text's order.
 // i686 (8 values): EAX EDI EBX ESI ECX ESP EDX EIP.

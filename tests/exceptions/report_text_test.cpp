@@ -107,6 +107,11 @@ TEST(ReportText, EmptyTablesKeepTheirTitles) {
         "---------------------------------------------\r\n"
         "---------------------------------------------";
     EXPECT_EQ(CallStackAndModulesText(options, TCpu::kI686, {}, {}), expected);
+
+    // Entries left out by the walk are counted in a last row.
+    const std::string capped = CallStackAndModulesText(options, TCpu::kI686, {}, {}, 300);
+    EXPECT_NE(capped.find("--\r\n|...     |      |    |     |300 more        |    |\r\n--"),
+              std::string::npos);
 }
 
 // A stack of 16 words and 256 code bytes 00..FF, read through images.
