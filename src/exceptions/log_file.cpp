@@ -136,7 +136,8 @@ TLogFile TLogFile::Parse(std::string_view bytes) {
         for (;;) {
             const size_t at = bytes.find(header, from);
             if (at == std::string_view::npos || at == 0 ||
-                bytes.substr(at - kLineBreak.size(), kLineBreak.size()) == kLineBreak) {
+                (at >= kLineBreak.size() &&
+                 bytes.substr(at - kLineBreak.size(), kLineBreak.size()) == kLineBreak)) {
                 return at;
             }
             from = at + 1;

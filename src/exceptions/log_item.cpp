@@ -303,14 +303,15 @@ std::string LogItemText(const TVivavaModuleOptions& options, std::string_view ge
     text += kLineBreak;
     text += kLineBreak;
     text += cpu;
-    if (!request.empty() && (options.ReportFlags() & kReportAskSteps) != 0) {
+    const std::string steps = LogRequestText(request);
+    if (!steps.empty() && (options.ReportFlags() & kReportAskSteps) != 0) {
         text += kLineBreak;
         text += OneLine(options.Texts(59));
         text += ":";
         text += kLineBreak;
         text.append(kRequestRuleLength, '-');
         text += kLineBreak;
-        text += LogRequestText(request);
+        text += steps;
     }
     return text;
 }

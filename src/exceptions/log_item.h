@@ -134,9 +134,10 @@ std::string GeneralSections(const TVivavaModuleOptions& options, const TReportFi
 
 // The whole item: kLogHeader, an empty line, `general` (GeneralSections),
 // CR LF and `tables` (the call-stack and modules text, which ends without a
-// line break), CR LF, an empty line and `cpu` (the CPU text). When `request`
-// is not empty and ReportFlags has kReportAskSteps: CR LF, text 59, ":",
-// CR LF, a line of 40 "-", CR LF and LogRequestText(request).
+// line break), CR LF, an empty line and `cpu` (the CPU text). When
+// ReportFlags has kReportAskSteps and LogRequestText(request) is not empty
+// (typed line breaks alone are nothing): CR LF, text 59, ":", CR LF, a line
+// of 40 "-", CR LF and that text.
 std::string LogItemText(const TVivavaModuleOptions& options, std::string_view general,
                         std::string_view tables, std::string_view cpu, std::string_view request);
 

@@ -56,6 +56,7 @@ TEST(LogFileTest, ReadingKeepsWholeItemsOnly) {
         {"junk between items", a + "junk\r\n" + b, {"A", "B"}},
         {"header word within a line", "x " + a, {}},
         {"header after a lone LF", "x\n" + a, {}},
+        {"header after a first lone LF", "\n" + a, {}},
         {"longer header word", "Crashlore 4.5.40\r\n\r\nA" + kEnd + "\r\n", {}},
         {"damaged item in the middle", a + Item("cut off\r\n") + b, {"A", "B"}},
         {"damaged item at the end", a + Item("cut off"), {"A"}},

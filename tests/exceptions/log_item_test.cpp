@@ -277,6 +277,7 @@ TEST(LogItemTest, WholeItemAndItsRequestPart) {
         {0, nullptr, "steps", base},
         {kReportSkipDuplicates, nullptr, "steps", base},
         {kReportAskSteps, nullptr, "", base},
+        {kReportAskSteps, nullptr, "\r\n\n\r", base},
         {kReportAskSteps, nullptr, "steps", base + "\r\nRequest:\r\n" + rule + "\r\nsteps"},
         {kReportAskSteps | kReportSkipDuplicates, "Schritte", "a\n\n\n\nCrashlore",
          base + "\r\nSchritte:\r\n" + rule + "\r\na\r\n\r\n Crashlore"},
