@@ -1,0 +1,211 @@
+#include "exceptions/win32/system_info.h"
+
+#include <lmcons.h>
+#include <shellapi.h>
+
+#include <vector>
+
+#include "base/text.h"
+#include "framework/graphics.h"
+
+namespace exceptions {
+
+namespace {
+
+std::string Gbk(std::wstring_view text) {
+    return framework::GbkText(text);
+}
+
+std::wstring ExecutablePath() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (int tries = 0; tries < 8; ++tries) {
+        const DWORD length =
+            GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) {
+            return {};
+        }
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+    return {};
+}
+
+std::wstring FileNameOf(const std::wstring& path) {
+    const size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+void CollectApplication(TReportFields& fields, const std::wstring& exe) {
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(exe.c_str(), &ignored);
+    std::vector<uint8_t> block(size);
+    void* value = nullptr;
+    UINT length = 0;
+    if (size != 0 && GetFileVersionInfoW(exe.c_str(), 0, size, block.data())) {
+        if (VerQueryValueW(block.data(), L"\\", &value, &length) &&
+            length >= sizeof(VS_FIXEDFILEINFO)) {
+            const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
+            const std::string version = std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." +
+                                        std::to_string(LOWORD(fixed->dwFileVersionMS)) + "." +
+                                        std::to_string(HIWORD(fixed->dwFileVersionLS)) + "." +
+                                        std::to_string(LOWORD(fixed->dwFileVersionLS));
+            if (version != "0.0.0.0") {
+                fields.version = version;
+            }
+        }
+        if (VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", &value, &length) &&
+            length >= 4) {
+            const auto* translation = static_cast<const WORD*>(value);
+            wchar_t sub_block[64];
+            static const wchar_t kDigits[] = L"0123456789ABCDEF";
+            std::wstring hex;
+            for (const WORD part : {translation[0], translation[1]}) {
+                for (int shift = 12; shift >= 0; shift -= 4) {
+                    hex += kDigits[(part >> shift) & 15];
+                }
+            }
+            const std::wstring path = L"\\StringFileInfo\\" + hex + L"\\FileDescription";
+            wcsncpy(sub_block, path.c_str(), 63);
+            sub_block[63] = L'\0';
+            if (VerQueryValueW(block.data(), sub_block, &value, &length) && length > 0) {
+                fields.name = Gbk(static_cast<const wchar_t*>(value));
+            }
+        }
+    }
+    if (fields.name.empty()) {
+        fields.name = Gbk(FileNameOf(exe));
+    }
+    int count = 0;
+    LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::string> texts;
+    for (int i = 1; arguments != nullptr && i < count; ++i) {
+        texts.push_back(Gbk(arguments[i]));
+    }
+    LocalFree(arguments);
+    fields.parameters = LogParametersText(texts);
+}
+
+void CollectComputer(TReportFields& fields, const std::wstring& exe) {
+    wchar_t computer[MAX_COMPUTERNAME_LENGTH + 1];
+    DWORD length = MAX_COMPUTERNAME_LENGTH + 1;
+    if (GetComputerNameW(computer, &length)) {
+        fields.computer = Gbk(std::wstring_view(computer, length));
+    }
+    wchar_t user[UNLEN + 1];
+    length = UNLEN + 1;
+    if (GetUserNameW(user, &length) && length > 0) {
+        fields.user = Gbk(std::wstring_view(user, length - 1));
+    }
+    MEMORYSTATUSEX memory{};
+    memory.dwLength = sizeof memory;
+    if (GlobalMemoryStatusEx(&memory)) {
+        fields.total_memory = MemoryText(memory.ullTotalPhys);
+        fields.free_memory = MemoryText(memory.ullAvailPhys);
+    }
+    // The root of the volume the executable lies on (also for a UNC path).
+    wchar_t root[MAX_PATH + 1];
+    ULARGE_INTEGER available{}, total{}, free{};
+    if (GetVolumePathNameW(exe.c_str(), root, MAX_PATH + 1) &&
+        GetDiskFreeSpaceExW(root, &available, &total, &free)) {
+        fields.total_disk = DiskText(total.QuadPart);
+        fields.free_disk = DiskText(available.QuadPart);
+    }
+}
+
+// The first installed locale of the system's default language that has an
+// abbreviated language name gives the language's localized name.
+BOOL CALLBACK TakeLanguage(LPWSTR name, DWORD, LPARAM found) {
+    const LCID locale = LocaleNameToLCID(name, 0);
+    wchar_t text[128];
+    if (locale != 0 && LANGIDFROMLCID(locale) == GetSystemDefaultLangID() &&
+        GetLocaleInfoW(locale, LOCALE_SABBREVLANGNAME, text, 128) > 1 &&
+        GetLocaleInfoW(locale, LOCALE_SLANGUAGE, text, 128) > 1) {
+        *reinterpret_cast<std::wstring*>(found) = text;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+void CollectSystem(TReportFields& fields) {
+    OSVERSIONINFOW version{};
+    version.dwOSVersionInfoSize = sizeof version;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    if (GetVersionExW(&version)) {
+#pragma GCC diagnostic pop
+        const bool nt = version.dwPlatformId == VER_PLATFORM_WIN32_NT;
+        const std::string service(base::Trim(Gbk(version.szCSDVersion)));
+        fields.os_type = SystemName(version.dwMajorVersion, version.dwMinorVersion, nt, service);
+        fields.os_build =
+            std::to_string(nt ? version.dwBuildNumber : version.dwBuildNumber & 0xFFFF);
+        fields.os_update = service;
+    }
+    std::wstring language;
+    EnumSystemLocalesEx(&TakeLanguage, LOCALE_WINDOWS, reinterpret_cast<LPARAM>(&language),
+                        nullptr);
+    fields.language = Gbk(language);
+}
+
+}  // namespace
+
+std::string SystemName(DWORD major, DWORD minor, bool nt, const std::string& service) {
+    if (!nt) {
+        if (minor < 10) {
+            return service == "B" ? "Microsoft Windows 95 OSR 2" : "Microsoft Windows 95";
+        }
+        if (minor < 90) {
+            return service == "A" ? "Microsoft Windows 98 SE" : "Microsoft Windows 98";
+        }
+        return minor == 90 ? "Microsoft Winsows ME" : "";
+    }
+    if (major == 4) {
+        return "Microsoft Windows NT 4.0";
+    }
+    if (major == 5 && minor <= 2) {
+        static const char* const kNames[] = {"Microsoft Windows 2000", "Microsoft Windows XP",
+                                             "Microsoft Windows 2003"};
+        return kNames[minor];
+    }
+    return "";
+}
+
+TLogTime LocalLogTime(const SYSTEMTIME& utc) {
+    TIME_ZONE_INFORMATION zone{};
+    const DWORD which = GetTimeZoneInformation(&zone);
+    SYSTEMTIME local{};
+    if (!SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local)) {
+        local = utc;
+    }
+    // The bias in force at that moment: local - utc, in minutes.
+    FILETIME utc_file{}, local_file{};
+    SystemTimeToFileTime(&utc, &utc_file);
+    SystemTimeToFileTime(&local, &local_file);
+    const auto ticks = [](const FILETIME& f) {
+        return static_cast<int64_t>(static_cast<uint64_t>(f.dwHighDateTime) << 32 |
+                                    f.dwLowDateTime);
+    };
+    int bias = static_cast<int>((ticks(utc_file) - ticks(local_file)) / (60LL * 10000000LL));
+    if (which == TIME_ZONE_ID_INVALID) {
+        bias = 0;
+    }
+    return TLogTime{local.wYear, local.wMonth,  local.wDay,    local.wDayOfWeek,
+                    local.wHour, local.wMinute, local.wSecond, bias};
+}
+
+TLogTime NowLogTime() {
+    SYSTEMTIME utc{};
+    GetSystemTime(&utc);
+    return LocalLogTime(utc);
+}
+
+void CollectSystemFields(TReportFields& fields) {
+    const std::wstring exe = ExecutablePath();
+    CollectApplication(fields, exe);
+    CollectComputer(fields, exe);
+    CollectSystem(fields);
+}
+
+}  // namespace exceptions
