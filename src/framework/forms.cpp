@@ -668,15 +668,19 @@ std::string TApplication::ExceptionMessage(std::exception_ptr error) {
 }
 
 void TApplication::HandleException(std::exception_ptr error) {
-    if (OnException) {
+    detail::HandleExceptionEntry(this, &error);
+}
+
+void detail::HandleExceptionEntry(TApplication* application, const std::exception_ptr* error) {
+    if (application->OnException) {
         try {
-            OnException(this, error);
+            application->OnException(application, *error);
         } catch (...) {
             // The handler of last resort must not throw out of the loop.
         }
         return;
     }
-    ShowException(error);
+    application->ShowException(*error);
 }
 
 void TApplication::ShowException(std::exception_ptr error) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "base/hookable.h"
 #include "framework/controls.h"
 
 namespace framework {
@@ -196,8 +197,9 @@ class TApplication : public TComponent {
     TMessageEvent OnMessage;
 
     // Where exceptions that escape a handler during message dispatch go.
-    // With OnException set (the error reporter sets it), that gets them;
-    // otherwise ShowException shows the message in a message box.
+    // With OnException set, that gets them; otherwise ShowException shows
+    // the message in a message box. Every call passes through
+    // detail::HandleExceptionEntry, which an error reporter may redirect.
     void HandleException(std::exception_ptr error);
     TExceptionEvent OnException;
     void ShowException(std::exception_ptr error);
@@ -264,5 +266,14 @@ struct TTimerRelease {
     void operator()(TTimer* timer) const { timer->Release(); }
 };
 using TOwnedTimer = std::unique_ptr<TTimer, TTimerRelease>;
+
+namespace detail {
+// The body of TApplication::HandleException, as a procedure of its own
+// whose entry code hooks can redirect: the exception reporter finds it under
+// the name "Forms.TApplication.HandleException" and reports the exception
+// before (or instead of) the application's own handling.
+UPDATER_HOOKABLE void HandleExceptionEntry(TApplication* application,
+                                           const std::exception_ptr* error);
+}  // namespace detail
 
 }  // namespace framework

@@ -11,8 +11,9 @@
 //       relative to --source-root; --build-dir is the folder the compiler
 //       ran in. --alias adds a name-table entry NAME for the C++ function
 //       FUNCTION ("Forms.TApplication.HandleException=framework::
-//       TApplication::HandleException" by default); one the image lacks is
-//       left out.
+//       detail::HandleExceptionEntry" by default: the hookable body of the
+//       framework's handler of last resort); one the image lacks is left
+//       out.
 //   cldgen verify PASS1.exe PASS2.exe
 //       Exit status 0 when the two links load the same code and data: every
 //       section the loader keeps, except .rsrc and .reloc, byte for byte,
@@ -219,7 +220,7 @@ int Build(const std::vector<std::string>& args) {
     std::string input;
     cldgen::TBuildOptions options;
     options.aliases["Forms.TApplication.HandleException"] =
-        "framework::TApplication::HandleException";
+        "framework::detail::HandleExceptionEntry";
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         auto value = [&]() -> const std::string& {

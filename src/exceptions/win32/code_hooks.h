@@ -36,18 +36,7 @@
 #include <vector>
 
 #include "base/exception.h"
-
-#if defined(__x86_64__)
-#define UPDATER_HOOK_ENTRY_BYTES 14
-#else
-#define UPDATER_HOOK_ENTRY_BYTES 5
-#endif
-
-// A procedure the code hooks can redirect: its entry is a run of NOPs wide
-// enough for the patch, and the compiler makes no assumptions about its body
-// at the call sites.
-#define UPDATER_HOOKABLE \
-    [[gnu::noinline, gnu::noipa, gnu::patchable_function_entry(UPDATER_HOOK_ENTRY_BYTES, 0)]]
+#include "base/hookable.h"
 
 namespace exceptions {
 
