@@ -8,8 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "exceptions/win32/module_crash_data.h"
-#include "exceptions/win32/thread_tracking.h"
+#include "exceptions/win32/reporter.h"
 #include "framework/forms.h"
 #include "platform/file_stream.h"
 #include "platform/files.h"
@@ -51,26 +50,14 @@ void ReportStartFailure(framework::TApplication* app, std::exception_ptr error) 
                 MB_OK | MB_ICONSTOP | MB_TASKMODAL);
 }
 
-// From here on every thread the program makes is tracked, when the program
-// carries its reporting options (a build without them reports nothing).
-// Tracking that cannot be installed costs reports their threads' origins,
-// never the update.
-void StartThreadTracking() {
-    try {
-        if (exceptions::ReadModuleCrashData(GetModuleHandleW(nullptr)).status ==
-            exceptions::TCrashDataStatus::kOk) {
-            exceptions::InstallThreadTracking();
-        }
-    } catch (const std::exception&) {
-    }
-}
-
 }  // namespace
 
 int main() {
     // The exception reporter starts here, before anything of the user
-    // interface.
-    StartThreadTracking();
+    // interface: from now on every thread is tracked, every throw recorded,
+    // and an exception nothing handles is reported and kept in the log. A
+    // program without its crash data runs without it.
+    exceptions::InstallReporter();
 
     framework::TApplication* app = nullptr;
     try {

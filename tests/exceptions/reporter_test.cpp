@@ -1,0 +1,167 @@
+// The reporter installed in this test program (built with crash data and
+// the test options: nothing shown, every report in the log, repeats
+// recognised, std::logic_error filtered): which exceptions become log items,
+// and what an item says about where the exception came from.
+
+#include "exceptions/win32/reporter.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <thread>
+
+#include "exceptions/win32/log_writer.h"
+#include "framework/forms.h"
+
+namespace exceptions {
+namespace {
+
+constexpr char kThisFile[] = "tests/exceptions/reporter_test.cpp";
+
+size_t LogItems() {
+    return ReadLog(ReporterLogPath()).Items().size();
+}
+
+std::string LastItem() {
+    const TLogFile log = ReadLog(ReporterLogPath());
+    return log.Items().empty() ? std::string() : log.Items().back();
+}
+
+// A call-stack row of this file at `line`.
+bool NamesLine(const std::string& item, uint32_t line) {
+    const std::string file = std::string("|") + kThisFile;
+    for (size_t at = item.find(file); at != std::string::npos; at = item.find(file, at + 1)) {
+        const size_t end = item.find("\r\n", at);
+        const std::string row = item.substr(at, end - at);
+        if (row.find("|" + std::to_string(line) + " ") != std::string::npos) {
+            return true;
+        }
+    }
+    return false;
+}
+
+class Reporter : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        ASSERT_TRUE(InstallReporter());
+        // Each run starts with an empty log, so that no report of an earlier
+        // run counts as a repeat (a child shares its parent's log).
+        if (GetEnvironmentVariableW(L"UPDATER_REPORTER_CHILD", nullptr, 0) == 0) {
+            DeleteFileW(reinterpret_cast<const wchar_t*>(ReporterLogPath().c_str()));
+        }
+    }
+    void SetUp() override {
+        shown_ = 0;
+        framework::Application().OnException = [this](framework::TComponent*, std::exception_ptr) {
+            ++shown_;
+        };
+    }
+    void TearDown() override { framework::Application().OnException = nullptr; }
+
+    int shown_ = 0;
+};
+
+uint32_t throwLine = 0;
+
+[[gnu::noinline, gnu::noipa]] void ThrowFromHandler(const std::string& message) {
+    throwLine = __LINE__ + 1;
+    throw std::runtime_error(message);
+}
+
+// What the framework does with an exception that escapes a window handler.
+void EscapeToTheFramework(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (...) {
+        framework::Application().HandleException(std::current_exception());
+    }
+}
+
+TEST_F(Reporter, OnlyExceptionsThatReachTheFrameworksHandlerAreReportedOnce) {
+    const size_t before = LogItems();
+    try {
+        ThrowFromHandler("caught by the program");
+    } catch (const std::runtime_error&) {
+    }
+    EXPECT_EQ(LogItems(), before);
+
+    EscapeToTheFramework([] { ThrowFromHandler("escaped a handler"); });
+    ASSERT_EQ(LogItems(), before + 1);
+    const std::string item = LastItem();
+    EXPECT_NE(item.find("escaped a handler."), std::string::npos);
+    EXPECT_NE(item.find("std::runtime_error"), std::string::npos);
+    EXPECT_TRUE(NamesLine(item, throwLine)) << item;
+    // Reported, so the framework's own handling does not run as well.
+    EXPECT_EQ(shown_, 0);
+
+    // The same error again is a repeat; another message is a new error.
+    EscapeToTheFramework([] { ThrowFromHandler("escaped a handler"); });
+    EXPECT_EQ(LogItems(), before + 1);
+    EscapeToTheFramework([] { ThrowFromHandler("escaped once more"); });
+    EXPECT_EQ(LogItems(), before + 2);
+
+    // A filtered class (a descendant of std::logic_error) is not reported,
+    // and nothing is shown.
+    EscapeToTheFramework([] { throw std::invalid_argument("filtered"); });
+    EXPECT_EQ(LogItems(), before + 2);
+    EXPECT_EQ(shown_, 0);
+}
+
+uint32_t threadThrowLine = 0;
+uint32_t createLine = 0;
+
+DWORD WINAPI ThrowInThread(LPVOID) {
+    threadThrowLine = __LINE__ + 1;
+    throw std::runtime_error("out of a thread");
+}
+
+TEST_F(Reporter, AnExceptionEscapingARawThreadIsReportedWithWhereTheThreadStarted) {
+    const size_t before = LogItems();
+    createLine = __LINE__ + 1;
+    const HANDLE thread = CreateThread(nullptr, 0, &ThrowInThread, nullptr, 0, nullptr);
+    ASSERT_EQ(WaitForSingleObject(thread, 30000), WAIT_OBJECT_0);
+    DWORD code = 0;
+    GetExitCodeThread(thread, &code);
+    CloseHandle(thread);
+    EXPECT_EQ(code, 1u);
+    ASSERT_EQ(LogItems(), before + 1);
+    const std::string item = LastItem();
+    EXPECT_NE(item.find("out of a thread."), std::string::npos);
+    EXPECT_TRUE(NamesLine(item, threadThrowLine)) << item;
+    EXPECT_TRUE(NamesLine(item, createLine)) << item;
+}
+
+// Run by the test below as a second process.
+TEST_F(Reporter, Child) {
+    if (GetEnvironmentVariableW(L"UPDATER_REPORTER_CHILD", nullptr, 0) == 0) {
+        GTEST_SKIP() << "run by AnExceptionNothingCatchesIsReportedAndEndsTheProgram";
+    }
+    std::thread([] { throw std::runtime_error("nobody catches this"); }).join();
+}
+
+TEST_F(Reporter, AnExceptionNothingCatchesIsReportedAndEndsTheProgram) {
+    const size_t before = LogItems();
+    wchar_t exe[MAX_PATH];
+    GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    std::wstring command = L"\"" + std::wstring(exe) + L"\" --gtest_filter=Reporter.Child";
+    SetEnvironmentVariableW(L"UPDATER_REPORTER_CHILD", L"1");
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION child{};
+    const bool started = CreateProcessW(exe, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                        nullptr, &startup, &child);
+    SetEnvironmentVariableW(L"UPDATER_REPORTER_CHILD", nullptr);
+    ASSERT_TRUE(started);
+    ASSERT_EQ(WaitForSingleObject(child.hProcess, 60000), WAIT_OBJECT_0);
+    DWORD code = 0;
+    GetExitCodeProcess(child.hProcess, &code);
+    CloseHandle(child.hThread);
+    CloseHandle(child.hProcess);
+    EXPECT_EQ(code, 1u);
+    ASSERT_EQ(LogItems(), before + 1);
+    EXPECT_NE(LastItem().find("nobody catches this."), std::string::npos);
+}
+
+}  // namespace
+}  // namespace exceptions
