@@ -246,6 +246,45 @@ TEST_F(UpdaterE2E, ANotFoundFileStopsTheRunAfterWritingTheFilesBeforeIt) {
     EXPECT_TRUE(updater.Ended(15000));
 }
 
+// A file that cannot be written ends the run in a report: its message is
+// shown, and the log beside the program gets an item whose call stack names
+// the updater's write code.
+TEST_F(UpdaterE2E, AFileThatCannotBeWrittenIsReportedAndLogged) {
+    const std::wstring folder = Install("unwritable");
+    std::wstring log = Wide(UPDATER_EXE);
+    log.replace(log.size() - 4, 4, L".clg");
+    DeleteFileW(log.c_str());
+    const std::string manifest =
+        "2030-01-01 08:00:00@@no such folder\\x.txt@" + Publish("unwritable", "x.txt", "x");
+    UpdaterProcess updater(UPDATER_EXE, folder, Publish("unwritable", "list.txt", manifest));
+    HWND window = updater.Window();
+    ASSERT_NE(window, nullptr);
+    Controls ui(window);
+    ASSERT_TRUE(WaitUntil([&] { return SendMessageW(ui.list, LB_GETCOUNT, 0, 0) == 1; }));
+    Click(ui.start);
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitUntil(
+        [&] { return (box = FindTopLevel(updater.Pid(), L"#32770", L"Error.")) != nullptr; }));
+    // The system box's text is its item 0xFFFF (the first static is its icon).
+    wchar_t text[512] = {};
+    GetDlgItemTextW(box, 0xFFFF, text, 512);
+    EXPECT_NE(std::wstring(text).find(L"x.txt"), std::wstring::npos) << GbkText(text);
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    // The item is written once the message is closed.
+    ASSERT_TRUE(
+        WaitUntil([&] { return ReadHostFile(log).find("Operating System") != std::string::npos; }));
+    const std::string item = ReadHostFile(log);
+    EXPECT_EQ(item.rfind("Crashlore 4.5.4", 0), 0u);
+    EXPECT_NE(item.find("2.3 Module : updater.exe"), std::string::npos);
+    // The write, called from the run of the update.
+    EXPECT_NE(item.find("|WriteFileAtomically"), std::string::npos) << item;
+    EXPECT_NE(item.find("|updater::TUpdateLogic"), std::string::npos) << item;
+    // The program goes on: the window still answers and closes.
+    EXPECT_EQ(Text(ui.start), L"开始升级");
+    Click(ui.close);
+    EXPECT_TRUE(updater.Ended(15000));
+}
+
 TEST_F(UpdaterE2E, TheWindowItsFocusOrderAndTheCloseButton) {
     const std::wstring folder = Install("close");
     UpdaterProcess updater(UPDATER_EXE, folder,
