@@ -238,4 +238,8 @@ std::string CpuText(const TVivavaModuleOptions& options, TCpu cpu, const TCpuReg
     return out;
 }
 
+std::string HexText(uint64_t value, int digits) {
+    return Hex(value, digits);
+}
+
 }  // namespace exceptions

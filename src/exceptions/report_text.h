@@ -37,6 +37,10 @@ std::string CallStackAndModulesText(const TVivavaModuleOptions& options, TCpu cp
                                     const std::vector<TVivavaDebugInfo>& stack,
                                     const std::vector<TModuleRow>& modules, size_t omitted = 0);
 
+// `value` as `digits` upper-case hexadecimal digits (more when it needs
+// them), as the tables print addresses.
+std::string HexText(uint64_t value, int digits);
+
 // The registers of a report, in the CPU text's order.
 // i686 (8 values): EAX EDI EBX ESI ECX ESP EDX EIP.
 // x86_64 (18 values): RAX RDI RBX RSI RCX RSP RDX RIP R8 R9 R10 R11 R12 R13

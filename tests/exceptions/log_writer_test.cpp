@@ -9,8 +9,10 @@
 
 #include <regex>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "child_process.h"
 #include "exceptions/win32/system_info.h"
 #include "framework/graphics.h"
 
@@ -111,27 +113,18 @@ TEST(LogWriter, SecondWriter) {
 TEST(LogWriter, TwoProcessesWritingAtOnceKeepBothTheirItems) {
     const std::wstring folder = Folder(L"two");
     const std::wstring path = folder + L"\\both.clg";
-    SetEnvironmentVariableW(L"UPDATER_LOG_WRITER", path.c_str());
-    wchar_t exe[MAX_PATH];
-    GetModuleFileNameW(nullptr, exe, MAX_PATH);
-    std::wstring command = L"\"" + std::wstring(exe) + L"\" --gtest_filter=LogWriter.SecondWriter";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION child{};
-    ASSERT_TRUE(CreateProcessW(exe, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                               &startup, &child));
-    SetEnvironmentVariableW(L"UPDATER_LOG_WRITER", nullptr);
+    // The child writes while this process does.
+    long code = -2;
+    std::thread child([&] {
+        code = RunChildTest(L"LogWriter.SecondWriter", L"UPDATER_LOG_WRITER", path.c_str());
+    });
     TVivavaModuleOptions options("updater.exe", false);
     options.SetLogCapacity(100);
     for (int i = 0; i < 20; ++i) {
         AppendToLog(options, U16(path), Item("parent " + std::to_string(i)), false, true);
     }
-    ASSERT_EQ(WaitForSingleObject(child.hProcess, 60000), WAIT_OBJECT_0);
-    DWORD code = 1;
-    GetExitCodeProcess(child.hProcess, &code);
-    CloseHandle(child.hThread);
-    CloseHandle(child.hProcess);
-    EXPECT_EQ(code, 0u);
+    child.join();
+    EXPECT_EQ(code, 0);
     const TLogFile log = ReadLog(U16(path));
     EXPECT_EQ(log.Items().size(), 40u);
     for (const std::string who : {"parent ", "child "}) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <thread>
 
+#include "child_process.h"
 #include "exceptions/win32/log_writer.h"
 #include "framework/forms.h"
 
@@ -142,25 +143,37 @@ TEST_F(Reporter, Child) {
 
 TEST_F(Reporter, AnExceptionNothingCatchesIsReportedAndEndsTheProgram) {
     const size_t before = LogItems();
-    wchar_t exe[MAX_PATH];
-    GetModuleFileNameW(nullptr, exe, MAX_PATH);
-    std::wstring command = L"\"" + std::wstring(exe) + L"\" --gtest_filter=Reporter.Child";
-    SetEnvironmentVariableW(L"UPDATER_REPORTER_CHILD", L"1");
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION child{};
-    const bool started = CreateProcessW(exe, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                        nullptr, &startup, &child);
-    SetEnvironmentVariableW(L"UPDATER_REPORTER_CHILD", nullptr);
-    ASSERT_TRUE(started);
-    ASSERT_EQ(WaitForSingleObject(child.hProcess, 60000), WAIT_OBJECT_0);
-    DWORD code = 0;
-    GetExitCodeProcess(child.hProcess, &code);
-    CloseHandle(child.hThread);
-    CloseHandle(child.hProcess);
-    EXPECT_EQ(code, 1u);
+    EXPECT_EQ(RunChildTest(L"Reporter.Child", L"UPDATER_REPORTER_CHILD", L"1"), 1);
     ASSERT_EQ(LogItems(), before + 1);
     EXPECT_NE(LastItem().find("nobody catches this."), std::string::npos);
+}
+
+volatile int* volatile nowhere = nullptr;
+
+constexpr uint32_t kFaultLine = __LINE__ + 3;
+[[gnu::noinline, gnu::noipa]] void WriteNowhere() {
+    // The fault:
+    *nowhere = 1;
+}
+
+// Run by the test below as a second process.
+TEST_F(Reporter, FaultingChild) {
+    if (GetEnvironmentVariableW(L"UPDATER_REPORTER_CHILD", nullptr, 0) == 0) {
+        GTEST_SKIP() << "run by AFaultIsReportedWithItsPlaceAndEndsTheProgram";
+    }
+    WriteNowhere();
+}
+
+TEST_F(Reporter, AFaultIsReportedWithItsPlaceAndEndsTheProgram) {
+    const size_t before = LogItems();
+    EXPECT_EQ(RunChildTest(L"Reporter.FaultingChild", L"UPDATER_REPORTER_CHILD", L"1"), 1);
+    ASSERT_EQ(LogItems(), before + 1);
+    const std::string item = LastItem();
+    EXPECT_NE(item.find("2.4 Type   : EAccessViolation"), std::string::npos) << item;
+    EXPECT_NE(item.find("Write of address " + std::string(sizeof(void*) * 2, '0')),
+              std::string::npos)
+        << item;
+    EXPECT_TRUE(NamesLine(item, kFaultLine)) << item;
 }
 
 }  // namespace

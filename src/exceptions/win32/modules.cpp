@@ -73,9 +73,11 @@ std::string Decimal(unsigned value) {
     return std::to_string(value);
 }
 
-// Description and version from the module file's version information.
-void ReadVersionInformation(TVivavaModuleInfo& module) {
-    const wchar_t* path = reinterpret_cast<const wchar_t*>(module.FileName.c_str());
+}  // namespace
+
+void ReadVersionInformation(const std::u16string& file, std::string& description,
+                            std::string& version) {
+    const wchar_t* path = reinterpret_cast<const wchar_t*>(file.c_str());
     DWORD ignored = 0;
     const DWORD size = GetFileVersionInfoSizeW(path, &ignored);
     if (size == 0) {
@@ -90,12 +92,12 @@ void ReadVersionInformation(TVivavaModuleInfo& module) {
     if (VerQueryValueW(block.data(), L"\\", &value, &length) &&
         length >= sizeof(VS_FIXEDFILEINFO)) {
         const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
-        const std::string version = Decimal(HIWORD(fixed->dwFileVersionMS)) + "." +
-                                    Decimal(LOWORD(fixed->dwFileVersionMS)) + "." +
-                                    Decimal(HIWORD(fixed->dwFileVersionLS)) + "." +
-                                    Decimal(LOWORD(fixed->dwFileVersionLS));
-        if (version != "0.0.0.0") {
-            module.Version = version;
+        const std::string text = Decimal(HIWORD(fixed->dwFileVersionMS)) + "." +
+                                 Decimal(LOWORD(fixed->dwFileVersionMS)) + "." +
+                                 Decimal(HIWORD(fixed->dwFileVersionLS)) + "." +
+                                 Decimal(LOWORD(fixed->dwFileVersionLS));
+        if (text != "0.0.0.0") {
+            version = text;
         }
     }
     if (VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", &value, &length) &&
@@ -106,14 +108,16 @@ void ReadVersionInformation(TVivavaModuleInfo& module) {
         if (VerQueryValueW(block.data(), reinterpret_cast<const wchar_t*>(sub_block.c_str()),
                            &value, &length) &&
             length > 0) {
-            std::u16string description(static_cast<const char16_t*>(value), length);
-            description.resize(std::char_traits<char16_t>::length(description.c_str()));
-            if (description.size() > 1) {
-                module.Description = Gbk(description);
+            std::u16string text(static_cast<const char16_t*>(value), length);
+            text.resize(std::char_traits<char16_t>::length(text.c_str()));
+            if (text.size() > 1) {
+                description = Gbk(text);
             }
         }
     }
 }
+
+namespace {
 
 uint32_t FileSize(const std::u16string& path) {
     WIN32_FIND_DATAW found{};
@@ -253,7 +257,7 @@ TVivavaModuleInfo* TVivavaModulesList::Find(HMODULE handle) {
 
 void TVivavaModulesList::Examine(TVivavaModuleInfo& module) {
     const HMODULE handle = module.Handle;
-    ReadVersionInformation(module);
+    ReadVersionInformation(module.FileName, module.Description, module.Version);
     module.Size = FileSize(module.FileName);
     module.Functions = ReadExports(handle);
     if (handle == GetModuleHandleW(nullptr)) {

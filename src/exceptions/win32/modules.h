@@ -100,6 +100,12 @@ class TVivavaModulesList {
     std::vector<std::unique_ptr<TVivavaModuleInfo>> modules_;
 };
 
+// The FileDescription of the first translation (when longer than one
+// character) and the file version "a.b.c.d" (not "0.0.0.0") of the version
+// information of the file at `path`; what it lacks stays as it was.
+void ReadVersionInformation(const std::u16string& path, std::string& description,
+                            std::string& version);
+
 // The registers of `context` in the CPU text's order.
 TCpuRegisters RegistersOf(const CONTEXT& context);
 

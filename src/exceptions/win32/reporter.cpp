@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <stdexcept>
 
 #include "exceptions/exception_info.h"
 #include "exceptions/log_file.h"
@@ -61,14 +62,6 @@ std::wstring Wide(const std::u16string& text) {
 std::string FileNameOf(const std::u16string& path) {
     const size_t slash = path.find_last_of(u"\\/");
     return Gbk(Wide(slash == std::u16string::npos ? path : path.substr(slash + 1)));
-}
-
-std::string Hex(uint64_t value, int digits) {
-    std::string text(static_cast<size_t>(digits), '0');
-    for (int i = digits - 1; i >= 0; --i, value >>= 4) {
-        text[static_cast<size_t>(i)] = "0123456789ABCDEF"[value & 15];
-    }
-    return text;
 }
 
 bool IsReportingThread() {
@@ -213,7 +206,7 @@ bool InternalExceptNotify(const TExceptionReport& report) {
     CollectSystemFields(fields);
     fields.start_date = LogDateText(state.start_time);
     fields.date = LogDateText(date);
-    fields.address = report.address != 0 ? Hex(report.address, AddressDigits(kHostCpu)) : "";
+    fields.address = report.address != 0 ? HexText(report.address, AddressDigits(kHostCpu)) : "";
     fields.module = module != nullptr ? FileNameOf(module->FileName) : "";
     fields.type = texts.type;
     fields.message = LogMessageText(texts.message);
@@ -348,6 +341,133 @@ void OnEscapedException(std::exception_ptr error, DWORD) {
     std::abort();
 }
 
+// --- Hardware faults ---
+//
+// A fault nothing handles reaches the unhandled-exception filter on the
+// faulting thread, with its registers. That thread may hold any lock (the
+// heap's among them), so the filter allocates nothing and locks nothing: it
+// hands the fault to a thread started at installation, which reports it
+// while the faulting thread waits; then the process ends with exit code 1.
+
+struct TFaultRequest {
+    EXCEPTION_POINTERS* pointers = nullptr;
+    DWORD thread_id = 0;
+    uintptr_t stack_top = 0;
+};
+
+TFaultRequest faultRequest;
+HANDLE faultReady = nullptr;  // a fault waits for the handler (auto-reset)
+HANDLE faultDone = nullptr;   // the handler is done (manual-reset)
+DWORD faultThreadId = 0;
+std::atomic<bool> faulting{false};
+LPTOP_LEVEL_EXCEPTION_FILTER previousFilter = nullptr;
+
+struct TFaultName {
+    DWORD code;
+    const char* type;
+    const char* message;  // null: built from the code
+};
+
+const TFaultName kFaults[] = {
+    {EXCEPTION_ACCESS_VIOLATION, "EAccessViolation", nullptr},
+    {EXCEPTION_IN_PAGE_ERROR, "EInOutError", "In-page error"},
+    {EXCEPTION_STACK_OVERFLOW, "EStackOverflow", "Stack overflow"},
+    {EXCEPTION_INT_DIVIDE_BY_ZERO, "EDivByZero", "Division by zero"},
+    {EXCEPTION_INT_OVERFLOW, "EIntOverflow", "Integer overflow"},
+    {EXCEPTION_PRIV_INSTRUCTION, "EPrivilege", "Privileged instruction"},
+    {EXCEPTION_ILLEGAL_INSTRUCTION, "EExternalException", "Illegal instruction"},
+    {EXCEPTION_ARRAY_BOUNDS_EXCEEDED, "ERangeError", "Array bounds exceeded"},
+    {EXCEPTION_DATATYPE_MISALIGNMENT, "EExternalException", "Datatype misalignment"},
+    {EXCEPTION_FLT_DIVIDE_BY_ZERO, "EZeroDivide", "Floating point division by zero"},
+    {EXCEPTION_FLT_INVALID_OPERATION, "EInvalidOp", "Invalid floating point operation"},
+    {EXCEPTION_FLT_OVERFLOW, "EOverflow", "Floating point overflow"},
+    {EXCEPTION_FLT_UNDERFLOW, "EUnderflow", "Floating point underflow"},
+    {EXCEPTION_FLT_INEXACT_RESULT, "EInvalidOp", "Inexact floating point result"},
+    {EXCEPTION_FLT_DENORMAL_OPERAND, "EInvalidOp", "Denormal floating point operand"},
+    {EXCEPTION_FLT_STACK_CHECK, "EInvalidOp", "Floating point stack check"},
+};
+
+const TFaultName* FaultNamed(DWORD code) {
+    for (const TFaultName& fault : kFaults) {
+        if (fault.code == code) {
+            return &fault;
+        }
+    }
+    return nullptr;
+}
+
+// The type and message a fault is reported with.
+void NameFault(const EXCEPTION_RECORD& record, TExceptionReport& report) {
+    const TFaultName* fault = FaultNamed(record.ExceptionCode);
+    report.type = fault->type;
+    if (fault->message != nullptr) {
+        report.message = fault->message;
+        return;
+    }
+    const int digits = AddressDigits(kHostCpu);
+    const auto address = reinterpret_cast<uintptr_t>(record.ExceptionAddress);
+    TVivavaModuleInfo* module = State().modules.ModuleOfAddress(address);
+    const bool write = record.NumberParameters >= 2 && record.ExceptionInformation[0] == 1;
+    const uint64_t target = record.NumberParameters >= 2 ? record.ExceptionInformation[1] : 0;
+    report.message = "Access violation at address " + HexText(address, digits) + " in module '" +
+                     (module != nullptr ? FileNameOf(module->FileName) : std::string()) + "'. " +
+                     (write ? "Write" : "Read") + " of address " + HexText(target, digits);
+}
+
+DWORD WINAPI HandleFaults(LPVOID) {
+    if (WaitForSingleObject(faultReady, INFINITE) != WAIT_OBJECT_0) {
+        return 0;
+    }
+    try {
+        const EXCEPTION_RECORD& record = *faultRequest.pointers->ExceptionRecord;
+        TExceptionReport report;
+        NameFault(record, report);
+        report.address = reinterpret_cast<uintptr_t>(record.ExceptionAddress);
+        report.thread_id = faultRequest.thread_id;
+        report.has_context = true;
+        report.context = *faultRequest.pointers->ContextRecord;
+        // The faulting thread waits in the filter, below the place of the
+        // fault: its stack from there up is as it was.
+        report.stack_pointer = ContextStackPointer(report.context);
+        report.stack_top = faultRequest.stack_top;
+        ExceptNotify(report);
+    } catch (...) {
+    }
+    SetEvent(faultDone);
+    return 0;
+}
+
+LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS* pointers) {
+    if (FaultNamed(pointers->ExceptionRecord->ExceptionCode) == nullptr) {
+        return previousFilter != nullptr ? previousFilter(pointers) : EXCEPTION_CONTINUE_SEARCH;
+    }
+    // A fault of the reporter itself cannot be reported: end at once.
+    if (IsReportingThread() || GetCurrentThreadId() == faultThreadId) {
+        TerminateProcess(GetCurrentProcess(), 1);
+    }
+    // One fault is reported; another thread faulting meanwhile waits for the
+    // end that the first one brings.
+    if (!faulting.exchange(true)) {
+        faultRequest = TFaultRequest{pointers, GetCurrentThreadId(), CurrentStackTop()};
+        SetEvent(faultReady);
+    }
+    WaitForSingleObject(faultDone, 10 * 60 * 1000);
+    TerminateProcess(GetCurrentProcess(), 1);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
+// Makes the handler thread and puts the filter in place.
+void InstallFaultHandling() {
+    faultReady = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    faultDone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    const HANDLE thread = CreateThread(nullptr, 0, &HandleFaults, nullptr, 0, &faultThreadId);
+    if (faultReady == nullptr || faultDone == nullptr || thread == nullptr) {
+        throw std::runtime_error("no thread to report faults on");
+    }
+    CloseHandle(thread);
+    previousFilter = SetUnhandledExceptionFilter(&OnUnhandledException);
+}
+
 }  // namespace
 
 TExceptionReport ReportOf(const std::exception_ptr& error) {
@@ -414,6 +534,7 @@ bool InstallReporter() {
                 entry, reinterpret_cast<void*>(&HookedHandleException), kHandleExceptionName));
         }
         std::set_terminate(&OnTerminate);
+        InstallFaultHandling();
         EnableRaiseRecords(true);
         state.installed = true;
     } catch (const std::exception&) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/text.h"
+#include "exceptions/win32/modules.h"
 #include "framework/graphics.h"
 
 namespace exceptions {
@@ -39,42 +40,7 @@ std::wstring FileNameOf(const std::wstring& path) {
 }
 
 void CollectApplication(TReportFields& fields, const std::wstring& exe) {
-    DWORD ignored = 0;
-    const DWORD size = GetFileVersionInfoSizeW(exe.c_str(), &ignored);
-    std::vector<uint8_t> block(size);
-    void* value = nullptr;
-    UINT length = 0;
-    if (size != 0 && GetFileVersionInfoW(exe.c_str(), 0, size, block.data())) {
-        if (VerQueryValueW(block.data(), L"\\", &value, &length) &&
-            length >= sizeof(VS_FIXEDFILEINFO)) {
-            const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
-            const std::string version = std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." +
-                                        std::to_string(LOWORD(fixed->dwFileVersionMS)) + "." +
-                                        std::to_string(HIWORD(fixed->dwFileVersionLS)) + "." +
-                                        std::to_string(LOWORD(fixed->dwFileVersionLS));
-            if (version != "0.0.0.0") {
-                fields.version = version;
-            }
-        }
-        if (VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", &value, &length) &&
-            length >= 4) {
-            const auto* translation = static_cast<const WORD*>(value);
-            wchar_t sub_block[64];
-            static const wchar_t kDigits[] = L"0123456789ABCDEF";
-            std::wstring hex;
-            for (const WORD part : {translation[0], translation[1]}) {
-                for (int shift = 12; shift >= 0; shift -= 4) {
-                    hex += kDigits[(part >> shift) & 15];
-                }
-            }
-            const std::wstring path = L"\\StringFileInfo\\" + hex + L"\\FileDescription";
-            wcsncpy(sub_block, path.c_str(), 63);
-            sub_block[63] = L'\0';
-            if (VerQueryValueW(block.data(), sub_block, &value, &length) && length > 0) {
-                fields.name = Gbk(static_cast<const wchar_t*>(value));
-            }
-        }
-    }
+    ReadVersionInformation(std::u16string(exe.begin(), exe.end()), fields.name, fields.version);
     if (fields.name.empty()) {
         fields.name = Gbk(FileNameOf(exe));
     }
