@@ -136,5 +136,7 @@ updater_stop_xvfb() {
         kill "$xvfb_pid" 2>/dev/null || true
         wait "$xvfb_pid" 2>/dev/null || true
         xvfb_pid=
+        # The display is gone: what runs next from this shell must not use it.
+        unset DISPLAY
     fi
 }
