@@ -18,6 +18,13 @@ class Exception : public std::exception {
     std::string message_;
 };
 
+// Ends an operation quietly: the handlers of last resort neither show nor
+// report it.
+class EAbort : public Exception {
+  public:
+    using Exception::Exception;
+};
+
 // A value that cannot be converted (text to number, fields to a date, ...).
 class EConvertError : public Exception {
   public:

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "base/exception.h"
+
 namespace framework {
 
 namespace {
@@ -684,6 +686,14 @@ void detail::HandleExceptionEntry(TApplication* application, const std::exceptio
 }
 
 void TApplication::ShowException(std::exception_ptr error) {
+    try {
+        if (error) {
+            std::rethrow_exception(error);
+        }
+    } catch (const base::EAbort&) {
+        return;  // quiet by design
+    } catch (...) {
+    }
     std::string text = ExceptionMessage(error);
     if (!text.empty() && text.back() != '.') {
         text += '.';

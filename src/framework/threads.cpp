@@ -26,6 +26,7 @@ DWORD WINAPI TThread::ThreadProc(LPVOID parameter) {
             code = static_cast<DWORD>(self->returnValue_);
         } catch (...) {
             self->fatal_ = std::current_exception();
+            detail::ThreadFatalEntry(self, &self->fatal_);
             code = 1;
         }
     }
@@ -51,6 +52,10 @@ void TThread::TerminateAndWait() {
     Terminate();
     Start();
     WaitFor();
+}
+
+void detail::ThreadFatalEntry(TThread*, const std::exception_ptr*) {
+    // The thread keeps the exception in FatalException; nothing else here.
 }
 
 }  // namespace framework

@@ -6,6 +6,7 @@
 // (StartProcedure), with the TThread as its parameter, so that code watching
 // the process's threads can tell these threads and their objects apart.
 
+#include "base/hookable.h"
 #include "framework/win32_api.h"
 
 #include <atomic>
@@ -64,5 +65,11 @@ class TThread {
     std::exception_ptr fatal_;
     int returnValue_ = 0;
 };
+
+namespace detail {
+// Called on the thread with the exception that escaped Execute, before the
+// thread ends; an exception reporter redirects it to report the exception.
+UPDATER_HOOKABLE void ThreadFatalEntry(TThread* thread, const std::exception_ptr* error);
+}  // namespace detail
 
 }  // namespace framework

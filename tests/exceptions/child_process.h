@@ -10,12 +10,17 @@
 
 namespace exceptions {
 
-// The child's exit code; -1 when it could not be started or did not end
+// The child's exit code (`last_argument`, when given, ends its command
+// line); -1 when it could not be started or did not end
 // within a minute.
-inline long RunChildTest(const std::wstring& test, const wchar_t* name, const wchar_t* value) {
+inline long RunChildTest(const std::wstring& test, const wchar_t* name, const wchar_t* value,
+                         const std::wstring& last_argument = L"") {
     wchar_t exe[MAX_PATH];
     GetModuleFileNameW(nullptr, exe, MAX_PATH);
     std::wstring command = L"\"" + std::wstring(exe) + L"\" --gtest_filter=" + test;
+    if (!last_argument.empty()) {
+        command += L" " + last_argument;
+    }
     SetEnvironmentVariableW(name, value);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;

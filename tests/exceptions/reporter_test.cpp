@@ -7,13 +7,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 #include <thread>
 
+#include "base/exception.h"
 #include "child_process.h"
 #include "exceptions/win32/log_writer.h"
 #include "framework/forms.h"
+#include "framework/threads.h"
 
 namespace exceptions {
 namespace {
@@ -102,6 +105,13 @@ TEST_F(Reporter, OnlyExceptionsThatReachTheFrameworksHandlerAreReportedOnce) {
     EscapeToTheFramework([] { ThrowFromHandler("escaped once more"); });
     EXPECT_EQ(LogItems(), before + 2);
 
+    // An abort is never reported; the framework's handling (which keeps it
+    // quiet) gets it.
+    EscapeToTheFramework([] { throw base::EAbort("quiet"); });
+    EXPECT_EQ(LogItems(), before + 2);
+    EXPECT_EQ(shown_, 1);
+    shown_ = 0;
+
     // A filtered class (a descendant of std::logic_error) is not reported,
     // and nothing is shown.
     EscapeToTheFramework([] { throw std::invalid_argument("filtered"); });
@@ -131,6 +141,95 @@ TEST_F(Reporter, AnExceptionEscapingARawThreadIsReportedWithWhereTheThreadStarte
     EXPECT_NE(item.find("out of a thread."), std::string::npos);
     EXPECT_TRUE(NamesLine(item, threadThrowLine)) << item;
     EXPECT_TRUE(NamesLine(item, createLine)) << item;
+}
+
+// Run by the test below as a second process, with "DEBUG" as its last
+// argument.
+TEST_F(Reporter, TracedChild) {
+    if (GetEnvironmentVariableW(L"UPDATER_REPORTER_CHILD", nullptr, 0) == 0) {
+        GTEST_SKIP() << "run by DebugAsTheLastArgumentTracesTheReporter";
+    }
+    EscapeToTheFramework([] { ThrowFromHandler("traced"); });
+}
+
+TEST_F(Reporter, DebugAsTheLastArgumentTracesTheReporter) {
+    wchar_t exe[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    std::wstring trace(exe, length);
+    trace.replace(trace.size() - 4, 4, L".log");
+    DeleteFileW(trace.c_str());
+    EXPECT_EQ(RunChildTest(L"Reporter.TracedChild", L"UPDATER_REPORTER_CHILD", L"1", L"debug"), 0);
+    const HANDLE file = CreateFileW(trace.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    std::string text(1 << 16, '\0');
+    DWORD read = 0;
+    ReadFile(file, text.data(), static_cast<DWORD>(text.size()), &read, nullptr);
+    CloseHandle(file);
+    text.resize(read);
+    EXPECT_NE(text.find("  InstallReporter()\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("InstallReporter = True"), std::string::npos) << text;
+    EXPECT_NE(text.find("InternalExceptNotify($"), std::string::npos) << text;
+    // Without the argument there is no trace.
+    DeleteFileW(trace.c_str());
+    EXPECT_EQ(RunChildTest(L"Reporter.TracedChild", L"UPDATER_REPORTER_CHILD", L"1"), 0);
+    EXPECT_EQ(GetFileAttributesW(trace.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+uint32_t executeLine = 0;
+uint32_t startLine = 0;
+
+class FailingThread : public framework::TThread {
+  public:
+    ~FailingThread() override { TerminateAndWait(); }
+
+  protected:
+    void Execute() override {
+        executeLine = __LINE__ + 1;
+        throw std::runtime_error("out of Execute");
+    }
+};
+
+TEST_F(Reporter, AnExceptionEscapingExecuteIsReportedWithWhereTheThreadStarted) {
+    const size_t before = LogItems();
+    FailingThread thread;
+    startLine = __LINE__ + 1;
+    thread.Start();
+    EXPECT_EQ(thread.WaitFor(), 0);
+    EXPECT_TRUE(thread.FatalException() != nullptr);
+    ASSERT_EQ(LogItems(), before + 1);
+    const std::string item = LastItem();
+    EXPECT_NE(item.find("out of Execute."), std::string::npos);
+    EXPECT_TRUE(NamesLine(item, executeLine)) << item;
+    EXPECT_TRUE(NamesLine(item, startLine)) << item;
+}
+
+DWORD WINAPI ThrowItsNumber(LPVOID number) {
+    throw std::runtime_error("thread " + std::to_string(reinterpret_cast<uintptr_t>(number)));
+}
+
+TEST_F(Reporter, ExceptionsOfEightThreadsAtOnceAreReportedOneAfterAnother) {
+    const size_t before = LogItems();
+    HANDLE threads[8];
+    for (uintptr_t i = 0; i < 8; ++i) {
+        threads[i] =
+            CreateThread(nullptr, 0, &ThrowItsNumber, reinterpret_cast<void*>(i), 0, nullptr);
+    }
+    ASSERT_EQ(WaitForMultipleObjects(8, threads, TRUE, 60000), WAIT_OBJECT_0);
+    for (HANDLE thread : threads) {
+        CloseHandle(thread);
+    }
+    const TLogFile log = ReadLog(ReporterLogPath());
+    ASSERT_EQ(log.Items().size(), before + 8);
+    for (int i = 0; i < 8; ++i) {
+        const std::string message = "2.5 Message: thread " + std::to_string(i) + ".\r\n";
+        EXPECT_EQ(std::count_if(log.Items().end() - 8, log.Items().end(),
+                                [&](const std::string& item) {
+                                    return item.find(message) != std::string::npos;
+                                }),
+                  1)
+            << message;
+    }
 }
 
 // Run by the test below as a second process.

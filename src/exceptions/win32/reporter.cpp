@@ -1,15 +1,19 @@
 #include "exceptions/win32/reporter.h"
 
+#include <shellapi.h>
+
 #include <atomic>
 #include <cstring>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
 
+#include "base/exception.h"
 #include "exceptions/exception_info.h"
 #include "exceptions/log_file.h"
 #include "exceptions/log_item.h"
 #include "exceptions/report_text.h"
+#include "exceptions/trace.h"
 #include "exceptions/win32/code_hooks.h"
 #include "exceptions/win32/log_writer.h"
 #include "exceptions/win32/modules.h"
@@ -20,6 +24,7 @@
 #include "framework/forms.h"
 #include "framework/graphics.h"
 #include "framework/threads.h"
+#include "platform/file_stream.h"
 
 namespace exceptions {
 
@@ -42,6 +47,50 @@ TReporterState& State() {
     return *state;
 }
 
+// The reporter's internal trace: on when a debugger is attached at
+// installation or the last command-line argument is "DEBUG" ("DEBUGSAVE":
+// saved after every line); kept as <program>.log beside the program (or in
+// the per-user folder).
+std::u16string TracePath() {
+    wchar_t path[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::u16string file(path, path + length);
+    const size_t dot = file.rfind(u'.');
+    const size_t slash = file.find_last_of(u"\\/");
+    if (dot != std::u16string::npos && (slash == std::u16string::npos || dot > slash)) {
+        file.resize(dot);
+    }
+    return WritableLogPath(file + u".log");
+}
+
+TReporterTrace& Trace() {
+    static auto* trace = new TReporterTrace(
+        [] {
+            SYSTEMTIME now{};
+            GetLocalTime(&now);
+            return base::DateTimeFields{now.wYear,   now.wMonth,  now.wDay,         now.wHour,
+                                        now.wMinute, now.wSecond, now.wMilliseconds};
+        },
+        [](std::string_view text) {
+            platform::WriteFileAtomically(TracePath(), text);
+            return true;
+        },
+        [](std::string_view line) {
+            OutputDebugStringW((framework::WideText(line) + L"\n").c_str());
+        });
+    return *trace;
+}
+
+// The last command-line argument (8-bit), or nothing.
+std::string LastArgument() {
+    int count = 0;
+    LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::string last = arguments != nullptr && count > 1 ? framework::GbkText(arguments[count - 1])
+                                                         : std::string();
+    LocalFree(arguments);
+    return last;
+}
+
 // The thread that holds the report, and the worker reporting for the main
 // thread: exceptions of either are not reported again.
 std::atomic<DWORD> owner{0};
@@ -62,6 +111,20 @@ std::wstring Wide(const std::u16string& text) {
 std::string FileNameOf(const std::u16string& path) {
     const size_t slash = path.find_last_of(u"\\/");
     return Gbk(Wide(slash == std::u16string::npos ? path : path.substr(slash + 1)));
+}
+
+// An abort ends an operation quietly: it is never reported.
+bool IsAbort(const std::exception_ptr& error) {
+    if (!error) {
+        return false;
+    }
+    try {
+        std::rethrow_exception(error);
+    } catch (const base::EAbort&) {
+        return true;
+    } catch (...) {
+    }
+    return false;
 }
 
 bool IsReportingThread() {
@@ -132,7 +195,25 @@ uintptr_t ContextStackPointer(const CONTEXT& context) {
 // The report itself: the options of the module the exception belongs to,
 // the filter, the call stack (with where the thread was started), the texts,
 // the duplicate test and the log. True when nothing was reported.
+bool ReportException(const TExceptionReport& report);
+
 bool InternalExceptNotify(const TExceptionReport& report) {
+    Trace().Enter("InternalExceptNotify",
+                  {TTraceArg::Address(report.address), static_cast<uint64_t>(report.thread_id)});
+    bool result = false;
+    try {
+        result = ReportException(report);
+    } catch (const std::exception& error) {
+        Trace().Error("InternalExceptNotify", error.what());
+    } catch (...) {
+        Trace().Error("InternalExceptNotify", kGeneralInternalError);
+    }
+    Trace().Leave("InternalExceptNotify", result);
+    Trace().Save();
+    return result;
+}
+
+bool ReportException(const TExceptionReport& report) {
     TReporterState& state = State();
     const std::lock_guard<std::recursive_mutex> guard(state.lock);
     const TLogTime date = NowLogTime();
@@ -252,8 +333,10 @@ bool InternalExceptNotify(const TExceptionReport& report) {
             AppendToLog(options, log,
                         LogItemText(options, general, tables, cpu, std::string_view()), duplicate,
                         true);
-        } catch (const std::exception&) {
+        } catch (const std::exception& error) {
             // The report goes on without its log item.
+            const std::string message = error.what();
+            Trace().Warning(TInternalError::eeLogError, HandlerWarningMessage("Log", &message));
         }
     }
     return false;
@@ -325,6 +408,18 @@ void HookedHandleException(framework::TApplication* application, const std::exce
     if (ExceptNotify(ReportOf(*error))) {
         handleException(application, error);
     }
+}
+
+using TThreadFatal = void (*)(framework::TThread*, const std::exception_ptr*);
+TThreadFatal threadFatal = nullptr;  // the framework's own, through its trampoline
+
+// An exception that escaped a TThread's Execute: reported on that thread,
+// with where the thread was started.
+void HookedThreadFatal(framework::TThread* thread, const std::exception_ptr* error) {
+    if (!IsReportingThread()) {
+        ExceptNotify(ReportOf(*error));
+    }
+    threadFatal(thread, error);
 }
 
 void OnEscapedException(std::exception_ptr error, DWORD) {
@@ -499,7 +594,7 @@ TExceptionReport ReportOf(const std::exception_ptr& error) {
 
 bool ExceptNotify(const TExceptionReport& report) {
     TReporterState& state = State();
-    if (!state.installed || IsReportingThread()) {
+    if (!state.installed || IsReportingThread() || IsAbort(report.error)) {
         return true;
     }
     Claim();
@@ -519,11 +614,18 @@ bool InstallReporter() {
     if (state.installed) {
         return true;
     }
+    TTraceSwitch trace = TraceSwitchFromArgument(LastArgument());
+    trace.on = trace.on || IsDebuggerPresent();
+    Trace().Switch(trace);
+    Trace().Enter("InstallReporter");
     try {
         state.self = state.modules.ModuleOfHandle(GetModuleHandleW(nullptr));
         if (state.self == nullptr || !state.self->Debug) {
+            Trace().Leave("InstallReporter", false);
+            Trace().Save();
             return false;
         }
+        Trace().Line("Options and debug data of " + Gbk(Wide(state.self->FileName)));
         state.main_thread_id = GetCurrentThreadId();
         state.start_time = NowLogTime();
         SetThisModuleName(Gbk(Wide(state.self->FileName)));
@@ -533,14 +635,21 @@ bool InstallReporter() {
             handleException = reinterpret_cast<THandleException>(HookCode(
                 entry, reinterpret_cast<void*>(&HookedHandleException), kHandleExceptionName));
         }
+        threadFatal = reinterpret_cast<TThreadFatal>(
+            HookCode(reinterpret_cast<void*>(&framework::detail::ThreadFatalEntry),
+                     reinterpret_cast<void*>(&HookedThreadFatal), "framework::TThread"));
         std::set_terminate(&OnTerminate);
         InstallFaultHandling();
         EnableRaiseRecords(true);
         state.installed = true;
-    } catch (const std::exception&) {
+    } catch (const std::exception& error) {
         // Without its hooks the reporter stays out of the way.
+        Trace().Error("InstallReporter", error.what());
+        Trace().Leave("InstallReporter", false);
         return false;
     }
+    Trace().Leave("InstallReporter", true);
+    Trace().Save();
     return true;
 }
 
