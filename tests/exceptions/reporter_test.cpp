@@ -14,6 +14,7 @@
 
 #include "base/exception.h"
 #include "child_process.h"
+#include "exceptions/options.h"
 #include "exceptions/win32/log_writer.h"
 #include "framework/forms.h"
 #include "framework/threads.h"
@@ -174,6 +175,41 @@ TEST_F(Reporter, DebugAsTheLastArgumentTracesTheReporter) {
     DeleteFileW(trace.c_str());
     EXPECT_EQ(RunChildTest(L"Reporter.TracedChild", L"UPDATER_REPORTER_CHILD", L"1"), 0);
     EXPECT_EQ(GetFileAttributesW(trace.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+// Keeps the main thread busy without reading its messages.
+[[gnu::noinline, gnu::noipa]] void SpinWithoutPumping(DWORD ms) {
+    const ULONGLONG end = GetTickCount64() + ms;
+    while (GetTickCount64() < end) {
+    }
+}
+
+// Run by the test below as a second process: a window that stops answering
+// while the watchdog runs.
+TEST_F(Reporter, FrozenChild) {
+    if (GetEnvironmentVariableW(L"UPDATER_REPORTER_CHILD", nullptr, 0) == 0) {
+        GTEST_SKIP() << "run by AFrozenWindowIsReportedWhenTheOptionsAskForIt";
+    }
+    const HWND window = CreateWindowExW(0, L"STATIC", L"frozen", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                                        10, 10, 200, 100, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+    TVivavaModuleOptionsEx& options = *ReporterOptions();
+    options.SetFreezeSeconds(1);
+    options.SetFreezeWatch(true);
+    SpinWithoutPumping(2500);
+    options.SetFreezeWatch(false);
+    DestroyWindow(window);
+}
+
+TEST_F(Reporter, AFrozenWindowIsReportedWhenTheOptionsAskForIt) {
+    const size_t before = LogItems();
+    EXPECT_EQ(RunChildTest(L"Reporter.FrozenChild", L"UPDATER_REPORTER_CHILD", L"1"), 0);
+    const TLogFile log = ReadLog(ReporterLogPath());
+    ASSERT_GT(log.Items().size(), before);
+    const std::string& item = log.Items()[before];
+    EXPECT_NE(item.find("2.4 Type   : EFrozenApplication"), std::string::npos) << item;
+    EXPECT_NE(item.find("The application seems to be frozen."), std::string::npos) << item;
+    EXPECT_NE(item.find("|SpinWithoutPumping"), std::string::npos) << item;
 }
 
 uint32_t executeLine = 0;

@@ -15,6 +15,7 @@
 #include "exceptions/report_text.h"
 #include "exceptions/trace.h"
 #include "exceptions/win32/code_hooks.h"
+#include "exceptions/win32/freeze_watch.h"
 #include "exceptions/win32/log_writer.h"
 #include "exceptions/win32/modules.h"
 #include "exceptions/win32/raise_record.h"
@@ -422,6 +423,23 @@ void HookedThreadFatal(framework::TThread* thread, const std::exception_ptr* err
     threadFatal(thread, error);
 }
 
+// A main window silent for a whole period: reported with the main thread's
+// place and stack, as the watchdog copied them.
+void OnFrozen(const TFrozenReport& frozen) {
+    TExceptionReport report;
+    report.type = "EFrozenApplication";
+    report.message = frozen.exception.Message();
+    report.address = frozen.address;
+    report.thread_id = frozen.thread_id;
+    report.has_context = true;
+    report.context = frozen.context;
+    report.stack_pointer = frozen.stack_pointer;
+    report.stack_top = frozen.stack_top;
+    report.stack.assign(frozen.stack, frozen.stack + frozen.stack_size);
+    report.wait_for_claim = false;
+    ExceptNotify(report);
+}
+
 void OnEscapedException(std::exception_ptr error, DWORD) {
     ExceptNotify(ReportOf(error));
 }
@@ -597,7 +615,14 @@ bool ExceptNotify(const TExceptionReport& report) {
     if (!state.installed || IsReportingThread() || IsAbort(report.error)) {
         return true;
     }
-    Claim();
+    if (!report.wait_for_claim) {
+        DWORD free = 0;
+        if (!owner.compare_exchange_strong(free, GetCurrentThreadId())) {
+            return true;
+        }
+    } else {
+        Claim();
+    }
     bool result = true;
     try {
         result = GetCurrentThreadId() == state.main_thread_id ? ReportOnWorker(report)
@@ -628,7 +653,9 @@ bool InstallReporter() {
         Trace().Line("Options and debug data of " + Gbk(Wide(state.self->FileName)));
         state.main_thread_id = GetCurrentThreadId();
         state.start_time = NowLogTime();
-        SetThisModuleName(Gbk(Wide(state.self->FileName)));
+        // The program's own options (named by its file name) start and stop
+        // the watchdog.
+        SetThisModuleName(FileNameOf(state.self->FileName));
         InstallThreadTracking();
         SetEscapedExceptionSink(&OnEscapedException);
         if (void* entry = ProcedureAddressOfName(state.modules, kHandleExceptionName)) {
@@ -642,6 +669,11 @@ bool InstallReporter() {
         InstallFaultHandling();
         EnableRaiseRecords(true);
         state.installed = true;
+        TFreezeWatchSettings watch;
+        watch.main_thread_id = state.main_thread_id;
+        watch.main_stack_top = CurrentStackTop();
+        watch.report = &OnFrozen;
+        FollowFreezeWatch(*state.self->Options, watch);
     } catch (const std::exception& error) {
         // Without its hooks the reporter stays out of the way.
         Trace().Error("InstallReporter", error.what());
@@ -651,6 +683,11 @@ bool InstallReporter() {
     Trace().Leave("InstallReporter", true);
     Trace().Save();
     return true;
+}
+
+TVivavaModuleOptionsEx* ReporterOptions() {
+    TReporterState& state = State();
+    return state.installed ? state.self->Options.get() : nullptr;
 }
 
 bool ReporterInstalled() {

@@ -37,6 +37,9 @@ struct TExceptionReport {
     uintptr_t stack_top = 0;
     // A copy of its stack from stack_pointer on; empty: the live stack.
     std::vector<uint8_t> stack;
+    // False: given up when another report is running (a freeze report of a
+    // main thread that is itself reporting says nothing new).
+    bool wait_for_claim = true;
 };
 
 // Installs the reporter when this executable carries crash data with debug
@@ -55,6 +58,13 @@ TExceptionReport ReportOf(const std::exception_ptr& error);
 // exception is an abort, its class is filtered, or a report is already
 // running on this thread).
 bool ExceptNotify(const TExceptionReport& report);
+
+// The options of this program, as its reporter follows them: turning
+// FreezeWatch (with ReporterActive) on starts the freeze watchdog, which
+// reports a main window that stays silent for FreezeSeconds. Null while the
+// reporter is not installed.
+class TVivavaModuleOptionsEx;
+TVivavaModuleOptionsEx* ReporterOptions();
 
 // The log file of this process's reports.
 std::u16string ReporterLogPath();
