@@ -85,5 +85,6 @@ int main() {
         return 1;
     }
     app->Run();
+    exceptions::UninstallReporter();
     return 0;
 }

@@ -254,9 +254,14 @@ TEST_F(UpdaterE2E, AFileThatCannotBeWrittenIsReportedAndLogged) {
     std::wstring log = Wide(UPDATER_EXE);
     log.replace(log.size() - 4, 4, L".clg");
     DeleteFileW(log.c_str());
+    std::wstring trace = log;
+    trace.replace(trace.size() - 4, 4, L".log");
+    DeleteFileW(trace.c_str());
     const std::string manifest =
         "2030-01-01 08:00:00@@no such folder\\x.txt@" + Publish("unwritable", "x.txt", "x");
-    UpdaterProcess updater(UPDATER_EXE, folder, Publish("unwritable", "list.txt", manifest));
+    // "DEBUG" after the manifest's address turns the reporter's trace on.
+    UpdaterProcess updater(UPDATER_EXE, folder,
+                           Publish("unwritable", "list.txt", manifest) + " DEBUG");
     HWND window = updater.Window();
     ASSERT_NE(window, nullptr);
     Controls ui(window);
@@ -283,6 +288,11 @@ TEST_F(UpdaterE2E, AFileThatCannotBeWrittenIsReportedAndLogged) {
     EXPECT_EQ(Text(ui.start), L"开始升级");
     Click(ui.close);
     EXPECT_TRUE(updater.Ended(15000));
+    // The trace: the installation, the report and the end.
+    const std::string traced = ReadHostFile(trace);
+    EXPECT_NE(traced.find("InstallReporter = True"), std::string::npos) << traced;
+    EXPECT_NE(traced.find("InternalExceptNotify($"), std::string::npos) << traced;
+    EXPECT_NE(traced.find("  UninstallReporter\r\n"), std::string::npos) << traced;
 }
 
 TEST_F(UpdaterE2E, TheWindowItsFocusOrderAndTheCloseButton) {

@@ -8,12 +8,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <thread>
 
 #include "base/exception.h"
 #include "child_process.h"
+#include "exceptions/log_item.h"
 #include "exceptions/options.h"
 #include "exceptions/win32/log_writer.h"
 #include "framework/forms.h"
@@ -46,6 +51,12 @@ bool NamesLine(const std::string& item, uint32_t line) {
     return false;
 }
 
+// Runs this program again for the child scenario `name` (see the Child test
+// at the end); its exit code.
+long RunChild(const wchar_t* name, const std::wstring& last_argument = L"") {
+    return RunChildTest(L"Reporter.Child", L"UPDATER_REPORTER_CHILD", name, last_argument);
+}
+
 class Reporter : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
@@ -62,7 +73,10 @@ class Reporter : public ::testing::Test {
             ++shown_;
         };
     }
-    void TearDown() override { framework::Application().OnException = nullptr; }
+    void TearDown() override {
+        framework::Application().OnException = nullptr;
+        SetReportCallbacks({});
+    }
 
     int shown_ = 0;
 };
@@ -120,6 +134,29 @@ TEST_F(Reporter, OnlyExceptionsThatReachTheFrameworksHandlerAreReportedOnce) {
     EXPECT_EQ(shown_, 0);
 }
 
+TEST_F(Reporter, AFilteredClassWithAMessageShowsOnlyThatMessage) {
+    // The message box blocks the report: another thread reads and closes it.
+    std::wstring text;
+    std::thread closer([&] {
+        for (int i = 0; i < 200; ++i) {
+            if (const HWND box = FindWindowW(L"#32770", L"Information.")) {
+                wchar_t buffer[256] = L"";
+                GetDlgItemTextW(box, 0xFFFF, buffer, 256);
+                text = buffer;
+                PostMessageW(box, WM_COMMAND, IDOK, 0);
+                return;
+            }
+            Sleep(50);
+        }
+    });
+    const size_t before = LogItems();
+    EscapeToTheFramework([] { throw std::range_error("filtered, with a word"); });
+    closer.join();
+    EXPECT_EQ(text, L"Not worth a report");
+    EXPECT_EQ(LogItems(), before);
+    EXPECT_EQ(shown_, 0);
+}
+
 uint32_t threadThrowLine = 0;
 uint32_t createLine = 0;
 
@@ -144,22 +181,13 @@ TEST_F(Reporter, AnExceptionEscapingARawThreadIsReportedWithWhereTheThreadStarte
     EXPECT_TRUE(NamesLine(item, createLine)) << item;
 }
 
-// Run by the test below as a second process, with "DEBUG" as its last
-// argument.
-TEST_F(Reporter, TracedChild) {
-    if (GetEnvironmentVariableW(L"UPDATER_REPORTER_CHILD", nullptr, 0) == 0) {
-        GTEST_SKIP() << "run by DebugAsTheLastArgumentTracesTheReporter";
-    }
-    EscapeToTheFramework([] { ThrowFromHandler("traced"); });
-}
-
 TEST_F(Reporter, DebugAsTheLastArgumentTracesTheReporter) {
     wchar_t exe[MAX_PATH];
     const DWORD length = GetModuleFileNameW(nullptr, exe, MAX_PATH);
     std::wstring trace(exe, length);
     trace.replace(trace.size() - 4, 4, L".log");
     DeleteFileW(trace.c_str());
-    EXPECT_EQ(RunChildTest(L"Reporter.TracedChild", L"UPDATER_REPORTER_CHILD", L"1", L"debug"), 0);
+    EXPECT_EQ(RunChild(L"traced", L"debug"), 0);
     const HANDLE file = CreateFileW(trace.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
@@ -173,7 +201,7 @@ TEST_F(Reporter, DebugAsTheLastArgumentTracesTheReporter) {
     EXPECT_NE(text.find("InternalExceptNotify($"), std::string::npos) << text;
     // Without the argument there is no trace.
     DeleteFileW(trace.c_str());
-    EXPECT_EQ(RunChildTest(L"Reporter.TracedChild", L"UPDATER_REPORTER_CHILD", L"1"), 0);
+    EXPECT_EQ(RunChild(L"traced"), 0);
     EXPECT_EQ(GetFileAttributesW(trace.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
@@ -184,12 +212,8 @@ TEST_F(Reporter, DebugAsTheLastArgumentTracesTheReporter) {
     }
 }
 
-// Run by the test below as a second process: a window that stops answering
-// while the watchdog runs.
-TEST_F(Reporter, FrozenChild) {
-    if (GetEnvironmentVariableW(L"UPDATER_REPORTER_CHILD", nullptr, 0) == 0) {
-        GTEST_SKIP() << "run by AFrozenWindowIsReportedWhenTheOptionsAskForIt";
-    }
+// A window that stops answering while the watchdog runs.
+void FreezeAWindow() {
     const HWND window = CreateWindowExW(0, L"STATIC", L"frozen", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
                                         10, 10, 200, 100, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(window, nullptr);
@@ -203,7 +227,7 @@ TEST_F(Reporter, FrozenChild) {
 
 TEST_F(Reporter, AFrozenWindowIsReportedWhenTheOptionsAskForIt) {
     const size_t before = LogItems();
-    EXPECT_EQ(RunChildTest(L"Reporter.FrozenChild", L"UPDATER_REPORTER_CHILD", L"1"), 0);
+    EXPECT_EQ(RunChild(L"frozen"), 0);
     const TLogFile log = ReadLog(ReporterLogPath());
     ASSERT_GT(log.Items().size(), before);
     const std::string& item = log.Items()[before];
@@ -268,17 +292,9 @@ TEST_F(Reporter, ExceptionsOfEightThreadsAtOnceAreReportedOneAfterAnother) {
     }
 }
 
-// Run by the test below as a second process.
-TEST_F(Reporter, Child) {
-    if (GetEnvironmentVariableW(L"UPDATER_REPORTER_CHILD", nullptr, 0) == 0) {
-        GTEST_SKIP() << "run by AnExceptionNothingCatchesIsReportedAndEndsTheProgram";
-    }
-    std::thread([] { throw std::runtime_error("nobody catches this"); }).join();
-}
-
 TEST_F(Reporter, AnExceptionNothingCatchesIsReportedAndEndsTheProgram) {
     const size_t before = LogItems();
-    EXPECT_EQ(RunChildTest(L"Reporter.Child", L"UPDATER_REPORTER_CHILD", L"1"), 1);
+    EXPECT_EQ(RunChild(L"uncaught"), 1);
     ASSERT_EQ(LogItems(), before + 1);
     EXPECT_NE(LastItem().find("nobody catches this."), std::string::npos);
 }
@@ -291,17 +307,9 @@ constexpr uint32_t kFaultLine = __LINE__ + 3;
     *nowhere = 1;
 }
 
-// Run by the test below as a second process.
-TEST_F(Reporter, FaultingChild) {
-    if (GetEnvironmentVariableW(L"UPDATER_REPORTER_CHILD", nullptr, 0) == 0) {
-        GTEST_SKIP() << "run by AFaultIsReportedWithItsPlaceAndEndsTheProgram";
-    }
-    WriteNowhere();
-}
-
 TEST_F(Reporter, AFaultIsReportedWithItsPlaceAndEndsTheProgram) {
     const size_t before = LogItems();
-    EXPECT_EQ(RunChildTest(L"Reporter.FaultingChild", L"UPDATER_REPORTER_CHILD", L"1"), 1);
+    EXPECT_EQ(RunChild(L"fault"), 1);
     ASSERT_EQ(LogItems(), before + 1);
     const std::string item = LastItem();
     EXPECT_NE(item.find("2.4 Type   : EAccessViolation"), std::string::npos) << item;
@@ -309,6 +317,394 @@ TEST_F(Reporter, AFaultIsReportedWithItsPlaceAndEndsTheProgram) {
               std::string::npos)
         << item;
     EXPECT_TRUE(NamesLine(item, kFaultLine)) << item;
+}
+
+LRESULT CALLBACK FaultingWindowProc(HWND window, UINT message, WPARAM w, LPARAM l) {
+    if (message == WM_APP) {
+        WriteNowhere();
+    }
+    return DefWindowProcW(window, message, w, l);
+}
+
+[[gnu::noinline, gnu::noipa]] void WriteNowhereFromAWindow() {
+    static const ATOM atom = [] {
+        WNDCLASSW window_class{};
+        window_class.lpfnWndProc = &FaultingWindowProc;
+        window_class.hInstance = GetModuleHandleW(nullptr);
+        window_class.lpszClassName = L"FaultingWindow";
+        return RegisterClassW(&window_class);
+    }();
+    const HWND window = CreateWindowExW(0, MAKEINTATOM(atom), L"", 0, 0, 0, 10, 10, HWND_MESSAGE,
+                                        nullptr, GetModuleHandleW(nullptr), nullptr);
+    PostMessageW(window, WM_APP, 0, 0);
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        DispatchMessageW(&message);
+    }
+}
+
+// Recursion without end (the depth never comes back to 0).
+[[gnu::noinline, gnu::noipa]] int Deeper(int depth) {
+    if (depth < 0) {
+        return 0;
+    }
+    volatile char frame[512];
+    frame[0] = static_cast<char>(depth);
+    return Deeper(depth + 1) + frame[0];
+}
+
+TEST_F(Reporter, AStackOverflowIsReportedAndEndsTheProgram) {
+    const size_t before = LogItems();
+    EXPECT_EQ(RunChild(L"overflow"), 1);
+    ASSERT_EQ(LogItems(), before + 1);
+    const std::string item = LastItem();
+    EXPECT_NE(item.find("2.4 Type   : EStackOverflow"), std::string::npos) << item;
+    EXPECT_NE(item.find("|Deeper"), std::string::npos) << item;
+}
+
+TEST_F(Reporter, ARethrownExceptionIsReportedWhereItWasFirstThrown) {
+    EscapeToTheFramework([] {
+        try {
+            ThrowFromHandler("thrown again");
+        } catch (...) {
+            throw;
+        }
+    });
+    EXPECT_TRUE(NamesLine(LastItem(), throwLine)) << LastItem();
+
+    std::exception_ptr stored;
+    try {
+        ThrowFromHandler("stored and thrown later");
+    } catch (...) {
+        stored = std::current_exception();
+    }
+    EscapeToTheFramework([&] { std::rethrow_exception(stored); });
+    EXPECT_NE(LastItem().find("stored and thrown later."), std::string::npos);
+    EXPECT_TRUE(NamesLine(LastItem(), throwLine)) << LastItem();
+}
+
+// A window that counts its paints.
+int paints = 0;
+
+LRESULT CALLBACK PaintCountingProc(HWND window, UINT message, WPARAM w, LPARAM l) {
+    if (message == WM_PAINT) {
+        ++paints;
+        PAINTSTRUCT paint;
+        BeginPaint(window, &paint);
+        EndPaint(window, &paint);
+        return 0;
+    }
+    return DefWindowProcW(window, message, w, l);
+}
+
+HWND PaintCountingWindow() {
+    static const ATOM atom = [] {
+        WNDCLASSW window_class{};
+        window_class.lpfnWndProc = &PaintCountingProc;
+        window_class.hInstance = GetModuleHandleW(nullptr);
+        window_class.lpszClassName = L"PaintCounter";
+        return RegisterClassW(&window_class);
+    }();
+    return CreateWindowExW(0, MAKEINTATOM(atom), L"", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr,
+                           nullptr, GetModuleHandleW(nullptr), nullptr);
+}
+
+TEST_F(Reporter, CallbacksOfAMainThreadReportRunOnTheMainThreadWhileItKeepsItsMessages) {
+    const HWND window = PaintCountingWindow();
+    ASSERT_NE(window, nullptr);
+    UpdateWindow(window);
+    const DWORD main_thread = GetCurrentThreadId();
+    std::vector<DWORD> threads;
+    std::vector<TReportAction> actions;
+    std::string report_text;
+    int paints_before_log = -1;
+    TReportCallbacks callbacks;
+    callbacks.exception_notify = [&](TVivavaExceptionRecord& record, bool&) {
+        threads.push_back(GetCurrentThreadId());
+        report_text = record.ReportText;
+        // The main thread's own messages during the report: a repaint is
+        // done while the report goes on; what was posted waits for the
+        // program's loop.
+        paints = 0;
+        InvalidateRect(window, nullptr, TRUE);
+        PostMessageW(window, WM_APP + 7, 0, 0);
+        PostQuitMessage(0);
+        SetExceptionTexts("EReworded", "said otherwise");
+    };
+    callbacks.action_notify = [&](TVivavaExceptionRecord&, TReportAction action, bool&) {
+        threads.push_back(GetCurrentThreadId());
+        actions.push_back(action);
+        if (action == TReportAction::BeforeLog) {
+            paints_before_log = paints;
+        }
+    };
+    SetReportCallbacks(callbacks);
+    const size_t before = LogItems();
+    EscapeToTheFramework([] { ThrowFromHandler("said at first"); });
+    SetReportCallbacks({});
+
+    EXPECT_EQ(threads, std::vector<DWORD>(3, main_thread));
+    EXPECT_EQ(actions,
+              (std::vector<TReportAction>{TReportAction::BeforeLog, TReportAction::AfterLog}));
+    EXPECT_NE(report_text.find("said at first."), std::string::npos);
+    EXPECT_EQ(paints_before_log, 1);
+    MSG message;
+    EXPECT_TRUE(PeekMessageW(&message, window, WM_APP + 7, WM_APP + 7, PM_REMOVE));
+    EXPECT_TRUE(PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    DestroyWindow(window);
+    // The callback's texts are the ones logged.
+    ASSERT_EQ(LogItems(), before + 1);
+    EXPECT_NE(LastItem().find("2.4 Type   : EReworded"), std::string::npos) << LastItem();
+    EXPECT_NE(LastItem().find("2.5 Message: said otherwise."), std::string::npos);
+}
+
+TEST_F(Reporter, CallbacksCanDropAReportOrItsLogAndTheirExceptionsAreIgnored) {
+    struct TCase {
+        const char* name;
+        TReportCallbacks callbacks;
+        size_t items;    // log items added
+        bool framework;  // the framework's own handling ran
+    };
+    const TCase cases[] = {
+        {"handle cleared",
+         {[](TVivavaExceptionRecord&, bool& handle) { handle = false; }, {}, {}},
+         0,
+         true},
+        {"no log",
+         {{},
+          [](TVivavaExceptionRecord&, TReportAction action, bool& go_ahead) {
+              go_ahead = action != TReportAction::BeforeLog;
+          },
+          {}},
+         0,
+         false},
+        {"throwing callbacks",
+         {[](TVivavaExceptionRecord&, bool&) { throw std::runtime_error("callback"); },
+          [](TVivavaExceptionRecord&, TReportAction, bool&) { throw 1; },
+          {}},
+         1,
+         false},
+    };
+    int n = 0;
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetReportCallbacks(c.callbacks);
+        const size_t before = LogItems();
+        shown_ = 0;
+        const std::string message = "callback case " + std::to_string(++n);
+        EscapeToTheFramework([&] { ThrowFromHandler(message); });
+        EXPECT_EQ(LogItems(), before + c.items);
+        EXPECT_EQ(shown_, c.framework ? 1 : 0);
+    }
+}
+
+TEST_F(Reporter, AFailedLogWriteIsToldAndCanBeRetried) {
+    const size_t before = LogItems();
+    // The log held open without sharing: the item cannot be written.
+    const std::u16string log = ReporterLogPath();
+    const std::wstring path(log.begin(), log.end());
+    HANDLE held = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    int told = 0;
+    TInternalError error = TInternalError::eeNone;
+    TReportCallbacks callbacks;
+    callbacks.error_notify = [&](TVivavaExceptionRecord&, TReportAction action, bool& retry) {
+        ++told;
+        EXPECT_EQ(action, TReportAction::AfterLog);
+        error = LastInternalError().code;
+        CloseHandle(held);
+        held = INVALID_HANDLE_VALUE;
+        retry = true;
+    };
+    SetReportCallbacks(callbacks);
+    EscapeToTheFramework([] { ThrowFromHandler("written on the second try"); });
+    if (held != INVALID_HANDLE_VALUE) {
+        CloseHandle(held);
+    }
+    EXPECT_EQ(told, 1);
+    EXPECT_EQ(error, TInternalError::eeLogError);
+    ASSERT_EQ(LogItems(), before + 1);
+    EXPECT_NE(LastItem().find("written on the second try."), std::string::npos);
+}
+
+TEST_F(Reporter, AConsoleProgramShowsTheReportOnItsOutput) {
+    wchar_t folder[MAX_PATH];
+    GetTempPathW(MAX_PATH, folder);
+    const std::wstring path = std::wstring(folder) + L"reporter_console.txt";
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    SetStdHandle(STD_OUTPUT_HANDLE, file);
+    ReporterOptions()->SetShowReport(true);
+    EscapeToTheFramework([] { ThrowFromHandler("on the console"); });
+    ReporterOptions()->SetShowReport(false);
+    SetStdHandle(STD_OUTPUT_HANDLE, output);
+    CloseHandle(file);
+    std::ifstream in(std::filesystem::path(path), std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    in.close();
+    DeleteFileW(path.c_str());
+    EXPECT_EQ(text.rfind(ReporterOptions()->Texts(3) + "\r\n\r\n" + kLogHeader, 0), 0u) << text;
+    EXPECT_NE(text.find("2.5 Message: on the console."), std::string::npos) << text;
+}
+
+TEST_F(Reporter, TheReportTextGoesToTheClipboardAsUnicode) {
+    const std::string text = "Call Stack\r\n\xb1\xa8\xb8\xe6";  // "报告" in GBK
+    ASSERT_TRUE(CopyTextToClipboard(nullptr, text));
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    const HANDLE data = GetClipboardData(CF_UNICODETEXT);
+    const std::wstring read = data != nullptr ? static_cast<const wchar_t*>(GlobalLock(data)) : L"";
+    if (data != nullptr) {
+        GlobalUnlock(data);
+    }
+    CloseClipboard();
+    EXPECT_EQ(read, L"Call Stack\r\n\u62a5\u544a");
+}
+
+std::atomic<int> inReport{0};
+std::atomic<int> mostInReport{0};
+
+TEST_F(Reporter, ReportsOfThreadsAtOnceNeverOverlap) {
+    TReportCallbacks callbacks;
+    callbacks.exception_notify = [](TVivavaExceptionRecord&, bool&) {
+        const int now = ++inReport;
+        mostInReport = std::max(mostInReport.load(), now);
+        Sleep(20);
+        --inReport;
+    };
+    SetReportCallbacks(callbacks);
+    const size_t before = LogItems();
+    HANDLE threads[4];
+    for (uintptr_t i = 0; i < 4; ++i) {
+        threads[i] =
+            CreateThread(nullptr, 0, &ThrowItsNumber, reinterpret_cast<void*>(10 + i), 0, nullptr);
+    }
+    ASSERT_EQ(WaitForMultipleObjects(4, threads, TRUE, 60000), WAIT_OBJECT_0);
+    for (HANDLE thread : threads) {
+        CloseHandle(thread);
+    }
+    EXPECT_EQ(mostInReport, 1);
+    EXPECT_EQ(LogItems(), before + 4);
+}
+
+std::wstring TempFile(const wchar_t* name) {
+    wchar_t folder[MAX_PATH];
+    GetTempPathW(MAX_PATH, folder);
+    return std::wstring(folder) + name;
+}
+
+void WriteText(const std::wstring& path, const std::wstring& text) {
+    std::ofstream(std::filesystem::path(path), std::ios::binary)
+        .write(reinterpret_cast<const char*>(text.data()),
+               static_cast<std::streamsize>(text.size() * sizeof(wchar_t)));
+}
+
+std::wstring ReadText(const std::wstring& path) {
+    std::ifstream in(std::filesystem::path(path), std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()),
+                        bytes.size() / sizeof(wchar_t));
+}
+
+// The restart scenario: the first process asks to quit from a callback after
+// moving away from its start folder; the second one, started by the report,
+// writes what it was started with.
+void QuitAndRestart() {
+    wchar_t directory[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, directory);
+    const std::wstring what = std::wstring(GetCommandLineW()) + L"\n" + directory;
+    if (GetEnvironmentVariableW(L"UPDATER_REPORTER_RESTARTED", nullptr, 0) != 0) {
+        WriteText(TempFile(L"reporter_restarted.txt"), what);
+        return;
+    }
+    WriteText(TempFile(L"reporter_first.txt"), what);
+    SetEnvironmentVariableW(L"UPDATER_REPORTER_RESTARTED", L"1");
+    wchar_t folder[MAX_PATH];
+    GetTempPathW(MAX_PATH, folder);
+    SetCurrentDirectoryW(folder);
+    TReportCallbacks callbacks;
+    callbacks.exception_notify = [](TVivavaExceptionRecord&, bool&) { RequestQuit(); };
+    SetReportCallbacks(callbacks);
+    EscapeToTheFramework([] { ThrowFromHandler("quit and restart"); });
+    ADD_FAILURE() << "still running after the quit";
+}
+
+TEST_F(Reporter, QuitWithRestartStartsTheProgramAgainAsItWasStarted) {
+    const std::wstring first = TempFile(L"reporter_first.txt");
+    const std::wstring restarted = TempFile(L"reporter_restarted.txt");
+    DeleteFileW(first.c_str());
+    DeleteFileW(restarted.c_str());
+    EXPECT_EQ(RunChild(L"restart", L"--an-argument"), 1);
+    for (int i = 0; i < 300 && GetFileAttributesW(restarted.c_str()) == INVALID_FILE_ATTRIBUTES;
+         ++i) {
+        Sleep(100);
+    }
+    Sleep(200);  // the file is complete once its writer is gone
+    const std::wstring said = ReadText(first);
+    EXPECT_NE(said.find(L"--an-argument"), std::wstring::npos);
+    EXPECT_EQ(ReadText(restarted), said);
+    DeleteFileW(first.c_str());
+    DeleteFileW(restarted.c_str());
+}
+
+DWORD WINAPI ThrowAndDieInTheReport(LPVOID) {
+    throw std::runtime_error("its reporter dies");
+}
+
+// The thread holding the report ends inside it: the next report still
+// comes.
+void DieWhileReporting() {
+    TReportCallbacks callbacks;
+    callbacks.exception_notify = [](TVivavaExceptionRecord& record, bool&) {
+        if (record.ReportText.find("its reporter dies") != std::string::npos) {
+            ExitThread(0);
+        }
+    };
+    SetReportCallbacks(callbacks);
+    const HANDLE dying = CreateThread(nullptr, 0, &ThrowAndDieInTheReport, nullptr, 0, nullptr);
+    WaitForSingleObject(dying, 30000);
+    CloseHandle(dying);
+    const size_t before = LogItems();
+    const HANDLE next =
+        CreateThread(nullptr, 0, &ThrowItsNumber, reinterpret_cast<void*>(42), 0, nullptr);
+    EXPECT_EQ(WaitForSingleObject(next, 30000), WAIT_OBJECT_0);
+    CloseHandle(next);
+    EXPECT_EQ(LogItems(), before + 1);
+}
+
+TEST_F(Reporter, AReportWhoseThreadDiedDoesNotBlockTheNext) {
+    EXPECT_EQ(RunChild(L"dies"), 0);
+}
+
+// The scenarios run by the tests above as a second process.
+TEST_F(Reporter, Child) {
+    wchar_t name[32] = L"";
+    if (GetEnvironmentVariableW(L"UPDATER_REPORTER_CHILD", name, 32) == 0) {
+        GTEST_SKIP() << "run as a second process by the tests";
+    }
+    const struct {
+        const wchar_t* name;
+        void (*run)();
+    } scenarios[] = {
+        {L"traced", [] { EscapeToTheFramework([] { ThrowFromHandler("traced"); }); }},
+        {L"frozen", &FreezeAWindow},
+        {L"uncaught",
+         [] { std::thread([] { throw std::runtime_error("nobody catches this"); }).join(); }},
+        {L"fault", &WriteNowhereFromAWindow},
+        {L"overflow", [] { Deeper(0); }},
+        {L"restart", &QuitAndRestart},
+        {L"dies", &DieWhileReporting},
+    };
+    for (const auto& scenario : scenarios) {
+        if (std::wstring(name) == scenario.name) {
+            scenario.run();
+            return;
+        }
+    }
+    FAIL() << "no such scenario";
 }
 
 }  // namespace

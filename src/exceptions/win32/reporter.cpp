@@ -4,21 +4,21 @@
 
 #include <atomic>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
 
 #include "base/exception.h"
 #include "exceptions/exception_info.h"
-#include "exceptions/log_file.h"
 #include "exceptions/log_item.h"
-#include "exceptions/report_text.h"
 #include "exceptions/trace.h"
 #include "exceptions/win32/code_hooks.h"
 #include "exceptions/win32/freeze_watch.h"
 #include "exceptions/win32/log_writer.h"
 #include "exceptions/win32/modules.h"
 #include "exceptions/win32/raise_record.h"
+#include "exceptions/win32/reporter_internal.h"
 #include "exceptions/win32/stack_memory.h"
 #include "exceptions/win32/system_info.h"
 #include "exceptions/win32/thread_tracking.h"
@@ -29,24 +29,14 @@
 
 namespace exceptions {
 
-namespace {
+namespace detail {
 
-constexpr char kHandleExceptionName[] = "Forms.TApplication.HandleException";
-
-struct TReporterState {
-    bool installed = false;
-    DWORD main_thread_id = 0;
-    TLogTime start_time{};
-    TVivavaModulesList modules;
-    TVivavaModuleInfo* self = nullptr;
-    std::recursive_mutex lock;
-};
-
-// Made once and never destroyed: reports may run while the process ends.
 TReporterState& State() {
     static auto* state = new TReporterState;
     return *state;
 }
+
+namespace {
 
 // The reporter's internal trace: on when a debugger is attached at
 // installation or the last command-line argument is "DEBUG" ("DEBUGSAVE":
@@ -63,6 +53,8 @@ std::u16string TracePath() {
     }
     return WritableLogPath(file + u".log");
 }
+
+}  // namespace
 
 TReporterTrace& Trace() {
     static auto* trace = new TReporterTrace(
@@ -82,6 +74,36 @@ TReporterTrace& Trace() {
     return *trace;
 }
 
+std::string Gbk(std::wstring_view text) {
+    return framework::GbkText(text);
+}
+
+std::string FileNameOf(const std::u16string& path) {
+    const size_t slash = path.find_last_of(u"\\/");
+    const std::u16string name = slash == std::u16string::npos ? path : path.substr(slash + 1);
+    return Gbk(std::wstring(name.begin(), name.end()));
+}
+
+uintptr_t ContextStackPointer(const CONTEXT& context) {
+#if defined(__x86_64__)
+    return context.Rsp;
+#else
+    return context.Esp;
+#endif
+}
+
+}  // namespace detail
+
+namespace {
+
+using detail::ContextStackPointer;
+using detail::FileNameOf;
+using detail::State;
+using detail::Trace;
+using detail::TReporterState;
+
+constexpr char kHandleExceptionName[] = "Forms.TApplication.HandleException";
+
 // The last command-line argument (8-bit), or nothing.
 std::string LastArgument() {
     int count = 0;
@@ -98,21 +120,38 @@ std::atomic<DWORD> owner{0};
 std::atomic<DWORD> worker{0};
 std::atomic<int> reportCount{0};
 
+// The one procedure that a report running on the worker hands to the main
+// thread, which runs it from its wait loop.
+struct TCallbackQueue {
+    std::mutex lock;
+    const std::function<void()>* pending = nullptr;
+    HANDLE ready = nullptr;  // auto-reset: a procedure waits
+    HANDLE done = nullptr;   // auto-reset: it ran
+};
+
+TCallbackQueue& Queue() {
+    static auto* queue = new TCallbackQueue;
+    return *queue;
+}
+
+void RunPendingCallback() {
+    TCallbackQueue& queue = Queue();
+    const std::function<void()>* procedure = nullptr;
+    {
+        const std::lock_guard<std::mutex> guard(queue.lock);
+        std::swap(procedure, queue.pending);
+    }
+    if (procedure != nullptr) {
+        try {
+            (*procedure)();
+        } catch (...) {
+        }
+        SetEvent(queue.done);
+    }
+}
+
 using THandleException = void (*)(framework::TApplication*, const std::exception_ptr*);
 THandleException handleException = nullptr;  // the framework's own, through its trampoline
-
-std::string Gbk(std::wstring_view text) {
-    return framework::GbkText(text);
-}
-
-std::wstring Wide(const std::u16string& text) {
-    return std::wstring(text.begin(), text.end());
-}
-
-std::string FileNameOf(const std::u16string& path) {
-    const size_t slash = path.find_last_of(u"\\/");
-    return Gbk(Wide(slash == std::u16string::npos ? path : path.substr(slash + 1)));
-}
 
 // An abort ends an operation quietly: it is never reported.
 bool IsAbort(const std::exception_ptr& error) {
@@ -143,204 +182,28 @@ bool ThreadAlive(DWORD id) {
     return alive;
 }
 
+// The longest a report waits for another one to end.
+constexpr ULONGLONG kClaimWaitMs = 10 * 60 * 1000;
+
 // Takes the report for this thread, waiting while another thread that still
-// lives holds it (a holder that died leaves it to the next).
-void Claim() {
+// lives holds it (a holder that died leaves it to the next). False when the
+// holder kept it past kClaimWaitMs.
+bool Claim() {
     const DWORD me = GetCurrentThreadId();
+    const ULONGLONG deadline = GetTickCount64() + kClaimWaitMs;
     for (;;) {
         DWORD holder = 0;
         if (owner.compare_exchange_strong(holder, me)) {
-            return;
+            return true;
         }
         if (!ThreadAlive(holder) && owner.compare_exchange_strong(holder, me)) {
-            return;
+            return true;
+        }
+        if (GetTickCount64() > deadline) {
+            return false;
         }
         Sleep(10);
     }
-}
-
-// The window texts of section 3: the foreground window, and the control with
-// the focus in the main thread. Read without sending messages (the main
-// thread may be busy or stopped).
-void CollectActiveControls(TReportFields& fields, DWORD main_thread) {
-    const auto texts = [](HWND window, std::string& class_name, std::string& text) {
-        wchar_t buffer[257];
-        const int class_length = GetClassNameW(window, buffer, 257);
-        class_name = Gbk(std::wstring_view(buffer, class_length > 0 ? class_length : 0));
-        const int text_length = InternalGetWindowText(window, buffer, 257);
-        text = Gbk(std::wstring_view(buffer, text_length > 0 ? text_length : 0));
-    };
-    if (const HWND foreground = GetForegroundWindow()) {
-        std::string text;
-        texts(foreground, fields.form_class, text);
-        fields.form_text = LogWindowText(text);
-    }
-    GUITHREADINFO gui{};
-    gui.cbSize = sizeof gui;
-    if (GetGUIThreadInfo(main_thread, &gui) && gui.hwndFocus != nullptr) {
-        std::string text;
-        texts(gui.hwndFocus, fields.control_class, text);
-        const auto style = static_cast<uint32_t>(GetWindowLongW(gui.hwndFocus, GWL_STYLE));
-        fields.control_text = LogWindowText(ActiveControlText(fields.control_class, style, text));
-    }
-}
-
-uintptr_t ContextStackPointer(const CONTEXT& context) {
-#if defined(__x86_64__)
-    return context.Rsp;
-#else
-    return context.Esp;
-#endif
-}
-
-// The report itself: the options of the module the exception belongs to,
-// the filter, the call stack (with where the thread was started), the texts,
-// the duplicate test and the log. True when nothing was reported.
-bool ReportException(const TExceptionReport& report);
-
-bool InternalExceptNotify(const TExceptionReport& report) {
-    Trace().Enter("InternalExceptNotify",
-                  {TTraceArg::Address(report.address), static_cast<uint64_t>(report.thread_id)});
-    bool result = false;
-    try {
-        result = ReportException(report);
-    } catch (const std::exception& error) {
-        Trace().Error("InternalExceptNotify", error.what());
-    } catch (...) {
-        Trace().Error("InternalExceptNotify", kGeneralInternalError);
-    }
-    Trace().Leave("InternalExceptNotify", result);
-    Trace().Save();
-    return result;
-}
-
-bool ReportException(const TExceptionReport& report) {
-    TReporterState& state = State();
-    const std::lock_guard<std::recursive_mutex> guard(state.lock);
-    const TLogTime date = NowLogTime();
-    TExceptionTexts texts = report.error ? ExceptionTextsOf(report.error) : TExceptionTexts{};
-    if (!report.type.empty() || !report.error) {
-        texts.type = report.type.empty() ? "Unknown exception type." : report.type;
-        texts.message = report.message.empty() ? "Unknown error message." : report.message;
-    }
-
-    // The options of the module that holds the address when it carries debug
-    // data, else this program's.
-    TVivavaModuleInfo* module =
-        report.address != 0 ? state.modules.ModuleOfAddress(report.address) : nullptr;
-    TVivavaModuleInfo* source = module != nullptr && module->Debug ? module : state.self;
-    TVivavaModuleOptions options("", false);
-    options.Assign(*source->Options);
-    options.SetModuleName(Gbk(Wide(source->FileName)));
-
-    if (texts.type_info != nullptr) {
-        if (const auto entry =
-                FilterEntryFor(options, ExceptionClassAndAncestors(*texts.type_info))) {
-            const std::string message =
-                *entry < static_cast<size_t>(options.FilterMessages().Count())
-                    ? options.FilterMessages()[static_cast<int>(*entry)]
-                    : std::string();
-            if (!message.empty()) {
-                MessageBoxW(nullptr, framework::WideText(message).c_str(),
-                            framework::WideText(options.Texts(0)).c_str(), 0x242040);
-            }
-            return false;
-        }
-    }
-
-    // The call stack: from the copy taken at the throw, or the live stack.
-    const TLiveMemory live;
-    const TImageReader copy(
-        report.stack_pointer,
-        std::string_view(reinterpret_cast<const char*>(report.stack.data()), report.stack.size()),
-        &live);
-    const TMemoryReader& memory =
-        report.stack.empty() ? static_cast<const TMemoryReader&>(live) : copy;
-    const uintptr_t last_word = report.stack.empty()
-                                    ? report.stack_top - sizeof(void*)
-                                    : report.stack_pointer + report.stack.size() - sizeof(void*);
-    size_t omitted = 0;
-    std::vector<TVivavaDebugInfo> entries = state.modules.WalkStack(
-        memory, report.address != 0 ? std::optional<uint64_t>(report.address) : std::nullopt,
-        report.stack_pointer, last_word, &omitted);
-    // Where the thread was started.
-    std::string snapshot;
-    uintptr_t snapshot_at = 0;
-    WithThreadRecord(report.thread_id, [&](const TThreadRecord& record) {
-        if (record.SnapshotSize > 0) {
-            snapshot.assign(reinterpret_cast<const char*>(record.SnapshotData.get()),
-                            record.SnapshotSize);
-            snapshot_at = record.SnapshotAddress;
-        }
-    });
-    if (!snapshot.empty()) {
-        const TImageReader creator(snapshot_at, snapshot, &live);
-        const std::vector<TVivavaDebugInfo> more = state.modules.WalkStack(
-            creator, std::nullopt, snapshot_at, snapshot_at + snapshot.size() - sizeof(void*));
-        entries.insert(entries.end(), more.begin(), more.end());
-    }
-    if (entries.size() > 1 && entries[0].Address == entries[1].Address) {
-        entries.erase(entries.begin());
-    }
-
-    state.modules.Refresh();
-    TReportFields fields;
-    CollectSystemFields(fields);
-    fields.start_date = LogDateText(state.start_time);
-    fields.date = LogDateText(date);
-    fields.address = report.address != 0 ? HexText(report.address, AddressDigits(kHostCpu)) : "";
-    fields.module = module != nullptr ? FileNameOf(module->FileName) : "";
-    fields.type = texts.type;
-    fields.message = LogMessageText(texts.message);
-    CollectActiveControls(fields, state.main_thread_id);
-
-    const std::string general = GeneralSections(options, fields);
-    const std::string tables =
-        CallStackAndModulesText(options, kHostCpu, entries, state.modules.Rows(), omitted);
-    const TCpuRegisters registers = RegistersOf(report.context);
-    const std::string cpu =
-        CpuText(options, kHostCpu, report.has_context ? &registers : nullptr,
-                report.has_context ? ContextStackPointer(report.context) : report.stack_pointer,
-                report.address, memory);
-
-    const std::u16string log = WritableLogPath(LogFilePath(options, source->FileName));
-    bool duplicate = false;
-    if ((options.ReportFlags() & kReportSkipDuplicates) != 0) {
-        try {
-            const std::optional<uint64_t> base =
-                module != nullptr
-                    ? std::optional<uint64_t>(reinterpret_cast<uintptr_t>(module->Handle))
-                    : std::nullopt;
-            duplicate =
-                ReadLog(log).IsDuplicate(report.address, fields.address, fields.module, fields.type,
-                                         fields.message, base, options.Texts(9));
-        } catch (const std::exception&) {
-            // An unreadable log holds no duplicate.
-        }
-    }
-    ++reportCount;
-
-    if (options.ShowReport()) {
-        // The report window comes later; until then the message shows.
-        std::string text = texts.message;
-        if (!text.empty() && text.back() != '.') {
-            text += '.';
-        }
-        MessageBoxW(nullptr, framework::WideText(text).c_str(),
-                    framework::WideText(options.Texts(2)).c_str(), 0x242010);
-    }
-    if (options.KeepLogFile()) {
-        try {
-            AppendToLog(options, log,
-                        LogItemText(options, general, tables, cpu, std::string_view()), duplicate,
-                        true);
-        } catch (const std::exception& error) {
-            // The report goes on without its log item.
-            const std::string message = error.what();
-            Trace().Warning(TInternalError::eeLogError, HandlerWarningMessage("Log", &message));
-        }
-    }
-    return false;
 }
 
 // Reports for the main thread on a thread of its own, while the main thread
@@ -355,7 +218,7 @@ class TExceptionThread : public framework::TThread {
   protected:
     void Execute() override {
         try {
-            result = InternalExceptNotify(report_);
+            result = detail::InternalExceptNotify(report_);
         } catch (...) {
             result = false;
         }
@@ -370,16 +233,16 @@ bool ReportOnWorker(const TExceptionReport& report) {
     try {
         thread = std::make_unique<TExceptionThread>(report);
     } catch (const std::exception&) {
-        return InternalExceptNotify(report);  // no thread to be had: report here
+        return detail::InternalExceptNotify(report);  // no thread to be had: report here
     }
     worker = thread->ThreadID();
     thread->Start();
-    const HANDLE handle = thread->Handle();
+    const HANDLE handles[] = {thread->Handle(), Queue().ready};
     for (;;) {
         const DWORD woken = MsgWaitForMultipleObjectsEx(
-            1, &handle, INFINITE, QS_PAINT | QS_INPUT | QS_SENDMESSAGE, MWMO_INPUTAVAILABLE);
-        if (woken != WAIT_OBJECT_0 + 1) {
-            break;
+            2, handles, INFINITE, QS_PAINT | QS_INPUT | QS_SENDMESSAGE, MWMO_INPUTAVAILABLE);
+        if (woken != WAIT_OBJECT_0 + 1 && woken != WAIT_OBJECT_0 + 2) {
+            break;  // the worker is done (or the wait failed: nothing to wait for)
         }
         MSG message;
         // Sent messages are delivered by the peek itself.
@@ -394,6 +257,8 @@ bool ReportOnWorker(const TExceptionReport& report) {
                 MessageBeep(0);
             }
         }
+        // Painted first: a callback run now sees the windows drawn.
+        RunPendingCallback();
     }
     thread->WaitFor();
     worker = 0;
@@ -527,10 +392,16 @@ void NameFault(const EXCEPTION_RECORD& record, TExceptionReport& report) {
                      (write ? "Write" : "Read") + " of address " + HexText(target, digits);
 }
 
+// Memory set aside at installation and given back before a fault's report:
+// a fault may come from memory running out.
+char* faultReserve = nullptr;
+
 DWORD WINAPI HandleFaults(LPVOID) {
     if (WaitForSingleObject(faultReady, INFINITE) != WAIT_OBJECT_0) {
         return 0;
     }
+    delete[] faultReserve;
+    faultReserve = nullptr;
     try {
         const EXCEPTION_RECORD& record = *faultRequest.pointers->ExceptionRecord;
         TExceptionReport report;
@@ -569,8 +440,26 @@ LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS* pointers) {
     return EXCEPTION_EXECUTE_HANDLER;
 }
 
-// Makes the handler thread and puts the filter in place.
+// A stack overflow is taken as soon as it is raised: the search for a
+// handler that would bring it to the filter needs stack it may not have.
+LONG WINAPI OnFirstChance(EXCEPTION_POINTERS* pointers) {
+    if (pointers->ExceptionRecord->ExceptionCode == EXCEPTION_STACK_OVERFLOW) {
+        return OnUnhandledException(pointers);
+    }
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
+// Makes the handler thread and puts the filters in place.
 void InstallFaultHandling() {
+    faultReserve = new char[1 << 20];
+    // Room on the main thread's stack for the overflow's handler (not every
+    // system offers it).
+    using TStackGuarantee = BOOL(WINAPI*)(PULONG);
+    if (const auto guarantee = reinterpret_cast<TStackGuarantee>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetThreadStackGuarantee")))) {
+        ULONG size = 64 * 1024;
+        guarantee(&size);
+    }
     faultReady = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     faultDone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     const HANDLE thread = CreateThread(nullptr, 0, &HandleFaults, nullptr, 0, &faultThreadId);
@@ -579,9 +468,42 @@ void InstallFaultHandling() {
     }
     CloseHandle(thread);
     previousFilter = SetUnhandledExceptionFilter(&OnUnhandledException);
+    AddVectoredExceptionHandler(1, &OnFirstChance);
 }
 
 }  // namespace
+
+namespace detail {
+
+void RunForReport(const std::function<void()>& procedure) {
+    const DWORD me = GetCurrentThreadId();
+    if (me != worker || State().main_thread == nullptr) {
+        try {
+            procedure();
+        } catch (...) {
+        }
+        return;
+    }
+    TCallbackQueue& queue = Queue();
+    {
+        const std::lock_guard<std::mutex> guard(queue.lock);
+        queue.pending = &procedure;
+    }
+    SetEvent(queue.ready);
+    // The main thread waits in its loop for this worker; should it end
+    // inside the callback, nobody would run what is left.
+    const HANDLE handles[] = {queue.done, State().main_thread};
+    if (WaitForMultipleObjects(2, handles, FALSE, INFINITE) != WAIT_OBJECT_0) {
+        const std::lock_guard<std::mutex> guard(queue.lock);
+        queue.pending = nullptr;
+    }
+}
+
+void CountReport() {
+    ++reportCount;
+}
+
+}  // namespace detail
 
 TExceptionReport ReportOf(const std::exception_ptr& error) {
     TExceptionReport report;
@@ -612,7 +534,8 @@ TExceptionReport ReportOf(const std::exception_ptr& error) {
 
 bool ExceptNotify(const TExceptionReport& report) {
     TReporterState& state = State();
-    if (!state.installed || IsReportingThread() || IsAbort(report.error)) {
+    if (!state.installed || !state.self->Options->ReporterActive() || IsReportingThread() ||
+        IsAbort(report.error)) {
         return true;
     }
     if (!report.wait_for_claim) {
@@ -620,13 +543,15 @@ bool ExceptNotify(const TExceptionReport& report) {
         if (!owner.compare_exchange_strong(free, GetCurrentThreadId())) {
             return true;
         }
-    } else {
-        Claim();
+    } else if (!Claim()) {
+        Trace().Line("Another report held on too long; this one is dropped");
+        return true;
     }
     bool result = true;
     try {
-        result = GetCurrentThreadId() == state.main_thread_id ? ReportOnWorker(report)
-                                                              : InternalExceptNotify(report);
+        result = GetCurrentThreadId() == state.main_thread_id
+                     ? ReportOnWorker(report)
+                     : detail::InternalExceptNotify(report);
     } catch (...) {
         result = false;
     }
@@ -650,9 +575,22 @@ bool InstallReporter() {
             Trace().Save();
             return false;
         }
-        Trace().Line("Options and debug data of " + Gbk(Wide(state.self->FileName)));
+        Trace().Line("Options and debug data of " + FileNameOf(state.self->FileName));
         state.main_thread_id = GetCurrentThreadId();
+        DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(),
+                        &state.main_thread, SYNCHRONIZE | THREAD_QUERY_INFORMATION, FALSE, 0);
         state.start_time = NowLogTime();
+        wchar_t directory[MAX_PATH];
+        const DWORD length = GetCurrentDirectoryW(MAX_PATH, directory);
+        if (length > 0 && length < MAX_PATH) {
+            state.start_directory.assign(directory, length);
+        }
+        TCallbackQueue& queue = Queue();
+        queue.ready = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+        queue.done = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+        if (queue.ready == nullptr || queue.done == nullptr) {
+            throw std::runtime_error("no events for the report's callbacks");
+        }
         // The program's own options (named by its file name) start and stop
         // the watchdog.
         SetThisModuleName(FileNameOf(state.self->FileName));
@@ -683,6 +621,18 @@ bool InstallReporter() {
     Trace().Leave("InstallReporter", true);
     Trace().Save();
     return true;
+}
+
+void UninstallReporter() {
+    TReporterState& state = State();
+    if (!state.installed) {
+        return;
+    }
+    Trace().Enter("UninstallReporter");
+    StopFreezeWatch();
+    state.installed = false;
+    Trace().Leave("UninstallReporter");
+    Trace().Save();
 }
 
 TVivavaModuleOptionsEx* ReporterOptions() {

@@ -19,8 +19,13 @@
 
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "exceptions/stack_info.h"
+#include "exceptions/trace.h"
 
 namespace exceptions {
 
@@ -47,6 +52,9 @@ struct TExceptionReport {
 // without it. True when it is active.
 bool InstallReporter();
 bool ReporterInstalled();
+// At the program's end: stops the watchdog (waiting a bounded time) and
+// saves the trace. The hooks stay in place.
+void UninstallReporter();
 
 // The report of `error`, found unhandled on the calling thread: the record
 // of its throw gives the place, the registers and the stack; without one,
@@ -65,6 +73,63 @@ bool ExceptNotify(const TExceptionReport& report);
 // reporter is not installed.
 class TVivavaModuleOptionsEx;
 TVivavaModuleOptionsEx* ReporterOptions();
+
+// What the notification callbacks get of a report.
+class TVivavaModulesList;
+class TVivavaModuleOptions;
+struct TVivavaExceptionRecord {
+    const void* ExceptionObject = nullptr;  // null for a fault or a freeze
+    uintptr_t ExceptionAddress = 0;
+    DWORD ThreadId = 0;
+    std::string ReportText;  // the report as the log item holds it (GBK)
+    TVivavaModulesList* ModulesList = nullptr;
+    const std::vector<TVivavaDebugInfo>* CallStack = nullptr;
+    TVivavaModuleOptions* ModuleOptions = nullptr;  // the options this report follows
+};
+
+// The points of a report where the action callback is asked.
+enum class TReportAction {
+    BeforeShow = 0,
+    AfterShow = 1,
+    BeforeLog = 2,
+    AfterLog = 3,
+    BeforeSend = 4,
+    AfterSend = 5,
+    Quit = 6,
+};
+
+// Callbacks a host program may install. They run on the thread whose
+// exception is reported, or on the main thread when its report runs on the
+// worker; whatever they throw is ignored.
+struct TReportCallbacks {
+    // Once, when the report texts exist: clearing `handle` drops the report
+    // and lets the program's own handling go on.
+    std::function<void(TVivavaExceptionRecord&, bool& handle)> exception_notify;
+    // At each action: clearing `go_ahead` before showing, logging or sending
+    // skips that step.
+    std::function<void(TVivavaExceptionRecord&, TReportAction, bool& go_ahead)> action_notify;
+    // After a failed log write (AfterLog): setting `retry` writes again.
+    std::function<void(TVivavaExceptionRecord&, TReportAction, bool& retry)> error_notify;
+};
+void SetReportCallbacks(TReportCallbacks callbacks);
+
+// Replaces the class name and message the report under way shows and logs
+// (a callback's way to reword an exception, whose own text is fixed). Taken
+// by the report after the callback returns.
+void SetExceptionTexts(std::string_view type, std::string_view message);
+
+// Ends the program when the report under way is done: restarted first (with
+// the same command line, from the folder it was started in) when QuitRestarts
+// is 1, then ended with exit code 1.
+void RequestQuit();
+
+// The reporter's last own failure (eeNone after a clean step).
+TReporterTrace::TLastError LastInternalError();
+
+// Puts `text` (GBK) on the clipboard as Unicode text for `owner`, trying
+// three times when another program holds the clipboard. False when it could
+// not.
+bool CopyTextToClipboard(HWND owner, std::string_view text);
 
 // The log file of this process's reports.
 std::u16string ReporterLogPath();
