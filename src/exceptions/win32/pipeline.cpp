@@ -130,8 +130,8 @@ void Restart() {
     GetStartupInfoW(&startup);
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (CreateProcessW(length > 0 && length < MAX_PATH ? program : nullptr, command.data(), nullptr, nullptr, FALSE,
-                       CREATE_NEW_PROCESS_GROUP | NORMAL_PRIORITY_CLASS, nullptr,
+    if (CreateProcessW(length > 0 && length < MAX_PATH ? program : nullptr, command.data(), nullptr,
+                       nullptr, FALSE, CREATE_NEW_PROCESS_GROUP | NORMAL_PRIORITY_CLASS, nullptr,
                        state.start_directory.empty() ? nullptr : state.start_directory.c_str(),
                        &startup, &process)) {
         CloseHandle(process.hThread);
