@@ -42,8 +42,10 @@ constexpr TShortCut ShortCut(uint16_t key, TShortCut modifiers) {
     return static_cast<TShortCut>((key & 0xFF) | modifiers);
 }
 
-// The accelerator character of a caption (the character after a single
-// "&"), upper-cased when it is an ASCII letter; 0 when there is none.
+// The accelerator character of a caption (the character after the first
+// single "&"), upper-cased when it is an ASCII letter; 0 when there is none
+// or when a double-byte character follows the "&". Captions are GBK text: a
+// byte 0x81-0xFE and the byte after it are one character, never an "&".
 char AcceleratorOf(std::string_view caption);
 // Whether `key` (a character, either case) is the accelerator of `caption`.
 bool IsAccelerator(unsigned key, std::string_view caption);
@@ -57,7 +59,10 @@ using TMenuDrawItemEvent =
     std::function<void(TMenuItem& item, TCanvas& canvas, const TRect& rect, bool selected)>;
 
 // One item of a menu, and the list of its own items (a submenu). An item
-// frees its children with it and leaves its parent when it is freed.
+// frees its children with it and leaves its parent when it is freed. An item
+// may also have an owner; whichever of owner and parent frees it first, the
+// other forgets it. Items in a submenu are freed with `delete`, so they must
+// come from `new`.
 class TMenuItem : public TComponent {
   public:
     explicit TMenuItem(TComponent* owner);
@@ -91,9 +96,10 @@ class TMenuItem : public TComponent {
     // Out of 0..Count()-1: EComponentError "List index out of bounds (N)".
     TMenuItem* Items(int index) const;
     TMenuItem* Parent() const { return parent_; }
-    // Adds `item` at the end, or at `index` (0..Count()); an item that has a
-    // parent leaves it first. Adding an item to itself or to one of its own
-    // items: EComponentError "Menu inserted twice".
+    // Adds `item` at the end, or before the item now at `index` (0..Count(),
+    // else EComponentError "List index out of bounds (N)"); an item that has
+    // a parent leaves it first. Adding an item to itself or to one of its own
+    // items: EComponentError "Menu inserted twice"; null: EComponentError.
     void Add(TMenuItem* item);
     void Insert(int index, TMenuItem* item);
     // Takes `item` out of the submenu without freeing it (nothing when it
