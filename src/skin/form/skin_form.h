@@ -29,16 +29,6 @@ class EInvalidCast : public base::Exception {
     EInvalidCast() : base::Exception("Invalid class typecast") {}
 };
 
-// Which caption buttons the frame shows (besides close, which always is).
-enum TbsBorderIcon : uint32_t {
-    bsbiSystemMenu = 1,
-    bsbiMinimize = 2,
-    bsbiMaximize = 4,
-    bsbiRollUp = 8,
-    bsbiMinimizeToTray = 16,
-};
-using TbsBorderIcons = uint32_t;
-
 // One object of the frame: the caption, a caption button, an animation or a
 // user area, placed by the layout and drawn on the frame's bands.
 struct TbsFrameObject {

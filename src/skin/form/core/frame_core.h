@@ -20,6 +20,16 @@
 
 namespace skin {
 
+// Which caption buttons the frame shows (besides close, which always is).
+enum TbsBorderIcon : uint32_t {
+    bsbiSystemMenu = 1,
+    bsbiMinimize = 2,
+    bsbiMaximize = 4,
+    bsbiRollUp = 8,
+    bsbiMinimizeToTray = 16,
+};
+using TbsBorderIcons = uint32_t;
+
 // Hit-test results, with the platform's values.
 enum THitCode : int {
     htNowhere = 0,
