@@ -567,19 +567,41 @@ bool TApplication::ProcessMessage(MSG& msg) {
         return true;
     }
     bool handled = false;
-    if (OnMessage) {
-        try {
-            OnMessage(msg, handled);
-        } catch (...) {
-            HandleException(std::current_exception());
-            handled = true;
+    try {
+        if (!filters_.empty()) {
+            // A filter may add or remove filters: the ones present now run,
+            // each unless it was removed meanwhile.
+            const std::vector<TMessageFilter> filters = filters_;
+            for (auto it = filters.rbegin(); it != filters.rend() && !handled; ++it) {
+                const int id = it->id;
+                if (std::any_of(filters_.begin(), filters_.end(),
+                                [id](const TMessageFilter& f) { return f.id == id; })) {
+                    (*it->filter)(msg, handled);
+                }
+            }
         }
+        if (!handled && OnMessage) {
+            OnMessage(msg, handled);
+        }
+    } catch (...) {
+        HandleException(std::current_exception());
+        handled = true;
     }
     if (!handled && !IsDialogKey(msg)) {
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
     return true;
+}
+
+int TApplication::AddMessageFilter(TMessageEvent filter) {
+    filters_.push_back(
+        TMessageFilter{++lastFilterId_, std::make_shared<TMessageEvent>(std::move(filter))});
+    return lastFilterId_;
+}
+
+void TApplication::RemoveMessageFilter(int id) {
+    std::erase_if(filters_, [id](const TMessageFilter& f) { return f.id == id; });
 }
 
 bool TApplication::IsDialogKey(const MSG& msg) {

@@ -196,6 +196,14 @@ class TApplication : public TComponent {
     // dispatched; setting `handled` keeps it from being dispatched.
     TMessageEvent OnMessage;
 
+    // Filters that see the messages before OnMessage, the newest first; one
+    // that sets `handled` keeps the message from the others, from OnMessage
+    // and from dispatch. Each is removed by the number AddMessageFilter gave
+    // it, whenever its owner is done (also from inside the filter itself),
+    // without disturbing the others.
+    int AddMessageFilter(TMessageEvent filter);
+    void RemoveMessageFilter(int id);
+
     // Where exceptions that escape a handler during message dispatch go.
     // With OnException set, that gets them; otherwise ShowException shows
     // the message in a message box. Every call passes through
@@ -219,6 +227,12 @@ class TApplication : public TComponent {
     HWND handle_ = nullptr;
     TForm* mainForm_ = nullptr;
     std::vector<TForm*> forms_;
+    struct TMessageFilter {
+        int id;
+        std::shared_ptr<TMessageEvent> filter;
+    };
+    std::vector<TMessageFilter> filters_;
+    int lastFilterId_ = 0;
     bool terminated_ = false;
     WPARAM releaseTickets_ = 0;
     int answering_ = 0;

@@ -792,6 +792,50 @@ TEST(Forms, AFormClosedWithCaFreeIsDeletedExactlyOnce) {
     }
 }
 
+TEST(Forms, MessageFiltersFormAChainThatEachMemberLeavesAlone) {
+    const HWND window =
+        CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 1, 1, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    std::vector<std::string> seen;
+    auto watch = [&](std::string name, bool swallow) {
+        return [&seen, name, swallow](MSG& msg, bool& handled) {
+            if (msg.message == WM_APP + 3) {
+                seen.push_back(name);
+                handled = swallow;
+            }
+        };
+    };
+    TApplication& app = Application();
+    app.OnMessage = watch("slot", false);
+    const int first = app.AddMessageFilter(watch("first", false));
+    int second = 0;
+    // A filter that removes itself, as a menu does when a key closes it.
+    second = app.AddMessageFilter([&](MSG& msg, bool& handled) {
+        if (msg.message == WM_APP + 3) {
+            seen.push_back("second");
+            app.RemoveMessageFilter(second);
+        }
+        (void)handled;
+    });
+    const int third = app.AddMessageFilter(watch("third", false));
+    const auto post = [&] {
+        seen.clear();
+        PostMessageW(window, WM_APP + 3, 0, 0);
+        app.ProcessMessages();
+        return seen;
+    };
+    EXPECT_EQ(post(), (std::vector<std::string>{"third", "second", "first", "slot"}));
+    // The second is gone, the others stay, whatever order they leave in.
+    EXPECT_EQ(post(), (std::vector<std::string>{"third", "first", "slot"}));
+    app.RemoveMessageFilter(third);
+    const int swallowing = app.AddMessageFilter(watch("swallowing", true));
+    EXPECT_EQ(post(), (std::vector<std::string>{"swallowing"}));
+    app.RemoveMessageFilter(swallowing);
+    app.RemoveMessageFilter(first);
+    EXPECT_EQ(post(), (std::vector<std::string>{"slot"}));
+    app.OnMessage = nullptr;
+    DestroyWindow(window);
+}
+
 TEST(Timers, ATimerMayBeFreedFromItsOwnEvent) {
     // Deleted from its own handler: the handler runs to its end with what it
     // holds intact.
