@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "framework/bitmap.h"
 #include "framework/component.h"
 #include "framework/geometry.h"
 
@@ -134,9 +135,14 @@ class TPopupMenu : public TComponent {
     // The root: its items are the menu's items. Owned by the menu.
     TMenuItem& Items() const { return *items_; }
 
-    // The width of the images of the menu's image list; 0 without one.
+    // The menu's pictures, which items show by their ImageIndex; all of the
+    // same size. ImageWidth is their width (0 without pictures).
+    const std::vector<TBitmapData>& Images() const { return images_; }
+    void SetImages(std::vector<TBitmapData> images) {
+        images_ = std::move(images);
+        imageWidth_ = images_.empty() ? 0 : images_.front().Width();
+    }
     int ImageWidth() const { return imageWidth_; }
-    void SetImageWidth(int value) { imageWidth_ = value; }
 
     // Runs before the menu is shown.
     TMenuNotifyEvent OnPopup;
@@ -147,6 +153,7 @@ class TPopupMenu : public TComponent {
 
   private:
     TMenuItem* items_;
+    std::vector<TBitmapData> images_;
     int imageWidth_ = 0;
 };
 

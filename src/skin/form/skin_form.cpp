@@ -11,6 +11,7 @@
 #include "skin/data/frame_objects.h"
 #include "skin/data/marks.h"
 #include "skin/data/picture.h"
+#include "skin/data/resource_strings.h"
 #include "skin/data/skin_messages.h"
 #include "skin/data/win32/regions.h"
 #include "skin/data/win32/work_area.h"
@@ -89,6 +90,10 @@ TbsSkinForm::TbsSkinForm(framework::TComponent* owner)
 }
 
 TbsSkinForm::~TbsSkinForm() {
+    // Whatever menu is open goes without telling anyone: the form is going.
+    OnSkinMenuClose = nullptr;
+    LeaveMenuMode();
+    menu_.reset();
     hook_.Remove();
     form_->OnCreateParams = nullptr;
     if (!form_->Destroying() && form_->HandleAllocated()) {
@@ -149,6 +154,12 @@ void TbsSkinForm::Notification(framework::TComponent* component, framework::TOpe
     }
     if (component == menusSkinData_) {
         menusSkinData_ = nullptr;
+    }
+    if (component == systemMenu_) {
+        systemMenu_ = nullptr;
+    }
+    if (component == ownSystemMenu_) {
+        ownSystemMenu_ = nullptr;
     }
     if (component == skinData_) {
         // Its pictures and objects go with it.
@@ -834,7 +845,42 @@ void TbsSkinForm::PaintClientBackground(HDC dc) {
 }
 
 void TbsSkinForm::WndProc(TMessage& m, const TWndMethod& previous) {
+    // Moving, sizing, activation, focus changes and clicks close an open
+    // menu.
+    if (menuFilter_ != 0) {
+        switch (m.Msg) {
+            case WM_MOVE:
+            case WM_SIZE:
+            case WM_ACTIVATE:
+            case WM_KILLFOCUS:
+            case WM_CANCELMODE:
+            case WM_MOUSEACTIVATE:
+            case WM_NCLBUTTONDOWN:
+            case WM_NCRBUTTONDOWN:
+            case WM_NCMBUTTONDOWN:
+            case WM_LBUTTONDOWN:
+            case WM_RBUTTONDOWN:
+            case WM_MBUTTONDOWN:
+            case WM_PARENTNOTIFY:
+                CloseSkinMenus();
+                break;
+            default:
+                break;
+        }
+    }
     switch (m.Msg) {
+        case WM_NCRBUTTONDOWN:
+            previous(m);
+            if (m.WParam == HTCAPTION) {
+                POINT cursor;
+                GetCursorPos(&cursor);
+                PopupSystemMenu(TRect{cursor.x, cursor.y, cursor.x, cursor.y});
+            }
+            return;
+        case WM_CLOSE_SKIN_MENUS:
+            CloseSkinMenus();
+            previous(m);
+            return;
         case WM_SIZE:
             if (inSizeMove_ && fullDrag_) {
                 previous(m);
@@ -923,6 +969,17 @@ void TbsSkinForm::WndProc(TMessage& m, const TWndMethod& previous) {
             return;
         case WM_SYSCOMMAND:
             if ((m.WParam & 0xFFF0) == SC_KEYMENU) {
+                // Alt+Space opens the system menu under the caption's left
+                // end; Alt alone closes an open menu.
+                if (menuFilter_ != 0) {
+                    CloseSkinMenus();
+                } else if (m.LParam == ' ' && form_->HandleAllocated()) {
+                    RECT window;
+                    GetWindowRect(form_->Handle(), &window);
+                    const int top =
+                        window.top + (skinned_ ? geometry_.client.top : CaptionHeight() + 3);
+                    PopupSystemMenu(TRect{window.left, window.top, window.left, top});
+                }
                 m.Result = 0;
                 return;
             }
@@ -988,6 +1045,150 @@ void TbsSkinForm::WndProc(TMessage& m, const TWndMethod& previous) {
     }
 }
 
+TbsSkinForm* TbsSkinForm::FrameOf(TForm& form) {
+    for (int i = 0; i < form.ComponentCount(); ++i) {
+        if (auto* frame = dynamic_cast<TbsSkinForm*>(form.Components(i))) {
+            return frame;
+        }
+    }
+    return nullptr;
+}
+
+TbsSkinMenu& TbsSkinForm::Menu() {
+    if (!menu_) {
+        menu_ = std::make_unique<TbsSkinMenu>(*form_);
+        menu_->alpha_blend_value = 200;
+        menu_->OnClosed = [this] { LeaveMenuMode(); };
+    }
+    return *menu_;
+}
+
+void TbsSkinForm::SetSystemMenu(framework::TPopupMenu* value) {
+    if (systemMenu_ != nullptr) {
+        RemoveFreeNotification(systemMenu_);
+    }
+    systemMenu_ = value;
+    if (value != nullptr) {
+        FreeNotification(value);
+    }
+}
+
+void TbsSkinForm::EnterMenuMode() {
+    if (menuFilter_ != 0) {
+        return;
+    }
+    // While a menu is open the keys are the menu's and the wheel does
+    // nothing.
+    menuFilter_ = framework::Application().AddMessageFilter([this](MSG& msg, bool& handled) {
+        if (msg.message == WM_KEYDOWN) {
+            handled = true;
+            if (menu_) {
+                menu_->KeyDown(static_cast<unsigned>(msg.wParam));
+            }
+        } else if (msg.message == WM_MOUSEWHEEL) {
+            handled = true;
+        }
+    });
+    if (!menuOpenedOnce_) {
+        menuOpenedOnce_ = true;
+        if (OnSkinMenuOpen) {
+            OnSkinMenuOpen(this);
+        }
+    }
+}
+
+void TbsSkinForm::LeaveMenuMode() {
+    if (menuFilter_ == 0) {
+        return;
+    }
+    framework::Application().RemoveMessageFilter(menuFilter_);
+    menuFilter_ = 0;
+    if (OnSkinMenuClose) {
+        OnSkinMenuClose(this);
+    }
+}
+
+void TbsSkinForm::CloseSkinMenus() {
+    if (menu_ && menu_->Visible()) {
+        menu_->CloseAll();
+    }
+    LeaveMenuMode();
+}
+
+void TbsSkinForm::PopupSkinMenu(framework::TMenuItem& items, TbsSkinData* skin, const TRect& anchor,
+                                bool upwards, const std::vector<framework::TBitmapData>* images,
+                                HWND control) {
+    if (skin == nullptr) {
+        skin = menusSkinData_ != nullptr ? menusSkinData_ : skinData_;
+    }
+    TbsSkinMenu& menu = Menu();
+    if (menu.Visible()) {
+        menu.CloseAll();
+    }
+    EnterMenuMode();
+    menu.Popup(control, skin, upwards, items, anchor, images);
+}
+
+void TbsSkinForm::PopupSystemMenu(const TRect& anchor) {
+    TSystemMenuState state;
+    if (form_->HandleAllocated()) {
+        state.minimized = IsIconic(form_->Handle()) != FALSE;
+        state.maximized = IsZoomed(form_->Handle()) != FALSE;
+    }
+    // The frame neither rolls up nor goes to the notification area: those
+    // items are left out.
+    state.border_icons = borderIcons_ & ~(bsbiRollUp | bsbiMinimizeToTray);
+    const TMenuCaptionOf caption_of = [this](std::string_view key) {
+        return skinData_ != nullptr && skinData_->ResourceStrData() != nullptr
+                   ? skinData_->ResourceStrData()->Lookup(key)
+                   : std::string();
+    };
+    const TFrameCommandRun run = [this](TFrameCommand command) { RunFrameCommand(command); };
+    framework::TMenuItem* root = nullptr;
+    const std::vector<framework::TBitmapData>* images = nullptr;
+    if (systemMenu_ != nullptr) {
+        root = &systemMenu_->Items();
+        images = &systemMenu_->Images();
+        if (useDefaultSysMenu_) {
+            MergeSystemMenu(*root, state, this, caption_of, run);
+        }
+    } else {
+        if (ownSystemMenu_ == nullptr) {
+            ownSystemMenu_ = new framework::TMenuItem(this);
+        }
+        root = ownSystemMenu_;
+        BuildSystemMenu(*root, state, this, caption_of, run);
+    }
+    PopupSkinMenu(*root, nullptr, anchor, false, images,
+                  form_->HandleAllocated() ? form_->Handle() : nullptr);
+}
+
+void TbsSkinForm::RunFrameCommand(TFrameCommand command) {
+    const HWND window = form_->HandleAllocated() ? form_->Handle() : nullptr;
+    switch (command) {
+        case fcClose:
+            form_->Close();
+            return;
+        case fcMinimize:
+            if (window != nullptr) {
+                ShowWindow(window, SW_MINIMIZE);
+            }
+            return;
+        case fcMaximize:
+            if (window != nullptr) {
+                ShowWindow(window, SW_MAXIMIZE);
+            }
+            return;
+        case fcRestore:
+            if (window != nullptr) {
+                ShowWindow(window, SW_RESTORE);
+            }
+            return;
+        default:
+            return;
+    }
+}
+
 void RegisterSkinFormClass(framework::TClassRegistry& r) {
     using F = TbsSkinForm;
     using Value = const framework::TDefinitionValue&;
@@ -1034,6 +1235,38 @@ void RegisterSkinFormClass(framework::TClassRegistry& r) {
     framework::RegisterFontProperties(r, "TbsSkinForm", "DefInActiveCaptionFont",
                                       [](framework::TComponent& c) -> framework::TFont& {
                                           return static_cast<F&>(c).DefInActiveCaptionFont();
+                                      });
+    // The menus' settings live in the frame's menu engine.
+    r.RegisterProperty<F>("TbsSkinForm", "UseDefaultSysMenu",
+                          [](F& f, Value v, Context) { f.SetUseDefaultSysMenu(v.AsBoolean()); });
+    const struct {
+        const char* name;
+        bool TbsSkinMenu::*field;
+    } menu_booleans[] = {{"MenusAlphaBlend", &TbsSkinMenu::alpha_blend},
+                         {"MenusAlphaBlendAnimation", &TbsSkinMenu::alpha_blend_animation},
+                         {"UseSkinFontInMenu", &TbsSkinMenu::use_skin_font}};
+    for (const auto& b : menu_booleans) {
+        r.RegisterProperty<F>("TbsSkinForm", b.name, [field = b.field](F& f, Value v, Context) {
+            f.Menu().*field = v.AsBoolean();
+        });
+    }
+    r.RegisterProperty<F>("TbsSkinForm", "MenusAlphaBlendValue", [](F& f, Value v, Context) {
+        f.Menu().alpha_blend_value = std::clamp(v.AsInteger(), 0, 255);
+    });
+    // Values of 0 or less are ignored.
+    r.RegisterProperty<F>("TbsSkinForm", "DefMenuItemHeight", [](F& f, Value v, Context) {
+        if (v.AsInteger() > 0) {
+            f.Menu().default_item_height = v.AsInteger();
+        }
+    });
+    r.RegisterProperty<F>("TbsSkinForm", "MaxMenuItemsInWindow", [](F& f, Value v, Context) {
+        if (v.AsInteger() >= 0) {
+            f.Menu().max_items_in_window = v.AsInteger();
+        }
+    });
+    framework::RegisterFontProperties(r, "TbsSkinForm", "DefMenuItemFont",
+                                      [](framework::TComponent& c) -> framework::TFont& {
+                                          return static_cast<F&>(c).Menu().default_item_font;
                                       });
 }
 

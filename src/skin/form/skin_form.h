@@ -18,8 +18,11 @@
 #include "framework/definition.h"
 #include "framework/forms.h"
 #include "framework/graphics.h"
+#include "framework/menus.h"
 #include "skin/data/skin_data.h"
 #include "skin/form/core/frame_core.h"
+#include "skin/form/core/system_menu.h"
+#include "skin/form/skin_menu.h"
 
 namespace skin {
 
@@ -99,6 +102,33 @@ class TbsSkinForm : public framework::TComponent {
     framework::TNotifyEvent OnActivate;
     framework::TNotifyEvent OnDeActivate;
 
+    // --- Menus ---
+    // The frame of `form`: the first TbsSkinForm among its components.
+    static TbsSkinForm* FrameOf(framework::TForm& form);
+    // The engine that shows the form's skinned menus (made on first use);
+    // its fields are the menus' settings.
+    TbsSkinMenu& Menu();
+    // A user-supplied system menu (null: the frame's own), and whether the
+    // standard items are merged into it.
+    framework::TPopupMenu* SystemMenu() const { return systemMenu_; }
+    void SetSystemMenu(framework::TPopupMenu* value);
+    bool UseDefaultSysMenu() const { return useDefaultSysMenu_; }
+    void SetUseDefaultSysMenu(bool value) { useDefaultSysMenu_ = value; }
+    // Shows `items` with the menu skin (`skin`, else MenusSkinData, else
+    // SkinData) against `anchor` (screen coordinates), closing what was open
+    // and taking the keyboard until the menu closes.
+    void PopupSkinMenu(framework::TMenuItem& items, TbsSkinData* skin,
+                       const framework::TRect& anchor, bool upwards,
+                       const std::vector<framework::TBitmapData>* images, HWND control);
+    // The system menu at a screen point (an empty rectangle) or under a
+    // rectangle.
+    void PopupSystemMenu(const framework::TRect& anchor);
+    // Closes the open skin menu, if any, and gives the keyboard back.
+    void CloseSkinMenus();
+    bool InMenuMode() const { return menuFilter_ != 0; }
+    framework::TNotifyEvent OnSkinMenuOpen;
+    framework::TNotifyEvent OnSkinMenuClose;
+
     // True while a non-empty skin draws the frame.
     bool Skinned() const { return skinned_; }
     // Whether the frame shows its active look.
@@ -147,6 +177,10 @@ class TbsSkinForm : public framework::TComponent {
     void FitToMinimum();
     void UpdateActive(bool repaint);
     void PrepareSkinChange();
+    void EnterMenuMode();
+    void LeaveMenuMode();
+    // Carries out a command chosen from the system menu.
+    void RunFrameCommand(TFrameCommand command);
     // The caption text, its font set on `canvas`, cut to `width`.
     std::string FitCaption(framework::TCanvas& canvas, int width) const;
 
@@ -184,6 +218,14 @@ class TbsSkinForm : public framework::TComponent {
     std::vector<TbsFrameObject> objects_;
     int activeObject_ = -1;
     int captureObject_ = -1;
+
+    std::unique_ptr<TbsSkinMenu> menu_;
+    int menuFilter_ = 0;  // the application message filter while a menu is open
+    bool menuOpenedOnce_ = false;
+    framework::TPopupMenu* systemMenu_ = nullptr;
+    bool useDefaultSysMenu_ = true;
+    // The frame's own system menu, rebuilt each time it opens.
+    framework::TMenuItem* ownSystemMenu_ = nullptr;
 };
 
 // Registers TbsSkinForm and its properties for window definitions.
