@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "framework/graphics.h"
+#include "support/input.h"
 #include "window_driver.h"
 
 namespace {
@@ -293,6 +294,52 @@ TEST_F(UpdaterE2E, AFileThatCannotBeWrittenIsReportedAndLogged) {
     EXPECT_NE(traced.find("InstallReporter = True"), std::string::npos) << traced;
     EXPECT_NE(traced.find("InternalExceptNotify($"), std::string::npos) << traced;
     EXPECT_NE(traced.find("  UninstallReporter\r\n"), std::string::npos) << traced;
+}
+
+// A right click on the caption opens the skinned system menu beside the
+// cursor: a tool window of the updater that leaves the update window active
+// and holds one item ("关闭(&C)", 26 pixels high with the skin's borders). Esc
+// closes the menu only; Enter on its item closes the updater.
+TEST_F(UpdaterE2E, TheSystemMenuOpensOnTheCaptionAndClosesTheUpdater) {
+    const std::wstring folder = Install("menu");
+    UpdaterProcess updater(
+        UPDATER_EXE, folder,
+        Publish("menu", "list.txt", "2030-01-01 08:00:00@@x.txt@" + Publish("menu", "x.txt", "x")));
+    HWND window = updater.Window();
+    ASSERT_NE(window, nullptr);
+    Controls ui(window);
+    ASSERT_TRUE(WaitUntil([&] { return SendMessageW(ui.list, LB_GETCOUNT, 0, 0) == 1; }));
+    RECT frame{};
+    GetWindowRect(window, &frame);
+    const POINT caption{frame.left + 100, frame.top + 12};
+    HWND menu = nullptr;
+    const auto open = [&] {
+        test_support::RightClickAt(caption);
+        return WaitUntil(
+            [&] {
+                return (menu = FindTopLevel(updater.Pid(), L"TbsSkinPopupWindow", L"")) != nullptr;
+            },
+            5000);
+    };
+    ASSERT_TRUE(open()) << DescribeWindows(updater.Pid());
+    RECT place{};
+    GetWindowRect(menu, &place);
+    EXPECT_EQ(place.left, caption.x);
+    EXPECT_EQ(place.top, caption.y);
+    EXPECT_EQ(place.bottom - place.top, 26);
+    EXPECT_NE(GetWindowLongPtrW(menu, GWL_EXSTYLE) & WS_EX_TOOLWINDOW, 0);
+    EXPECT_EQ(GetForegroundWindow(), window);
+    RedrawWindow(menu, nullptr, nullptr, RDW_UPDATENOW);
+    Picture({window, menu}, "system-menu");
+
+    // The keys go to the menu, whichever of the updater's windows has them.
+    PostMessageW(ui.start, WM_KEYDOWN, VK_ESCAPE, 0);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(menu); }, 5000));
+    // Not so soon that the second right click makes a double click.
+    EXPECT_FALSE(updater.Ended(GetDoubleClickTime() + 100));
+    ASSERT_TRUE(open());
+    PostMessageW(ui.start, WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_TRUE(updater.Ended(15000));
 }
 
 TEST_F(UpdaterE2E, TheWindowItsFocusOrderAndTheCloseButton) {
