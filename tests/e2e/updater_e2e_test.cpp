@@ -21,6 +21,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -340,6 +341,91 @@ TEST_F(UpdaterE2E, TheSystemMenuOpensOnTheCaptionAndClosesTheUpdater) {
     ASSERT_TRUE(open());
     PostMessageW(ui.start, WM_KEYDOWN, VK_RETURN, 0);
     EXPECT_TRUE(updater.Ended(15000));
+}
+
+// The frame's close button with real input: it takes its active look under
+// the pointer; pressed and released away from it the updater stays; a click
+// closes it. Alt+F4 closes it as well.
+TEST_F(UpdaterE2E, TheCloseButtonHoversAndClosesOnlyOnAClick) {
+    const std::wstring folder = Install("closebutton");
+    const std::string manifest =
+        Publish("closebutton", "list.txt",
+                "2030-01-01 08:00:00@@x.txt@" + Publish("closebutton", "x.txt", "x"));
+    {
+        UpdaterProcess updater(UPDATER_EXE, folder, manifest);
+        HWND window = updater.Window();
+        ASSERT_NE(window, nullptr);
+        Controls ui(window);
+        ASSERT_TRUE(WaitUntil([&] { return SendMessageW(ui.list, LB_GETCOUNT, 0, 0) == 1; }));
+        RECT place{};
+        GetWindowRect(window, &place);
+        const POINT button{place.left + 479, place.top + 14};
+        const POINT away{place.left + 300, place.top + 120};
+        test_support::MoveTo(away);
+        Sleep(200);
+        const COLORREF normal = CaptureScreen({window}).At(button);
+        test_support::MoveTo(button);
+        ASSERT_TRUE(WaitUntil([&] { return CaptureScreen({window}).At(button) != normal; }, 5000))
+            << "the close button did not light up";
+        Picture({window}, "close-hovered");
+        test_support::PressAt(button);
+        Sleep(100);
+        test_support::MoveTo(away);
+        Sleep(150);
+        test_support::ReleaseAt(away);
+        EXPECT_FALSE(updater.Ended(1000)) << "closed by a release away from the button";
+        EXPECT_TRUE(WaitUntil([&] { return CaptureScreen({window}).At(button) == normal; }, 5000));
+        test_support::MoveTo(button);
+        Sleep(150);
+        test_support::ClickAt(button);
+        EXPECT_TRUE(updater.Ended(15000));
+    }
+    UpdaterProcess updater(UPDATER_EXE, folder, manifest);
+    HWND window = updater.Window();
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            SetForegroundWindow(window);
+            return GetForegroundWindow() == window;
+        },
+        5000));
+    test_support::KeyDownUp({VK_MENU, VK_F4});
+    EXPECT_TRUE(updater.Ended(15000));
+}
+
+// Where the system offers layered windows (Wine told to be Windows XP for
+// updater.exe) the window fades in to 230 of 255.
+TEST_F(UpdaterE2E, AsWindowsXpTheWindowFadesInTo230) {
+    const wchar_t* key = L"Software\\Wine\\AppDefaults\\updater.exe";
+    HKEY k = nullptr;
+    ASSERT_EQ(
+        RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_WRITE, nullptr, &k, nullptr),
+        ERROR_SUCCESS);
+    const wchar_t xp[] = L"winxp";
+    RegSetValueExW(k, L"Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(xp), sizeof xp);
+    RegCloseKey(k);
+    // Whatever happens below, the other cases run as Wine is set up.
+    const std::unique_ptr<const wchar_t, void (*)(const wchar_t*)> forget(
+        key, [](const wchar_t* name) { RegDeleteKeyW(HKEY_CURRENT_USER, name); });
+    const std::wstring folder = Install("fade");
+    {
+        UpdaterProcess updater(
+            UPDATER_EXE, folder,
+            Publish("fade", "list.txt",
+                    "2030-01-01 08:00:00@@x.txt@" + Publish("fade", "x.txt", "x")));
+        HWND window = updater.Window();
+        ASSERT_NE(window, nullptr);
+        BYTE alpha = 0;
+        DWORD flags = 0;
+        EXPECT_TRUE(WaitUntil(
+            [&] {
+                return GetLayeredWindowAttributes(window, nullptr, &alpha, &flags) &&
+                       (flags & LWA_ALPHA) != 0 && alpha == 230;
+            },
+            5000))
+            << "alpha " << int(alpha);
+        EXPECT_NE(GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_LAYERED, 0);
+    }
 }
 
 TEST_F(UpdaterE2E, TheWindowItsFocusOrderAndTheCloseButton) {

@@ -8,6 +8,7 @@
 #include "framework/bitmap_ops.h"
 #include "framework/classes.h"
 #include "framework/definition.h"
+#include "skin/data/effect.h"
 #include "skin/data/frame_objects.h"
 #include "skin/data/marks.h"
 #include "skin/data/picture.h"
@@ -30,6 +31,14 @@ namespace {
 TColor Rgb(TColor c) {
     return framework::ColorToRGB(c);
 }
+
+// The form's timers of the frame.
+constexpr UINT_PTR kFadeTimer = 1;
+constexpr UINT_PTR kHoverTimer = 2;
+constexpr UINT_PTR kMorphTimer = 3;
+constexpr UINT_PTR kAnimationTimer = 4;
+constexpr UINT kHoverPeriod = 50;
+constexpr UINT kMorphPeriod = 20;
 
 // The border-icon flag that shows a command's button (0: always shown).
 TbsBorderIcons IconOf(TStdCommand command) {
@@ -258,9 +267,7 @@ void TbsSkinForm::LayoutObjects() {
 }
 
 void TbsSkinForm::BuildObjects() {
-    objects_.clear();
-    activeObject_ = -1;
-    captureObject_ = -1;
+    ClearObjects();
     for (const auto& d : skinData_->FrameObjects()) {
         const TbsDataSkinObject* data = d.get();
         if (dynamic_cast<const TbsDataSkinMenuItem*>(data) != nullptr ||
@@ -276,6 +283,9 @@ void TbsSkinForm::BuildObjects() {
         o.place.normal = data->skin_rect;
         o.place.size = TPoint{data->skin_rect.Width(), data->skin_rect.Height()};
         o.place.object_rect = data->skin_rect;
+        o.hint = data->hint;
+        // Without an active look there is nothing to fade to.
+        o.morphing = data->morphing && o.picture != nullptr && !data->active_skin_rect.IsEmpty();
         if (const auto* b = dynamic_cast<const TbsDataSkinStdButton*>(data)) {
             o.place.kind = fokStdButton;
             o.place.command = b->command;
@@ -287,6 +297,9 @@ void TbsSkinForm::BuildObjects() {
             o.place.kind = fokAnimate;
             o.place.command = a->command;
             o.place.button_style = a->button_style;
+            o.animation.count = std::max(a->count_frames, 1);
+            o.animation.cycle = a->cycle;
+            o.animation.interval = std::max(a->timer_interval, kAnimationTick);
         } else {
             o.place.kind = fokUser;
         }
@@ -296,9 +309,7 @@ void TbsSkinForm::BuildObjects() {
 }
 
 void TbsSkinForm::BuildDefaultButtons() {
-    objects_.clear();
-    activeObject_ = -1;
-    captureObject_ = -1;
+    ClearObjects();
     const struct {
         const char* name;
         TStdCommand command;
@@ -332,14 +343,19 @@ void TbsSkinForm::ApplyVisibility() {
             hide(o);
         } else if (!hideCaptionButtons_ && button) {
             if (o.place.command == cmDefault) {
-                // Shown only when the program asks for it; nothing here does.
-                o.place.visible = false;
+                // Shown only when the program asks for it.
+                bool visible = false;
+                if (OnActivateCustomObject) {
+                    OnActivateCustomObject(o.id_name, visible);
+                }
+                o.place.visible = visible;
             } else if (o.place.command != cmClose &&
                        (borderIcons_ & IconOf(o.place.command)) == 0) {
                 hide(o);
             }
         }
     }
+    ReloadHints();
 }
 
 void TbsSkinForm::ApplySkin() {
@@ -349,7 +365,7 @@ void TbsSkinForm::ApplySkin() {
     if (skinned_) {
         BuildObjects();
     } else {
-        objects_.clear();
+        ClearObjects();
         maskBands_ = {};
         RemoveRegion();
     }
@@ -378,9 +394,7 @@ void TbsSkinForm::ApplySkin() {
 
 void TbsSkinForm::PrepareSkinChange() {
     skinned_ = false;
-    objects_.clear();
-    activeObject_ = -1;
-    captureObject_ = -1;
+    ClearObjects();
 }
 
 void TbsSkinForm::FitToMinimum() {
@@ -618,28 +632,81 @@ void TbsSkinForm::DrawObject(const TbsFrameObject& o, TBitmap& band, int dy) {
         DrawCaption(o, band, dy);
         return;
     }
-    if (o.data == nullptr || o.place.kind == fokUser) {
+    if (o.data == nullptr) {
         return;
     }
     const TRect to = o.place.object_rect.Offset(0, -dy);
-    const TBitmapData* source = o.place.in_picture ? o.picture : &skinData_->MainPicture();
-    if (source == nullptr) {
+    if (o.place.kind == fokUser) {
+        if (OnPaintEvent) {
+            OnPaintEvent(o.id_name, band.Canvas(), to);
+        }
         return;
     }
-    TRect look = o.data->skin_rect;
+    const TBitmapData* main = &skinData_->MainPicture();
+    const TBitmapData* picture = o.picture;
+    const TBitmapData* normal_source = o.place.in_picture ? picture : main;
+    const auto copy = [&](const TBitmapData* source, const TRect& look) {
+        if (source != nullptr && !look.IsEmpty()) {
+            CopyLook(band, to, *source, look);
+        }
+    };
+    if (o.place.kind == fokAnimate) {
+        const TRect& strip = o.data->active_skin_rect;
+        const int w = o.data->skin_rect.Width();
+        const int h = o.data->skin_rect.Height();
+        const int frame = std::clamp(o.animation.frame, 1, std::max(o.animation.count, 1));
+        copy(picture,
+             TRect{strip.left + w * (frame - 1), strip.top, strip.left + w * frame, strip.top + h});
+        return;
+    }
     const auto* button = dynamic_cast<const TbsDataSkinButton*>(o.data);
-    if (!o.enabled && button != nullptr && !button->disable_skin_rect.IsEmpty()) {
-        look = button->disable_skin_rect;
-        source = o.picture;
-    } else if (o.enabled && !frameActive_ && !o.data->inactive_skin_rect.IsEmpty()) {
-        look = o.data->inactive_skin_rect;
-        source = o.picture;
-    } else if (!o.place.in_picture) {
-        return;  // the frame picture shows it already
+    // The normal and the active look, blended while the object fades.
+    const auto draw_base = [&](const TRect& normal, const TRect& active_look,
+                               const TBitmapData* normal_from, bool always_normal) {
+        const bool between =
+            o.morphing && ((o.active && o.morph != 1) || (!o.active && o.morph != 0));
+        if (between && picture != nullptr && normal_from != nullptr && !active_look.IsEmpty()) {
+            TBitmap a(to.Width(), to.Height());
+            TBitmap b(to.Width(), to.Height());
+            CopyLook(a, TRect{0, 0, to.Width(), to.Height()}, *normal_from, normal);
+            CopyLook(b, TRect{0, 0, to.Width(), to.Height()}, *picture, active_look);
+            TbsEffectBmp mixed(a);
+            Blend(mixed, TbsEffectBmp(b), o.data->morph_kind, o.morph);
+            mixed.Draw(band, to.left, to.top);
+        } else if (!o.active || active_look.IsEmpty()) {
+            if (always_normal || o.place.in_picture) {
+                copy(normal_from, normal);
+            }
+        } else {
+            copy(picture, active_look);
+        }
+    };
+    if (button != nullptr && !o.enabled && !button->disable_skin_rect.IsEmpty()) {
+        copy(picture, button->disable_skin_rect);
+        return;
     }
-    if (source != nullptr) {
-        CopyLook(band, to, *source, look);
+    const bool use_inactive = o.enabled && !frameActive_ && !o.data->inactive_skin_rect.IsEmpty();
+    const auto* std_button = dynamic_cast<const TbsDataSkinStdButton*>(o.data);
+    if (std_button != nullptr && !use_inactive && !std_button->restore_rect.IsEmpty() &&
+        RestoreLook(o)) {
+        if (!frameActive_ && !std_button->restore_inactive_rect.IsEmpty()) {
+            copy(picture, std_button->restore_inactive_rect);
+        } else if (o.down && o.mouse_in && !std_button->restore_down_rect.IsEmpty()) {
+            copy(picture, std_button->restore_down_rect);
+        } else {
+            draw_base(std_button->restore_rect, std_button->restore_active_rect, picture, true);
+        }
+        return;
     }
+    if (button != nullptr && o.down && o.mouse_in && !button->down_rect.IsEmpty()) {
+        copy(picture, button->down_rect);
+        return;
+    }
+    if (use_inactive) {
+        copy(picture, o.data->inactive_skin_rect);
+        return;
+    }
+    draw_base(o.data->skin_rect, o.data->active_skin_rect, normal_source, false);
 }
 
 void TbsSkinForm::PaintSkinnedFrame() {
@@ -711,20 +778,30 @@ void TbsSkinForm::DrawDefaultButton(const TbsFrameObject& o, TBitmap& target, in
     const TRect r = o.place.object_rect.Offset(-dx, -dy);
     TBitmap look(r.Width(), r.Height());
     TCanvas& c = look.Canvas();
-    c.Brush().SetColor(framework::clBtnFace);
-    c.FillRect(framework::Rect(0, 0, r.Width(), r.Height()));
+    const bool over = o.active && o.mouse_in;
+    if (over) {
+        c.Brush().SetColor(framework::clNavy);
+        c.FillRect(framework::Rect(0, 0, r.Width(), r.Height()));
+        c.Brush().SetColor(o.down ? RGB(133, 146, 181) : RGB(182, 189, 210));
+        c.FillRect(framework::Rect(1, 1, r.Width() - 1, r.Height() - 1));
+    } else {
+        c.Brush().SetColor(framework::clBtnFace);
+        c.FillRect(framework::Rect(0, 0, r.Width(), r.Height()));
+    }
     const TColor ink = Rgb(o.enabled ? framework::clBtnText : framework::clBtnShadow);
-    const int x = r.Width() / 2 - 5;
-    const int y = r.Height() / 2 - 4;
+    const bool pressed = over && o.down;
+    const int x = r.Width() / 2 - (pressed ? 4 : 5);
+    const int y = r.Height() / 2 - (pressed ? 3 : 4);
+    const bool restore = RestoreLook(o);
     switch (o.place.command) {
         case cmClose:
             DrawCloseMark(look, x, y, ink);
             break;
         case cmMaximize:
-            DrawMaximizeMark(look, x, y, ink);
+            (restore ? DrawRestoreMark : DrawMaximizeMark)(look, x, y, ink);
             break;
         case cmMinimize:
-            DrawMinimizeBarMark(look, x, y, ink);
+            (restore ? DrawRestoreMark : DrawMinimizeBarMark)(look, x, y, ink);
             break;
         case cmSysMenu:
             DrawMinimizeMark(look, x, y, ink);
@@ -869,8 +946,112 @@ void TbsSkinForm::WndProc(TMessage& m, const TWndMethod& previous) {
         }
     }
     switch (m.Msg) {
+        case WM_NCMOUSEMOVE: {
+            previous(m);
+            const TPoint p = WindowPoint(PointFromLParam(m.LParam));
+            const int target = captureObject_ >= 0 ? captureObject_ : activeObject_;
+            if (target >= 0 && target < static_cast<int>(objects_.size()) && OnMouseMoveEvent) {
+                OnMouseMoveEvent(objects_[target].id_name, p.x, p.y,
+                                 objects_[target].place.object_rect);
+            }
+            return;
+        }
+        case WM_NCLBUTTONDOWN:
+        case WM_NCLBUTTONDBLCLK: {
+            previous(m);
+            const TPoint p = WindowPoint(PointFromLParam(m.LParam));
+            HoverTest(p, true);
+            if (activeObject_ >= 0) {
+                const int index = activeObject_;
+                if (objects_[index].place.kind != fokCaption) {
+                    SetCapture(form_->Handle());
+                }
+                captureObject_ = index;
+                ObjectDown(index, framework::mbLeft, p);
+                if (m.Msg == WM_NCLBUTTONDBLCLK) {
+                    ObjectDoubleClick(index);
+                    return;  // the form may be closing
+                }
+            }
+            if (m.WParam == HTCAPTION) {
+                captureObject_ = -1;
+            }
+            return;
+        }
+        case WM_NCLBUTTONUP:
+        case WM_NCRBUTTONUP:
+        case WM_LBUTTONUP:
+        case WM_RBUTTONUP: {
+            previous(m);
+            if (captureObject_ < 0 || captureObject_ >= static_cast<int>(objects_.size())) {
+                return;
+            }
+            // Where the button went up decides: a release away from the
+            // object does not run it, however fast the pointer left.
+            POINT cursor;
+            GetCursorPos(&cursor);
+            HoverTest(WindowPoint(TPoint{cursor.x, cursor.y}), true);
+            const int index = captureObject_;
+            if (index < 0) {
+                return;
+            }
+            // Forgotten first: releasing the mouse tells this window its
+            // capture changed, which must not pop the button up.
+            captureObject_ = -1;
+            if (objects_[index].place.kind != fokCaption) {
+                ReleaseCapture();
+            }
+            const bool left = m.Msg == WM_NCLBUTTONUP || m.Msg == WM_LBUTTONUP;
+            const TPoint p = m.Msg == WM_NCLBUTTONUP || m.Msg == WM_NCRBUTTONUP
+                                 ? WindowPoint(PointFromLParam(m.LParam))
+                                 : TPoint{-1, -1};
+            ObjectUp(index, left ? framework::mbLeft : framework::mbRight, p);
+            return;  // nothing after: the form may be closing
+        }
+        case WM_CAPTURECHANGED:
+            previous(m);
+            // Another window took the mouse: a pressed button pops up. (A
+            // release, by the form's own button-up handling, leaves the
+            // capture to nobody and is followed by the button-up below.)
+            if (captureObject_ >= 0 && m.LParam != 0 &&
+                reinterpret_cast<HWND>(m.LParam) != form_->Handle()) {
+                const int index = captureObject_;
+                captureObject_ = -1;
+                if (index < static_cast<int>(objects_.size())) {
+                    objects_[index].down = false;
+                    objects_[index].active = false;
+                    objects_[index].mouse_in = false;
+                    RepaintObject(index);
+                }
+            }
+            return;
+        case WM_TIMER:
+            if (m.WParam == kFadeTimer) {
+                KillTimer(form_->Handle(), kFadeTimer);
+                FadeIn();  // the form may be gone after it
+                return;
+            }
+            if (m.WParam == kHoverTimer || m.WParam == kMorphTimer || m.WParam == kAnimationTimer) {
+                if (m.WParam == kHoverTimer) {
+                    HoverTick();
+                } else if (m.WParam == kMorphTimer) {
+                    MorphTick();
+                } else {
+                    AnimationTick();
+                }
+                return;
+            }
+            previous(m);
+            return;
+        case WM_DESTROY:
+            for (UINT_PTR id : {kHoverTimer, kMorphTimer, kAnimationTimer}) {
+                StopObjectTimer(id);
+            }
+            previous(m);
+            return;
         case WM_NCRBUTTONDOWN:
             previous(m);
+            HoverTest(WindowPoint(PointFromLParam(m.LParam)), true);
             if (m.WParam == HTCAPTION) {
                 POINT cursor;
                 GetCursorPos(&cursor);
@@ -896,6 +1077,10 @@ void TbsSkinForm::WndProc(TMessage& m, const TWndMethod& previous) {
                     }
                 }
             }
+            if (alphaBlend_ && alphaBlendValue_ != 255 && LayeredWindowsUsable()) {
+                RepaintFrame();
+                form_->Invalidate();
+            }
             if (!logo_.Empty()) {
                 form_->Invalidate();
             }
@@ -903,6 +1088,7 @@ void TbsSkinForm::WndProc(TMessage& m, const TWndMethod& previous) {
         case WM_ACTIVATE:
             previous(m);
             formActiveFlag_ = LOWORD(m.WParam) != WA_INACTIVE;
+            ResetObjects();
             activeObject_ = -1;
             UpdateActive(true);
             return;
@@ -917,6 +1103,17 @@ void TbsSkinForm::WndProc(TMessage& m, const TWndMethod& previous) {
             m.Result = 1;
             return;
         case WM_SHOWWINDOW:
+            if (LayeredWindowsUsable()) {
+                if (m.WParam != 0 && (alphaBlend_ || alphaBlendAnimation_)) {
+                    // Shown transparent; the fade runs from the first timer
+                    // tick, once the window is on the screen.
+                    SetLayered(true);
+                    SetOpacity(0);
+                    SetTimer(form_->Handle(), kFadeTimer, 1, nullptr);
+                } else if (m.WParam == 0 && alphaBlend_) {
+                    SetLayered(false);
+                }
+            }
             if (m.WParam != 0) {
                 SizeNudge();
             }
@@ -949,9 +1146,15 @@ void TbsSkinForm::WndProc(TMessage& m, const TWndMethod& previous) {
             m.Result = 0;
             return;
         }
-        case WM_NCHITTEST:
-            m.Result = HitTest(WindowPoint(PointFromLParam(m.LParam)));
+        case WM_NCHITTEST: {
+            const TPoint p = WindowPoint(PointFromLParam(m.LParam));
+            m.Result = HitTest(p);
+            if (m.Result == htObject && !timers_[kHoverTimer]) {
+                HoverTest(p, true);
+                StartObjectTimer(kHoverTimer, kHoverPeriod);
+            }
             return;
+        }
         case WM_NCPAINT:
             if (HasBorder() && form_->HandleAllocated()) {
                 if (skinned_) {
@@ -986,6 +1189,8 @@ void TbsSkinForm::WndProc(TMessage& m, const TWndMethod& previous) {
             previous(m);
             return;
         case WM_ENTERSIZEMOVE:
+            ResetObjects();
+            StopObjectTimer(kHoverTimer);
             activeObject_ = -1;
             captureObject_ = -1;
             inSizeMove_ = true;
@@ -997,6 +1202,7 @@ void TbsSkinForm::WndProc(TMessage& m, const TWndMethod& previous) {
             previous(m);
             return;
         case WM_EXITSIZEMOVE:
+            StopObjectTimer(kHoverTimer);
             activeObject_ = -1;
             captureObject_ = -1;
             // Over at once: a loop started from the keyboard must not leave
@@ -1042,6 +1248,435 @@ void TbsSkinForm::WndProc(TMessage& m, const TWndMethod& previous) {
         default:
             previous(m);
             return;
+    }
+}
+
+// --- Objects and the mouse ---
+
+namespace {
+
+bool IsButton(const TbsFrameObject& o) {
+    return o.place.kind == fokStdButton || o.place.kind == fokButton;
+}
+
+}  // namespace
+
+void TbsSkinForm::ClearObjects() {
+    objects_.clear();
+    ++objectsGeneration_;
+    activeObject_ = -1;
+    captureObject_ = -1;
+}
+
+void TbsSkinForm::SetUseDefaultObjectHint(bool value) {
+    useDefaultObjectHint_ = value;
+    ReloadHints();
+}
+
+void TbsSkinForm::ReloadHints() {
+    if (!useDefaultObjectHint_ || skinData_ == nullptr) {
+        return;
+    }
+    const struct {
+        TStdCommand command;
+        const char* key;
+        const char* text;
+    } hints[] = {{cmClose, "CLOSEBUTTON_HINT", "\xb9\xd8\xb1\xd5"},
+                 {cmMaximize, "MAXBUTTON_HINT", "\xd7\xee\xb4\xf3\xbb\xaf"},
+                 {cmMinimize, "MINBUTTON_HINT", "\xd7\xee\xd0\xa1\xbb\xaf"},
+                 {cmSysMenu, "MENUBUTTON_HINT", "\xcf\xb5\xcd\xb3\xb2\xcb\xb5\xa5"},
+                 {cmRollUp, "ROLLUPBUTTON_HINT", "\xbe\xed\xc6\xf0"},
+                 {cmMinimizeToTray, "TRAYBUTTON_HINT",
+                  "\xd7\xee\xd0\xa1\xbb\xaf\xb5\xbd\xcf\xb5\xcd\xb3\xcd\xd0\xc5\xcc\xc7\xf8"}};
+    const TbsResourceStrData* strings = skinData_->ResourceStrData();
+    for (TbsFrameObject& o : objects_) {
+        if (o.place.kind != fokStdButton && o.place.kind != fokAnimate) {
+            continue;
+        }
+        for (const auto& h : hints) {
+            if (h.command == o.place.command) {
+                const std::string text = strings != nullptr ? strings->Lookup(h.key) : "";
+                o.hint = text.empty() ? h.text : text;
+            }
+        }
+    }
+}
+
+void TbsSkinForm::StartObjectTimer(UINT_PTR id, UINT period) {
+    if (!timers_[id] && form_->HandleAllocated()) {
+        timers_[id] = SetTimer(form_->Handle(), id, period, nullptr) != 0;
+    }
+}
+
+void TbsSkinForm::StopObjectTimer(UINT_PTR id) {
+    if (timers_[id] && form_->HandleAllocated()) {
+        KillTimer(form_->Handle(), id);
+    }
+    timers_[id] = false;
+}
+
+void TbsSkinForm::RepaintObject(int index) {
+    if (index >= 0 && index < static_cast<int>(objects_.size())) {
+        RepaintFrame();
+    }
+}
+
+void TbsSkinForm::HoverTest(TPoint p, bool allow) {
+    if (objects_.empty() || !frameActive_) {
+        return;
+    }
+    const int previous = activeObject_;
+    int found = -1;
+    for (size_t i = 0; i < objects_.size(); ++i) {
+        const TbsFrameObject& o = objects_[i];
+        if (o.enabled && o.place.visible && o.place.object_rect.Contains(p.x, p.y)) {
+            found = static_cast<int>(i);
+            break;
+        }
+    }
+    activeObject_ = allow ? found : -1;
+    if (captureObject_ >= 0 && captureObject_ != activeObject_) {
+        activeObject_ = -1;
+    }
+    if (activeObject_ == previous) {
+        return;
+    }
+    const uint64_t generation = objectsGeneration_;
+    ObjectLeave(previous);
+    if (generation == objectsGeneration_) {
+        ObjectEnter(activeObject_);
+    }
+}
+
+void TbsSkinForm::ObjectEnter(int index) {
+    if (index < 0 || index >= static_cast<int>(objects_.size())) {
+        return;
+    }
+    TbsFrameObject& o = objects_[index];
+    if (!o.enabled || !o.place.visible) {
+        return;
+    }
+    o.mouse_in = true;
+    if (o.place.kind == fokAnimate) {
+        if (o.place.button_style) {
+            o.animation.active = true;
+            o.animation.forward = true;
+            StartObjectTimer(kAnimationTimer, kAnimationTick);
+        }
+    } else if (o.place.kind != fokCaption) {
+        o.active = true;
+        if (o.down && IsButton(o) && o.data != nullptr &&
+            !static_cast<const TbsDataSkinButton*>(o.data)->down_rect.IsEmpty()) {
+            o.morph = 1;
+            RepaintObject(index);
+        } else if (o.morphing) {
+            StartObjectTimer(kMorphTimer, kMorphPeriod);
+        } else {
+            RepaintObject(index);
+        }
+    }
+    if (OnMouseEnterEvent) {
+        OnMouseEnterEvent(o.id_name);
+    }
+}
+
+void TbsSkinForm::ObjectLeave(int index) {
+    if (index < 0 || index >= static_cast<int>(objects_.size())) {
+        return;
+    }
+    TbsFrameObject& o = objects_[index];
+    if (!o.enabled || !o.place.visible) {
+        return;
+    }
+    const bool was_in = o.mouse_in;
+    o.mouse_in = false;
+    if (o.place.kind == fokAnimate) {
+        if (was_in && o.place.button_style) {
+            o.animation.active = true;
+            o.animation.forward = false;
+            StartObjectTimer(kAnimationTimer, kAnimationTick);
+        }
+    } else if (o.place.kind != fokCaption) {
+        o.active = false;
+        if (o.morphing) {
+            StartObjectTimer(kMorphTimer, kMorphPeriod);
+        } else {
+            RepaintObject(index);
+        }
+    }
+    if (OnMouseLeaveEvent) {
+        OnMouseLeaveEvent(o.id_name);
+    }
+}
+
+void TbsSkinForm::ObjectDown(int index, framework::TMouseButton button, TPoint p) {
+    if (index < 0 || index >= static_cast<int>(objects_.size())) {
+        return;
+    }
+    TbsFrameObject& o = objects_[index];
+    if (IsButton(o) && o.enabled && button == framework::mbLeft && !o.down) {
+        o.down = true;
+        if (o.morphing) {
+            o.morph = 1;
+        }
+        RepaintObject(index);
+        if (o.place.kind == fokStdButton) {
+            if (o.place.command == cmSysMenu && form_->HandleAllocated()) {
+                RECT window;
+                GetWindowRect(form_->Handle(), &window);
+                const TRect& r = o.place.object_rect;
+                PopupSystemMenu(TRect{window.left + r.left, window.top + r.top,
+                                      window.left + r.right, window.top + r.bottom});
+            }
+            return;  // caption buttons fire no event
+        }
+    }
+    if (OnMouseDownEvent) {
+        OnMouseDownEvent(o.id_name, p.x, p.y, o.place.object_rect, button);
+    }
+}
+
+bool TbsSkinForm::ObjectUp(int index, framework::TMouseButton button, TPoint p) {
+    if (index < 0 || index >= static_cast<int>(objects_.size())) {
+        return true;
+    }
+    TbsFrameObject& o = objects_[index];
+    const auto button_up = [&] {
+        if (IsButton(o) && o.enabled && button == framework::mbLeft && o.down) {
+            o.down = false;
+            RepaintObject(index);
+            if (o.morphing) {
+                StartObjectTimer(kMorphTimer, kMorphPeriod);
+            }
+        }
+        if (OnMouseUpEvent && o.mouse_in) {
+            OnMouseUpEvent(o.id_name, p.x, p.y, o.place.object_rect, button);
+        }
+    };
+    const bool run = o.active && button == framework::mbLeft && o.enabled;
+    if (o.place.kind == fokStdButton) {
+        if (o.place.command == cmClose) {
+            button_up();
+            // The form may be freed by its close: nothing is touched after.
+            if (run) {
+                form_->Close();
+                return false;
+            }
+            return true;
+        }
+        if (o.place.command != cmSysMenu && run && !RunCommand(o)) {
+            return false;
+        }
+        button_up();
+        return true;
+    }
+    button_up();
+    if (o.place.kind == fokAnimate && o.mouse_in && o.place.button_style &&
+        button == framework::mbLeft) {
+        return RunCommand(o);
+    }
+    return true;
+}
+
+void TbsSkinForm::ObjectDoubleClick(int index) {
+    if (index < 0 || index >= static_cast<int>(objects_.size())) {
+        return;
+    }
+    const TbsFrameObject& o = objects_[index];
+    if ((o.place.kind == fokStdButton || o.place.kind == fokAnimate) &&
+        o.place.command == cmSysMenu) {
+        form_->Close();
+    }
+}
+
+bool TbsSkinForm::RunCommand(const TbsFrameObject& o) {
+    const HWND window = form_->HandleAllocated() ? form_->Handle() : nullptr;
+    switch (o.place.command) {
+        case cmClose:
+            form_->Close();
+            return false;
+        case cmMaximize:
+            RunFrameCommand(window != nullptr && IsZoomed(window) ? fcRestore : fcMaximize);
+            return true;
+        case cmMinimize:
+            RunFrameCommand(window != nullptr && IsIconic(window) ? fcRestore : fcMinimize);
+            return true;
+        case cmSysMenu: {
+            if (window != nullptr) {
+                RECT frame;
+                GetWindowRect(window, &frame);
+                const TRect& r = o.place.object_rect;
+                PopupSystemMenu(TRect{frame.left + r.left, frame.top + r.top, frame.left + r.right,
+                                      frame.top + r.bottom});
+            }
+            return true;
+        }
+        case cmRollUp:
+            RunFrameCommand(fcRollUp);
+            return true;
+        case cmMinimizeToTray:
+            RunFrameCommand(fcMinimizeToTray);
+            return true;
+        default:
+            return true;
+    }
+}
+
+void TbsSkinForm::HoverTick() {
+    if (!frameActive_ || !form_->HandleAllocated()) {
+        return;
+    }
+    if (inSizeMove_) {
+        StopObjectTimer(kHoverTimer);
+        return;
+    }
+    POINT cursor;
+    GetCursorPos(&cursor);
+    const TPoint p = WindowPoint(TPoint{cursor.x, cursor.y});
+    if (!geometry_.client.Contains(p.x, p.y) || !skinned_) {
+        HoverTest(p, true);
+    } else if (activeObject_ >= 0) {
+        HoverTest(TPoint{-1, -1}, true);
+    }
+}
+
+void TbsSkinForm::MorphTick() {
+    // A handler run by a repaint may rebuild the objects: the loop stops
+    // when the list it walks is gone.
+    const uint64_t generation = objectsGeneration_;
+    bool stepped = false;
+    for (size_t i = 0; i < objects_.size() && generation == objectsGeneration_; ++i) {
+        TbsFrameObject& o = objects_[i];
+        const bool toward = o.place.kind == fokCaption ? o.active : o.active || o.down;
+        if (MorphPending(o.morphing, toward, o.morph)) {
+            o.morph = MorphStep(o.morph, toward);
+            stepped = true;
+        }
+    }
+    if (!stepped) {
+        StopObjectTimer(kMorphTimer);
+        return;
+    }
+    RepaintFrame();
+}
+
+void TbsSkinForm::AnimationTick() {
+    bool running = false;
+    bool changed = false;
+    for (TbsFrameObject& o : objects_) {
+        if (o.place.kind == fokAnimate && o.animation.active) {
+            changed = AnimationStep(o.animation) || changed;
+            running = true;
+        }
+    }
+    if (!running) {
+        StopObjectTimer(kAnimationTimer);
+    } else if (changed) {
+        RepaintFrame();
+    }
+}
+
+void TbsSkinForm::ResetObjects() {
+    for (TbsFrameObject& o : objects_) {
+        if (o.place.kind == fokAnimate) {
+            o.mouse_in = false;
+            o.animation.active = false;
+            o.animation.frame = 1;
+        } else if (o.place.kind != fokCaption) {
+            o.active = false;
+            o.mouse_in = false;
+            o.morph = 0;
+        }
+    }
+}
+
+bool TbsSkinForm::RestoreLook(const TbsFrameObject& o) const {
+    if (!form_->HandleAllocated()) {
+        return false;
+    }
+    const HWND window = form_->Handle();
+    return (o.place.command == cmMaximize && IsZoomed(window)) ||
+           (o.place.command == cmMinimize && IsIconic(window));
+}
+
+void TbsSkinForm::SetOpacity(int value) {
+    if (!form_->HandleAllocated()) {
+        return;
+    }
+    using TSetLayered = BOOL(WINAPI*)(HWND, COLORREF, BYTE, DWORD);
+    HMODULE user = LoadLibraryW(L"user32.dll");
+    if (user == nullptr) {
+        return;
+    }
+    if (const auto set = reinterpret_cast<TSetLayered>(
+            reinterpret_cast<void*>(GetProcAddress(user, "SetLayeredWindowAttributes")))) {
+        set(form_->Handle(), 0, static_cast<BYTE>(std::clamp(value, 0, 255)), LWA_ALPHA);
+    }
+    FreeLibrary(user);
+}
+
+void TbsSkinForm::SetLayered(bool on) {
+    if (!form_->HandleAllocated()) {
+        return;
+    }
+    const HWND h = form_->Handle();
+    const LONG_PTR style = GetWindowLongPtrW(h, GWL_EXSTYLE);
+    SetWindowLongPtrW(h, GWL_EXSTYLE, on ? style | WS_EX_LAYERED : style & ~WS_EX_LAYERED);
+}
+
+void TbsSkinForm::SetAlphaBlend(bool value) {
+    if (value == alphaBlend_) {
+        return;
+    }
+    alphaBlend_ = value;
+    if (Loading() || Designing() || !LayeredWindowsUsable()) {
+        return;
+    }
+    SetLayered(value);
+    if (value) {
+        SetOpacity(alphaBlendValue_);
+    }
+}
+
+void TbsSkinForm::SetAlphaBlendValue(int value) {
+    value = std::clamp(value, 0, 255);
+    if (value == alphaBlendValue_) {
+        return;
+    }
+    alphaBlendValue_ = value;
+    if (alphaBlend_ && !Loading() && !Designing() && LayeredWindowsUsable()) {
+        SetOpacity(value);
+    }
+}
+
+void TbsSkinForm::FadeIn() {
+    if (fading_ || !LayeredWindowsUsable() || !(alphaBlend_ || alphaBlendAnimation_)) {
+        return;
+    }
+    const int target = alphaBlendAnimation_ && !alphaBlend_ ? 255 : alphaBlendValue_;
+    if (alphaBlendAnimation_) {
+        // The window paints once before it becomes visible. Whatever runs
+        // meanwhile may close and free the form, or show it again.
+        fading_ = true;
+        const std::weak_ptr<const bool> alive = Liveness();
+        const HWND window = form_->Handle();
+        framework::Application().ProcessMessages();
+        if (alive.expired()) {
+            return;
+        }
+        fading_ = false;
+        if (!IsWindow(window) || form_->Handle() != window) {
+            return;
+        }
+        for (int value = 5; value < target; value += 5) {
+            SetOpacity(value);
+        }
+        SetOpacity(target);
+    } else if (target != 255) {
+        SetOpacity(alphaBlendValue_);
+    }
+    if (target == 255) {
+        SetLayered(false);
     }
 }
 
@@ -1236,6 +1871,16 @@ void RegisterSkinFormClass(framework::TClassRegistry& r) {
                                       [](framework::TComponent& c) -> framework::TFont& {
                                           return static_cast<F&>(c).DefInActiveCaptionFont();
                                       });
+    r.RegisterProperty<F>("TbsSkinForm", "AlphaBlend",
+                          [](F& f, Value v, Context) { f.SetAlphaBlend(v.AsBoolean()); });
+    r.RegisterProperty<F>("TbsSkinForm", "AlphaBlendAnimation",
+                          [](F& f, Value v, Context) { f.SetAlphaBlendAnimation(v.AsBoolean()); });
+    r.RegisterProperty<F>("TbsSkinForm", "AlphaBlendValue",
+                          [](F& f, Value v, Context) { f.SetAlphaBlendValue(v.AsInteger()); });
+    r.RegisterProperty<F>("TbsSkinForm", "UseDefaultObjectHint",
+                          [](F& f, Value v, Context) { f.SetUseDefaultObjectHint(v.AsBoolean()); });
+    r.RegisterProperty<F>("TbsSkinForm", "ShowObjectHint",
+                          [](F& f, Value v, Context) { f.SetShowObjectHint(v.AsBoolean()); });
     // The menus' settings live in the frame's menu engine.
     r.RegisterProperty<F>("TbsSkinForm", "UseDefaultSysMenu",
                           [](F& f, Value v, Context) { f.SetUseDefaultSysMenu(v.AsBoolean()); });

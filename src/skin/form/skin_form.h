@@ -21,6 +21,7 @@
 #include "framework/menus.h"
 #include "skin/data/skin_data.h"
 #include "skin/form/core/frame_core.h"
+#include "skin/form/core/frame_objects_core.h"
 #include "skin/form/core/system_menu.h"
 #include "skin/form/skin_menu.h"
 
@@ -44,7 +45,24 @@ struct TbsFrameObject {
     bool active = false;
     // The picture its looks come from (the skin's active picture), or null.
     const TBitmapData* picture = nullptr;
+    std::string hint;
+    bool mouse_in = false;
+    bool down = false;          // buttons: pressed
+    bool morphing = false;      // fades between its normal and active look
+    double morph = 0;           // 0: the normal look, 1: the active look
+    TAnimationState animation;  // animate objects
 };
+
+// The events of frame objects: the object's IDName and the point in window
+// coordinates.
+using TbsMouseButtonEvent = std::function<void(const std::string& id, int x, int y,
+                                               const TRect& object, framework::TMouseButton)>;
+using TbsMouseMoveEvent =
+    std::function<void(const std::string& id, int x, int y, const TRect& object)>;
+using TbsMouseEnterEvent = std::function<void(const std::string& id)>;
+using TbsPaintEvent =
+    std::function<void(const std::string& id, framework::TCanvas& canvas, const TRect& object)>;
+using TbsActivateCustomObjectEvent = std::function<void(const std::string& id, bool& visible)>;
 
 class TbsSkinForm : public framework::TComponent {
   public:
@@ -98,9 +116,34 @@ class TbsSkinForm : public framework::TComponent {
     bool HideCaptionButtons() const { return hideCaptionButtons_; }
     void SetHideCaptionButtons(bool value) { hideCaptionButtons_ = value; }
 
+    // Object hints: the built-in texts replace the skin's for the command
+    // buttons.
+    bool UseDefaultObjectHint() const { return useDefaultObjectHint_; }
+    void SetUseDefaultObjectHint(bool value);
+    bool ShowObjectHint() const { return showObjectHint_; }
+    void SetShowObjectHint(bool value) { showObjectHint_ = value; }
+
+    TbsMouseButtonEvent OnMouseDownEvent;
+    TbsMouseButtonEvent OnMouseUpEvent;
+    TbsMouseMoveEvent OnMouseMoveEvent;
+    TbsMouseEnterEvent OnMouseEnterEvent;
+    TbsMouseEnterEvent OnMouseLeaveEvent;
+    TbsPaintEvent OnPaintEvent;
+    TbsActivateCustomObjectEvent OnActivateCustomObject;
+
     framework::TNotifyEvent OnChangeSkinData;
     framework::TNotifyEvent OnActivate;
     framework::TNotifyEvent OnDeActivate;
+
+    // --- Translucency ---
+    // Where layered windows are usable: the window is translucent with
+    // AlphaBlendValue, and/or fades in when shown.
+    bool AlphaBlend() const { return alphaBlend_; }
+    void SetAlphaBlend(bool value);
+    bool AlphaBlendAnimation() const { return alphaBlendAnimation_; }
+    void SetAlphaBlendAnimation(bool value) { alphaBlendAnimation_ = value; }
+    int AlphaBlendValue() const { return alphaBlendValue_; }
+    void SetAlphaBlendValue(int value);
 
     // --- Menus ---
     // The frame of `form`: the first TbsSkinForm among its components.
@@ -142,6 +185,9 @@ class TbsSkinForm : public framework::TComponent {
     // The frame's current geometry (skinned), for the last size seen.
     const TFrameGeometry& Geometry() const { return geometry_; }
     const std::vector<TbsFrameObject>& Objects() const { return objects_; }
+    // The object under the mouse and the one holding the mouse; -1: none.
+    int ActiveObject() const { return activeObject_; }
+    int CaptureObject() const { return captureObject_; }
     // The hit-test code of a point in window coordinates.
     int HitTest(TPoint p);
     // A screen point in window coordinates.
@@ -177,6 +223,31 @@ class TbsSkinForm : public framework::TComponent {
     void FitToMinimum();
     void UpdateActive(bool repaint);
     void PrepareSkinChange();
+    // --- Objects and the mouse ---
+    void ClearObjects();
+    void ReloadHints();
+    // Finds the object under `p` (window coordinates) and moves the hover to
+    // it (`allow` false: to none).
+    void HoverTest(TPoint p, bool allow);
+    void ObjectEnter(int index);
+    void ObjectLeave(int index);
+    void ObjectDown(int index, framework::TMouseButton button, TPoint p);
+    // False when the command freed the form (nothing may be touched after).
+    bool ObjectUp(int index, framework::TMouseButton button, TPoint p);
+    void ObjectDoubleClick(int index);
+    // Runs a button's command; false when the form may be gone.
+    bool RunCommand(const TbsFrameObject& o);
+    void StartObjectTimer(UINT_PTR id, UINT period);
+    void StopObjectTimer(UINT_PTR id);
+    void HoverTick();
+    void MorphTick();
+    void AnimationTick();
+    void ResetObjects();
+    void RepaintObject(int index);
+    bool RestoreLook(const TbsFrameObject& o) const;
+    void SetOpacity(int value);
+    void SetLayered(bool on);
+    void FadeIn();
     void EnterMenuMode();
     void LeaveMenuMode();
     // Carries out a command chosen from the system menu.
@@ -216,8 +287,16 @@ class TbsSkinForm : public framework::TComponent {
     HRGN region_ = nullptr;
     TMaskBands maskBands_;
     std::vector<TbsFrameObject> objects_;
+    uint64_t objectsGeneration_ = 0;  // counts rebuilds of objects_
     int activeObject_ = -1;
     int captureObject_ = -1;
+    bool useDefaultObjectHint_ = true;
+    bool showObjectHint_ = false;
+    bool timers_[5] = {};  // by timer id: running
+    bool alphaBlend_ = false;
+    bool alphaBlendAnimation_ = false;
+    int alphaBlendValue_ = 200;
+    bool fading_ = false;
 
     std::unique_ptr<TbsSkinMenu> menu_;
     int menuFilter_ = 0;  // the application message filter while a menu is open

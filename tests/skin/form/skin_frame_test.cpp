@@ -7,6 +7,7 @@
 
 #include "support/skins.h"
 
+#include "support/input.h"
 #include "support/message_pump.h"
 
 #include <memory>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "framework/forms.h"
+#include "skin/data/frame_objects.h"
 #include "skin/data/skin_data.h"
 #include "skin/data/stored_skin.h"
 #include "skin/form/skin_broadcast.h"
@@ -279,6 +281,73 @@ TEST_F(FrameTest, AltF4StillClosesTheForm) {
     SendMessageW(h, WM_SYSCOMMAND, SC_KEYMENU, 0);
     EXPECT_TRUE(form_->Visible());
     PostMessageW(h, WM_SYSKEYDOWN, VK_F4, 1 << 29);
+    EXPECT_TRUE(PumpUntil([&] { return !form_->Visible(); }));
+}
+
+// The close button with real input: it takes its active look under the
+// pointer (after its fade), its inactive look when another window is active,
+// and closes the form only when the button goes up over it.
+TEST_F(FrameTest, TheCloseButtonLightsUpAndClosesOnlyWhenReleasedOverIt) {
+    frame_->SetSkinData(data_);
+    HWND h = Show();
+    SetForegroundWindow(h);
+    Pump(50);
+    const TbsFrameObject* close = nullptr;
+    for (const TbsFrameObject& o : frame_->Objects()) {
+        if (o.id_name == "closebutton") {
+            close = &o;
+        }
+    }
+    ASSERT_NE(close, nullptr);
+    ASSERT_NE(close->picture, nullptr);
+    const TRect r = close->place.object_rect;
+    const auto look = [&](const TRect& in_picture) {
+        return close->picture->Pixel(in_picture.left + 4, in_picture.top + 4);
+    };
+    const TColor normal = look(close->data->skin_rect);
+    const TColor active = look(close->data->active_skin_rect);
+    const TColor inactive = look(close->data->inactive_skin_rect);
+    ASSERT_NE(normal, active);
+    ASSERT_NE(normal, inactive);
+    const auto shown = [&] { return ScreenPixel(h, r.left + 4, r.top + 4); };
+    EXPECT_EQ(shown(), normal);
+    RECT window;
+    GetWindowRect(h, &window);
+    const POINT centre{window.left + (r.left + r.right) / 2, window.top + (r.top + r.bottom) / 2};
+    const POINT away{window.left + 200, window.top + 150};
+
+    test_support::MoveTo(centre);
+    EXPECT_TRUE(PumpUntil([&] { return shown() == active; })) << std::hex << shown();
+    // Pressed, dragged away and released there: the form stays.
+    test_support::PressAt(centre);
+    Pump(50);
+    test_support::MoveTo(away);
+    Pump(30);
+    test_support::ReleaseAt(away);
+    Pump(100);
+    EXPECT_TRUE(form_->Visible());
+    EXPECT_TRUE(PumpUntil([&] { return shown() == normal; }));
+    EXPECT_EQ(frame_->CaptureObject(), -1);
+    // The right button does nothing.
+    test_support::RightClickAt(centre);
+    Pump(100);
+    EXPECT_TRUE(form_->Visible());
+    if (frame_->Menu().Visible()) {
+        frame_->CloseSkinMenus();
+    }
+    // Another window active: the inactive look.
+    test_support::MoveTo(away);
+    HWND other = CreateWindowExW(0, L"STATIC", L"other", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50,
+                                 nullptr, nullptr, nullptr, nullptr);
+    SetForegroundWindow(other);
+    EXPECT_TRUE(PumpUntil([&] { return shown() == inactive; })) << std::hex << shown();
+    DestroyWindow(other);
+    SetForegroundWindow(h);
+    ASSERT_TRUE(PumpUntil([&] { return frame_->FrameActive(); }));
+    // A click on it closes the form.
+    test_support::MoveTo(centre);
+    Pump(100);
+    test_support::ClickAt(centre);
     EXPECT_TRUE(PumpUntil([&] { return !form_->Visible(); }));
 }
 
