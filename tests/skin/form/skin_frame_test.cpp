@@ -10,6 +10,7 @@
 #include "support/input.h"
 #include "support/message_pump.h"
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -282,6 +283,36 @@ TEST_F(FrameTest, AltF4StillClosesTheForm) {
     EXPECT_TRUE(form_->Visible());
     PostMessageW(h, WM_SYSKEYDOWN, VK_F4, 1 << 29);
     EXPECT_TRUE(PumpUntil([&] { return !form_->Visible(); }));
+}
+
+// Yellow gives one caption object and the six standard buttons (the menu
+// bar's buttons, derived from the standard button, are not taken); the
+// border icons decide which buttons take part, and the buttons carry the
+// built-in hints.
+TEST_F(FrameTest, YellowGivesACaptionAndSixButtonsWithTheirHints) {
+    frame_->SetSkinData(data_);
+    const std::vector<TbsFrameObject>& objects = frame_->Objects();
+    ASSERT_EQ(objects.size(), 7u);
+    EXPECT_EQ(objects[0].place.kind, fokCaption);
+    struct TExpected {
+        const char* name;
+        bool shown;  // by the default icons: all but the tray
+        const wchar_t* hint;
+    };
+    const TExpected expected[] = {
+        {"closebutton", true, L"关闭"},  {"maxbutton", true, L"最大化"},
+        {"minbutton", true, L"最小化"},  {"sysmenubutton", true, L"系统菜单"},
+        {"rollupbutton", true, L"卷起"}, {"traybutton", false, L"最小化到系统托盘区"}};
+    for (const TExpected& e : expected) {
+        SCOPED_TRACE(e.name);
+        const auto it = std::find_if(objects.begin(), objects.end(),
+                                     [&](const TbsFrameObject& o) { return o.id_name == e.name; });
+        ASSERT_NE(it, objects.end());
+        EXPECT_EQ(it->place.kind, fokStdButton);
+        EXPECT_EQ(it->enabled, e.shown);
+        EXPECT_EQ(it->place.visible, e.shown);
+        EXPECT_EQ(it->hint, framework::GbkText(e.hint));
+    }
 }
 
 // The close button with real input: it takes its active look under the
