@@ -96,9 +96,23 @@ TbsSkinForm::TbsSkinForm(framework::TComponent* owner)
     if (form_->HandleAllocated()) {
         form_->RecreateWnd();
     }
+    // The tray icon's menu: restore, a separator, close.
+    trayMenu_ = new TbsSkinPopupMenu(this);
+    trayMenu_->SetComponentForm(form_);
+    BuildTrayMenu(
+        trayMenu_->Items(), this,
+        [this](std::string_view key) {
+            return skinData_ != nullptr && skinData_->ResourceStrData() != nullptr
+                       ? skinData_->ResourceStrData()->Lookup(key)
+                       : std::string();
+        },
+        [this](TFrameCommand command) { RunFrameCommand(command); }, false);
 }
 
 TbsSkinForm::~TbsSkinForm() {
+    if (smallIcon_ != nullptr) {
+        DestroyIcon(smallIcon_);
+    }
     // Whatever menu is open goes without telling anyone: the form is going.
     OnSkinMenuClose = nullptr;
     LeaveMenuMode();
@@ -166,6 +180,12 @@ void TbsSkinForm::Notification(framework::TComponent* component, framework::TOpe
     }
     if (component == systemMenu_) {
         systemMenu_ = nullptr;
+    }
+    if (component == trayIcon_) {
+        trayIcon_ = nullptr;
+    }
+    if (component == trayMenu_) {
+        trayMenu_ = nullptr;
     }
     if (component == ownSystemMenu_) {
         ownSystemMenu_ = nullptr;
@@ -238,6 +258,16 @@ void TbsSkinForm::LayoutObjects() {
         places.reserve(objects_.size());
         for (const TbsFrameObject& o : objects_) {
             places.push_back(o.place);
+            if (ShowsIcon(o)) {
+                // The icon's size instead of the skin's look.
+                int w = GetSystemMetrics(SM_CXSMICON);
+                int h = GetSystemMetrics(SM_CYSMICON);
+                if (w <= 0 || h <= 0) {
+                    w = GetSystemMetrics(SM_CXSIZE);
+                    h = GetSystemMetrics(SM_CYSIZE);
+                }
+                places.back().size = TPoint{w, h};
+            }
         }
         const TBitmapData& main = skinData_->MainPicture();
         LayoutFrameObjects(places, skinData_->FormInfo(), main.Width(), main.Height(), geometry_);
@@ -686,6 +716,13 @@ void TbsSkinForm::DrawObject(const TbsFrameObject& o, TBitmap& band, int dy) {
         return;
     }
     const bool use_inactive = o.enabled && !frameActive_ && !o.data->inactive_skin_rect.IsEmpty();
+    if (ShowsIcon(o) && o.enabled && !use_inactive) {
+        if (HICON icon = SmallIcon()) {
+            DrawIconEx(band.Canvas().Handle(), to.left, to.top, icon, to.Width(), to.Height(), 0,
+                       nullptr, DI_NORMAL);
+        }
+        return;
+    }
     const auto* std_button = dynamic_cast<const TbsDataSkinStdButton*>(o.data);
     if (std_button != nullptr && !use_inactive && !std_button->restore_rect.IsEmpty() &&
         RestoreLook(o)) {
@@ -804,7 +841,12 @@ void TbsSkinForm::DrawDefaultButton(const TbsFrameObject& o, TBitmap& target, in
             (restore ? DrawRestoreMark : DrawMinimizeBarMark)(look, x, y, ink);
             break;
         case cmSysMenu:
-            DrawMinimizeMark(look, x, y, ink);
+            if (showIcon_ && SmallIcon() != nullptr) {
+                DrawIconEx(look.Canvas().Handle(), 0, 0, SmallIcon(), r.Width(), r.Height(), 0,
+                           nullptr, DI_NORMAL);
+            } else {
+                DrawMinimizeMark(look, x, y, ink);
+            }
             break;
         case cmRollUp:
             // An upward triangle: the window rolls up.
@@ -1499,7 +1541,9 @@ bool TbsSkinForm::RunCommand(const TbsFrameObject& o) {
             RunFrameCommand(window != nullptr && IsZoomed(window) ? fcRestore : fcMaximize);
             return true;
         case cmMinimize:
-            RunFrameCommand(window != nullptr && IsIconic(window) ? fcRestore : fcMinimize);
+            RunFrameCommand(window != nullptr && IsIconic(window) ? fcRestore
+                            : alwaysMinimizeToTray_               ? fcMinimizeToTray
+                                                                  : fcMinimize);
             return true;
         case cmSysMenu: {
             if (window != nullptr) {
@@ -1548,7 +1592,7 @@ void TbsSkinForm::MorphTick() {
     for (size_t i = 0; i < objects_.size() && generation == objectsGeneration_; ++i) {
         TbsFrameObject& o = objects_[i];
         const bool toward = o.place.kind == fokCaption ? o.active : o.active || o.down;
-        if (MorphPending(o.morphing, toward, o.morph)) {
+        if (MorphPending(o.morphing && !ShowsIcon(o), toward, o.morph)) {
             o.morph = MorphStep(o.morph, toward);
             stepped = true;
         }
@@ -1597,6 +1641,88 @@ bool TbsSkinForm::RestoreLook(const TbsFrameObject& o) const {
     const HWND window = form_->Handle();
     return (o.place.command == cmMaximize && IsZoomed(window)) ||
            (o.place.command == cmMinimize && IsIconic(window));
+}
+
+void TbsSkinForm::SetTrayIcon(TbsTrayIcon* value) {
+    if (trayIcon_ != nullptr) {
+        RemoveFreeNotification(trayIcon_);
+    }
+    trayIcon_ = value;
+    if (value == nullptr) {
+        return;
+    }
+    FreeNotification(value);
+    value->SetMinimizeToTray(false);
+    value->SetIconVisible(alwaysShowInTray_);
+    if (value->PopupMenu() == nullptr) {
+        value->SetPopupMenu(trayMenu_);
+    }
+    if (!value->OnDblClick) {
+        value->OnDblClick = [this](framework::TComponent*) { RestoreFromTray(); };
+    }
+}
+
+void TbsSkinForm::MinimizeToTray() {
+    if (trayIcon_ == nullptr) {
+        return;
+    }
+    trayIcon_->SetMinimizeToTray(true);
+    if (OnMinimizeToTray) {
+        OnMinimizeToTray(this);
+    }
+}
+
+void TbsSkinForm::RestoreFromTray() {
+    if (trayIcon_ == nullptr) {
+        return;
+    }
+    trayIcon_->SetMinimizeToTray(false);
+    framework::TApplication& app = framework::Application();
+    if (app.Handle() != nullptr) {
+        ShowWindow(app.Handle(), SW_RESTORE);
+    }
+    if (framework::TForm* main = app.MainForm(); main != nullptr) {
+        main->Show();
+        if (main->HandleAllocated()) {
+            // Hidden behind the form's back: shown again the same way.
+            ShowWindow(main->Handle(), IsIconic(main->Handle()) ? SW_RESTORE : SW_SHOW);
+        }
+    }
+    trayIcon_->SetIconVisible(alwaysShowInTray_);
+    if (OnRestoreFromTray) {
+        OnRestoreFromTray(this);
+    }
+}
+
+bool TbsSkinForm::ShowsIcon(const TbsFrameObject& o) const {
+    return showIcon_ && o.place.kind == fokStdButton && o.place.command == cmSysMenu &&
+           o.place.in_picture;
+}
+
+HICON TbsSkinForm::SmallIcon() {
+    if (smallIcon_ != nullptr || !form_->HandleAllocated()) {
+        return smallIcon_;
+    }
+    const HWND h = form_->Handle();
+    auto icon = reinterpret_cast<HICON>(SendMessageW(h, WM_GETICON, ICON_SMALL, 0));
+    if (icon == nullptr) {
+        icon = reinterpret_cast<HICON>(SendMessageW(h, WM_GETICON, ICON_BIG, 0));
+    }
+    if (icon == nullptr) {
+        icon = reinterpret_cast<HICON>(GetClassLongPtrW(h, GCLP_HICONSM));
+    }
+    if (icon == nullptr) {
+        // The program's own first icon, else the system's default one.
+        icon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
+    }
+    if (icon == nullptr) {
+        icon = LoadIconW(nullptr, IDI_APPLICATION);
+    }
+    smallIcon_ = icon != nullptr
+                     ? static_cast<HICON>(CopyImage(icon, IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                                    GetSystemMetrics(SM_CYSMICON), 0))
+                     : nullptr;
+    return smallIcon_;
 }
 
 void TbsSkinForm::SetOpacity(int value) {
@@ -1770,9 +1896,9 @@ void TbsSkinForm::PopupSystemMenu(const TRect& anchor) {
         state.minimized = IsIconic(form_->Handle()) != FALSE;
         state.maximized = IsZoomed(form_->Handle()) != FALSE;
     }
-    // The frame neither rolls up nor goes to the notification area: those
-    // items are left out.
-    state.border_icons = borderIcons_ & ~(bsbiRollUp | bsbiMinimizeToTray);
+    state.always_minimize_to_tray = alwaysMinimizeToTray_;
+    // The frame does not roll up yet: that item is left out.
+    state.border_icons = borderIcons_ & ~bsbiRollUp;
     const TMenuCaptionOf caption_of = [this](std::string_view key) {
         return skinData_ != nullptr && skinData_->ResourceStrData() != nullptr
                    ? skinData_->ResourceStrData()->Lookup(key)
@@ -1818,6 +1944,12 @@ void TbsSkinForm::RunFrameCommand(TFrameCommand command) {
             if (window != nullptr) {
                 ShowWindow(window, SW_RESTORE);
             }
+            return;
+        case fcMinimizeToTray:
+            MinimizeToTray();
+            return;
+        case fcRestoreFromTray:
+            RestoreFromTray();
             return;
         default:
             return;

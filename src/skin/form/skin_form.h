@@ -24,6 +24,7 @@
 #include "skin/form/core/frame_objects_core.h"
 #include "skin/form/core/system_menu.h"
 #include "skin/form/skin_menu.h"
+#include "skin/form/tray_icon.h"
 
 namespace skin {
 
@@ -135,6 +136,22 @@ class TbsSkinForm : public framework::TComponent {
     framework::TNotifyEvent OnActivate;
     framework::TNotifyEvent OnDeActivate;
 
+    // --- The notification area ---
+    // The icon that minimizing to the tray uses (nothing happens without
+    // one). Assigning it hides it (unless AlwaysShowInTray), gives it the
+    // frame's tray menu when it has no menu, and a double click on it
+    // restores the program.
+    TbsTrayIcon* TrayIcon() const { return trayIcon_; }
+    void SetTrayIcon(TbsTrayIcon* value);
+    bool AlwaysShowInTray() const { return alwaysShowInTray_; }
+    void SetAlwaysShowInTray(bool value) { alwaysShowInTray_ = value; }
+    bool AlwaysMinimizeToTray() const { return alwaysMinimizeToTray_; }
+    void SetAlwaysMinimizeToTray(bool value) { alwaysMinimizeToTray_ = value; }
+    void MinimizeToTray();
+    void RestoreFromTray();
+    framework::TNotifyEvent OnMinimizeToTray;
+    framework::TNotifyEvent OnRestoreFromTray;
+
     // --- Translucency ---
     // Where layered windows are usable: the window is translucent with
     // AlphaBlendValue, and/or fades in when shown.
@@ -245,6 +262,10 @@ class TbsSkinForm : public framework::TComponent {
     void ResetObjects();
     void RepaintObject(int index);
     bool RestoreLook(const TbsFrameObject& o) const;
+    // The form's icon in the small size, made once (the system-menu button
+    // shows it with ShowIcon).
+    HICON SmallIcon();
+    bool ShowsIcon(const TbsFrameObject& o) const;
     void SetOpacity(int value);
     void SetLayered(bool on);
     void FadeIn();
@@ -297,6 +318,11 @@ class TbsSkinForm : public framework::TComponent {
     bool alphaBlendAnimation_ = false;
     int alphaBlendValue_ = 200;
     bool fading_ = false;
+    HICON smallIcon_ = nullptr;
+    TbsTrayIcon* trayIcon_ = nullptr;
+    TbsSkinPopupMenu* trayMenu_ = nullptr;
+    bool alwaysShowInTray_ = false;
+    bool alwaysMinimizeToTray_ = false;
 
     std::unique_ptr<TbsSkinMenu> menu_;
     int menuFilter_ = 0;  // the application message filter while a menu is open

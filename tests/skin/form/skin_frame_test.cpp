@@ -315,6 +315,81 @@ TEST_F(FrameTest, YellowGivesACaptionAndSixButtonsWithTheirHints) {
     }
 }
 
+// With ShowIcon the system-menu button shows the form's icon in the small
+// icon size, at the caption's left end.
+TEST_F(FrameTest, TheSystemMenuButtonMayShowTheIcon) {
+    frame_->SetShowIcon(true);
+    frame_->SetSkinData(data_);
+    HWND h = Show();
+    const TbsFrameObject* button = nullptr;
+    for (const TbsFrameObject& o : frame_->Objects()) {
+        if (o.id_name == "sysmenubutton") {
+            button = &o;
+        }
+    }
+    ASSERT_NE(button, nullptr);
+    const TRect r = button->place.object_rect;
+    EXPECT_EQ(r.Width(), GetSystemMetrics(SM_CXSMICON));
+    EXPECT_EQ(r.Height(), GetSystemMetrics(SM_CYSMICON));
+    // The icon, not the skin's look, is on the screen there.
+    const TColor skin_look = button->picture->Pixel(button->data->skin_rect.left + r.Width() / 2,
+                                                    button->data->skin_rect.top + r.Height() / 2);
+    bool differs = false;
+    for (int dy = 2; dy < r.Height() - 2 && !differs; ++dy) {
+        differs = ScreenPixel(h, r.left + r.Width() / 2, r.top + dy) != skin_look;
+    }
+    EXPECT_TRUE(differs);
+}
+
+// Minimizing to the notification area hides the program's window behind
+// its icon; a double click on the icon brings it back, a single click is a
+// click, and the right button opens the frame's tray menu.
+TEST_F(FrameTest, TheTrayIconTakesTheWindowAndGivesItBack) {
+    frame_->SetSkinData(data_);
+    Show();
+    TForm* main = Application().MainForm();
+    Application().SetMainForm(form_.get());
+    auto* icon = new TbsTrayIcon(form_.get());
+    frame_->SetTrayIcon(icon);
+    EXPECT_FALSE(icon->IconVisible());
+    ASSERT_NE(icon->PopupMenu(), nullptr);
+    EXPECT_EQ(icon->PopupMenu()->Items().Count(), 3);
+    int restored = 0;
+    int clicks = 0;
+    frame_->OnRestoreFromTray = [&](TComponent*) { ++restored; };
+    icon->OnClick = [&](TComponent*) { ++clicks; };
+
+    frame_->MinimizeToTray();
+    EXPECT_TRUE(icon->MinimizeToTray());
+    EXPECT_FALSE(IsWindowVisible(form_->Handle()));
+    const auto notify = [&](UINT mouse) {
+        SendMessageW(icon->Handle(), TbsTrayIcon::kCallbackMessage, 1, mouse);
+    };
+    notify(WM_LBUTTONDBLCLK);
+    EXPECT_EQ(restored, 1);
+    EXPECT_TRUE(IsWindowVisible(form_->Handle()));
+    EXPECT_FALSE(icon->MinimizeToTray());
+    EXPECT_EQ(clicks, 0);
+
+    // A click waits out the double-click time; a second one makes it a
+    // double click instead.
+    notify(WM_LBUTTONUP);
+    EXPECT_TRUE(PumpUntil([&] { return clicks == 1; }, 3000));
+    notify(WM_LBUTTONUP);
+    notify(WM_LBUTTONDBLCLK);
+    Pump(GetDoubleClickTime() + 100);
+    EXPECT_EQ(clicks, 1);
+    EXPECT_EQ(restored, 2);
+
+    notify(WM_RBUTTONUP);
+    ASSERT_TRUE(PumpUntil([&] { return frame_->Menu().LevelCount() == 1; }));
+    RECT level;
+    GetWindowRect(frame_->Menu().LevelHandle(0), &level);
+    EXPECT_EQ(level.bottom - level.top, 20 + 6 + 20 + 6);
+    frame_->CloseSkinMenus();
+    Application().SetMainForm(main);
+}
+
 // The close button with real input: it takes its active look under the
 // pointer (after its fade), its inactive look when another window is active,
 // and closes the form only when the button goes up over it.
