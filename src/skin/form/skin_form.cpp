@@ -163,7 +163,24 @@ void TbsSkinForm::SetShowIcon(bool value) {
 
 void TbsSkinForm::SetBorderIcons(TbsBorderIcons value) {
     borderIcons_ = value;
-    BuildDefaultButtons();
+    if (!skinned_) {
+        BuildDefaultButtons();
+        return;
+    }
+    // The skin's own buttons stay; which of them take part is decided
+    // again.
+    for (TbsFrameObject& o : objects_) {
+        if (o.place.kind == fokStdButton || o.place.kind == fokAnimate) {
+            o.enabled = true;
+            o.place.visible = true;
+            o.active = o.mouse_in = o.down = false;
+        }
+    }
+    activeObject_ = -1;
+    captureObject_ = -1;
+    ApplyVisibility();
+    RegionAndLayout();
+    RepaintFrame();
 }
 
 void TbsSkinForm::Loaded() {
@@ -455,6 +472,10 @@ void TbsSkinForm::SizeNudge() {
 }
 
 TPoint TbsSkinForm::MinTrackSize() const {
+    return MinTrackSizeFor(states_.State() == fwsMinimized, states_.RolledUp());
+}
+
+TPoint TbsSkinForm::MinTrackSizeFor(bool minimized, bool rolled_up) const {
     return skin::MinTrackSize([&] {
         TTrackSizeInput in;
         in.skinned = skinned_;
@@ -466,6 +487,8 @@ TPoint TbsSkinForm::MinTrackSize() const {
         in.caption_height = CaptionHeight();
         in.min_width = minWidth_;
         in.min_height = minHeight_;
+        in.minimized = minimized;
+        in.rolled_up = rolled_up;
         return in;
     }());
 }
@@ -575,6 +598,8 @@ int TbsSkinForm::HitTest(TPoint p) {
         t.sizeable = Sizeable();
         t.object_active = activeObject_ >= 0;
         t.in_size_move = inSizeMove_;
+        t.maximized = states_.State() == fwsMaximized;
+        t.rolled_up_or_minimized = states_.RolledUp() || states_.State() == fwsMinimized;
         for (const TbsFrameObject& o : objects_) {
             if (o.place.kind == fokCaption) {
                 t.captions.push_back(o.place.object_rect);
@@ -588,6 +613,9 @@ int TbsSkinForm::HitTest(TPoint p) {
     t.caption_height = CaptionHeight();
     t.caption = builtInCaption_;
     t.sizeable = Sizeable();
+    t.maximized = states_.State() == fwsMaximized;
+    t.rolled_up = states_.RolledUp();
+    t.minimized = states_.State() == fwsMinimized;
     t.object_active = activeObject_ >= 0;
     return HitTestBuiltIn(t, p);
 }
@@ -1017,6 +1045,24 @@ void TbsSkinForm::WndProc(TMessage& m, const TWndMethod& previous) {
             }
             if (m.WParam == HTCAPTION) {
                 captureObject_ = -1;
+                if (m.Msg == WM_NCLBUTTONDBLCLK) {
+                    switch (states_.DoubleClick(Sizeable(), borderIcons_)) {
+                        case cdcRestore:
+                            SetWindowState(fwsNormal);
+                            break;
+                        case cdcMaximize:
+                            SetWindowState(fwsMaximized);
+                            break;
+                        case cdcRollUp:
+                            RollUp(true);
+                            break;
+                        case cdcRollDown:
+                            RollUp(false);
+                            break;
+                        case cdcNothing:
+                            break;
+                    }
+                }
             }
             return;
         }
@@ -1252,6 +1298,36 @@ void TbsSkinForm::WndProc(TMessage& m, const TWndMethod& previous) {
             inSizeMove_ = false;
             if (skinned_) {
                 RepaintFrame();
+            }
+            previous(m);
+            return;
+        case WM_MOVING: {
+            auto* proposed = reinterpret_cast<RECT*>(m.LParam);
+            if (states_.State() == fwsMaximized) {
+                // A maximized window stays where it is.
+                GetWindowRect(form_->Handle(), proposed);
+            } else if (magnetic_) {
+                // The monitor the window is being moved to.
+                const TRect moved{proposed->left, proposed->top, proposed->right, proposed->bottom};
+                HMONITOR monitor = MonitorFromRect(proposed, MONITOR_DEFAULTTONEAREST);
+                MONITORINFO info{};
+                info.cbSize = sizeof info;
+                TRect area = WorkAreaOf(form_->Handle(), true);
+                if (monitor != nullptr && GetMonitorInfoW(monitor, &info)) {
+                    area = TRect{info.rcWork.left, info.rcWork.top, info.rcWork.right,
+                                 info.rcWork.bottom};
+                }
+                const TRect snapped = SnapToArea(moved, area, magneticSize_);
+                *proposed = RECT{snapped.left, snapped.top, snapped.right, snapped.bottom};
+            }
+            previous(m);
+            return;
+        }
+        case WM_SYNCPAINT:
+            if (states_.RolledUp()) {
+                RepaintFrame();
+                m.Result = 0;
+                return;
             }
             previous(m);
             return;
@@ -1538,12 +1614,12 @@ bool TbsSkinForm::RunCommand(const TbsFrameObject& o) {
             form_->Close();
             return false;
         case cmMaximize:
-            RunFrameCommand(window != nullptr && IsZoomed(window) ? fcRestore : fcMaximize);
+            RunFrameCommand(states_.State() == fwsMaximized ? fcRestore : fcMaximize);
             return true;
         case cmMinimize:
-            RunFrameCommand(window != nullptr && IsIconic(window) ? fcRestore
-                            : alwaysMinimizeToTray_               ? fcMinimizeToTray
-                                                                  : fcMinimize);
+            RunFrameCommand(states_.State() == fwsMinimized ? fcRestore
+                            : alwaysMinimizeToTray_         ? fcMinimizeToTray
+                                                            : fcMinimize);
             return true;
         case cmSysMenu: {
             if (window != nullptr) {
@@ -1556,7 +1632,7 @@ bool TbsSkinForm::RunCommand(const TbsFrameObject& o) {
             return true;
         }
         case cmRollUp:
-            RunFrameCommand(fcRollUp);
+            RunFrameCommand(states_.RolledUp() ? fcRollDown : fcRollUp);
             return true;
         case cmMinimizeToTray:
             RunFrameCommand(fcMinimizeToTray);
@@ -1638,9 +1714,9 @@ bool TbsSkinForm::RestoreLook(const TbsFrameObject& o) const {
     if (!form_->HandleAllocated()) {
         return false;
     }
-    const HWND window = form_->Handle();
-    return (o.place.command == cmMaximize && IsZoomed(window)) ||
-           (o.place.command == cmMinimize && IsIconic(window));
+    return (o.place.command == cmMaximize && states_.State() == fwsMaximized) ||
+           (o.place.command == cmMinimize && states_.State() == fwsMinimized) ||
+           (o.place.command == cmRollUp && states_.RolledUp());
 }
 
 void TbsSkinForm::SetTrayIcon(TbsTrayIcon* value) {
@@ -1776,11 +1852,11 @@ void TbsSkinForm::SetAlphaBlendValue(int value) {
 }
 
 void TbsSkinForm::FadeIn() {
-    if (fading_ || !LayeredWindowsUsable() || !(alphaBlend_ || alphaBlendAnimation_)) {
+    if (fading_ || !LayeredWindowsUsable()) {
         return;
     }
-    const int target = alphaBlendAnimation_ && !alphaBlend_ ? 255 : alphaBlendValue_;
-    if (alphaBlendAnimation_) {
+    const TFadePlan plan = PlanFade(alphaBlend_, alphaBlendAnimation_, alphaBlendValue_);
+    if (alphaBlendAnimation_ && !plan.opacities.empty()) {
         // The window paints once before it becomes visible. Whatever runs
         // meanwhile may close and free the form, or show it again.
         fading_ = true;
@@ -1794,14 +1870,11 @@ void TbsSkinForm::FadeIn() {
         if (!IsWindow(window) || form_->Handle() != window) {
             return;
         }
-        for (int value = 5; value < target; value += 5) {
-            SetOpacity(value);
-        }
-        SetOpacity(target);
-    } else if (target != 255) {
-        SetOpacity(alphaBlendValue_);
     }
-    if (target == 255) {
+    for (int opacity : plan.opacities) {
+        SetOpacity(opacity);
+    }
+    if (plan.unlayer_at_end) {
         SetLayered(false);
     }
 }
@@ -1892,13 +1965,12 @@ void TbsSkinForm::PopupSkinMenu(framework::TMenuItem& items, TbsSkinData* skin, 
 
 void TbsSkinForm::PopupSystemMenu(const TRect& anchor) {
     TSystemMenuState state;
-    if (form_->HandleAllocated()) {
-        state.minimized = IsIconic(form_->Handle()) != FALSE;
-        state.maximized = IsZoomed(form_->Handle()) != FALSE;
-    }
+    state.minimized = states_.State() == fwsMinimized;
+    state.maximized = states_.State() == fwsMaximized;
+    state.rolled_up = states_.RolledUp();
+    state.rolled_up_maximized = states_.RolledUpMaximized();
     state.always_minimize_to_tray = alwaysMinimizeToTray_;
-    // The frame does not roll up yet: that item is left out.
-    state.border_icons = borderIcons_ & ~bsbiRollUp;
+    state.border_icons = borderIcons_;
     const TMenuCaptionOf caption_of = [this](std::string_view key) {
         return skinData_ != nullptr && skinData_->ResourceStrData() != nullptr
                    ? skinData_->ResourceStrData()->Lookup(key)
@@ -1925,25 +1997,24 @@ void TbsSkinForm::PopupSystemMenu(const TRect& anchor) {
 }
 
 void TbsSkinForm::RunFrameCommand(TFrameCommand command) {
-    const HWND window = form_->HandleAllocated() ? form_->Handle() : nullptr;
     switch (command) {
         case fcClose:
             form_->Close();
             return;
         case fcMinimize:
-            if (window != nullptr) {
-                ShowWindow(window, SW_MINIMIZE);
-            }
+            SetWindowState(fwsMinimized);
             return;
         case fcMaximize:
-            if (window != nullptr) {
-                ShowWindow(window, SW_MAXIMIZE);
-            }
+            SetWindowState(fwsMaximized);
             return;
         case fcRestore:
-            if (window != nullptr) {
-                ShowWindow(window, SW_RESTORE);
-            }
+            SetWindowState(fwsNormal);
+            return;
+        case fcRollUp:
+            RollUp(true);
+            return;
+        case fcRollDown:
+            RollUp(false);
             return;
         case fcMinimizeToTray:
             MinimizeToTray();
@@ -1951,8 +2022,86 @@ void TbsSkinForm::RunFrameCommand(TFrameCommand command) {
         case fcRestoreFromTray:
             RestoreFromTray();
             return;
-        default:
-            return;
+    }
+}
+
+namespace {
+
+// The left-tops of the program's other skinned forms parked minimized.
+struct TParked {
+    HWND self;
+    std::vector<TPoint> places;
+};
+
+BOOL CALLBACK CollectParked(HWND window, LPARAM data) {
+    auto& parked = *reinterpret_cast<TParked*>(data);
+    auto* other = dynamic_cast<TForm*>(framework::TWinControl::FindControl(window));
+    if (window == parked.self || other == nullptr || !IsWindowVisible(window) ||
+        other == framework::Application().MainForm()) {
+        return TRUE;
+    }
+    if (TbsSkinForm* frame = TbsSkinForm::FrameOf(*other);
+        frame != nullptr && frame->WindowState() == fwsMinimized) {
+        RECT place;
+        GetWindowRect(window, &place);
+        parked.places.push_back(TPoint{place.left, place.top});
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+void TbsSkinForm::SetWindowState(TFrameWindowState state) {
+    if (!form_->HandleAllocated()) {
+        return;
+    }
+    const HWND h = form_->Handle();
+    RECT r;
+    GetWindowRect(h, &r);
+    const TRect current{r.left, r.top, r.right, r.bottom};
+    const TRect work = WorkAreaOf(h, true);
+    const TRect target =
+        MaximizeTarget(WorkAreaOf(h, false), work,
+                       TRect{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)},
+                       maximizeOnFullScreen_);
+    const TPoint min = MinTrackSizeFor(true, states_.RolledUp());
+    TParked parked{h, {}};
+    EnumThreadWindows(GetCurrentThreadId(), &CollectParked, reinterpret_cast<LPARAM>(&parked));
+    const TPoint slot = ParkingSlot(work, min.x, min.y, parked.places);
+    const bool main = framework::Application().MainForm() == form_;
+    const TFrameStates::TChange change = states_.SetState(state, main, current, target, slot, min);
+    if (!change.changed) {
+        return;
+    }
+    if (change.minimize_application) {
+        ShowWindow(h, SW_MINIMIZE);
+        return;
+    }
+    if (change.set_bounds) {
+        form_->SetBounds(change.bounds.left, change.bounds.top, change.bounds.Width(),
+                         change.bounds.Height());
+    }
+    if (state == fwsNormal) {
+        StartObjectTimer(kHoverTimer, kHoverPeriod);
+        if (change.bounds.Width() == current.Width() &&
+            change.bounds.Height() == current.Height()) {
+            SizeNudge();
+        }
+        form_->Invalidate();
+    }
+    RepaintFrame();
+}
+
+void TbsSkinForm::RollUp(bool up) {
+    const int rolled = MinTrackSizeFor(false, true).y;
+    int height = 0;
+    if (!states_.RollUp(up, borderIcons_, form_->Height(), rolled, &height)) {
+        return;
+    }
+    form_->SetHeight(height);
+    RepaintFrame();
+    if (OnChangeRollUpState) {
+        OnChangeRollUpState(this);
     }
 }
 
@@ -2013,6 +2162,19 @@ void RegisterSkinFormClass(framework::TClassRegistry& r) {
                           [](F& f, Value v, Context) { f.SetUseDefaultObjectHint(v.AsBoolean()); });
     r.RegisterProperty<F>("TbsSkinForm", "ShowObjectHint",
                           [](F& f, Value v, Context) { f.SetShowObjectHint(v.AsBoolean()); });
+    const struct {
+        const char* name;
+        void (F::*set)(bool);
+    } behaviours[] = {{"Magnetic", &F::SetMagnetic},
+                      {"MaximizeOnFullScreen", &F::SetMaximizeOnFullScreen},
+                      {"AlwaysMinimizeToTray", &F::SetAlwaysMinimizeToTray},
+                      {"AlwaysShowInTray", &F::SetAlwaysShowInTray}};
+    for (const auto& b : behaviours) {
+        r.RegisterProperty<F>("TbsSkinForm", b.name,
+                              [set = b.set](F& f, Value v, Context) { (f.*set)(v.AsBoolean()); });
+    }
+    r.RegisterProperty<F>("TbsSkinForm", "MagneticSize",
+                          [](F& f, Value v, Context) { f.SetMagneticSize(v.AsInteger()); });
     // The menus' settings live in the frame's menu engine.
     r.RegisterProperty<F>("TbsSkinForm", "UseDefaultSysMenu",
                           [](F& f, Value v, Context) { f.SetUseDefaultSysMenu(v.AsBoolean()); });

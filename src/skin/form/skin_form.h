@@ -10,6 +10,7 @@
 // frame, so the form never falls back to the system's. It also passes the
 // skin notifications on to the form's skinned controls.
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,6 +21,7 @@
 #include "framework/graphics.h"
 #include "framework/menus.h"
 #include "skin/data/skin_data.h"
+#include "skin/form/core/frame_behaviour.h"
 #include "skin/form/core/frame_core.h"
 #include "skin/form/core/frame_objects_core.h"
 #include "skin/form/core/system_menu.h"
@@ -136,6 +138,23 @@ class TbsSkinForm : public framework::TComponent {
     framework::TNotifyEvent OnActivate;
     framework::TNotifyEvent OnDeActivate;
 
+    // --- Window states ---
+    // The frame minimizes, maximizes, restores and rolls up the window
+    // itself (the window has no system caption).
+    TFrameWindowState WindowState() const { return states_.State(); }
+    void SetWindowState(TFrameWindowState state);
+    bool RolledUp() const { return states_.RolledUp(); }
+    void RollUp(bool up);
+    // Snap to the work area's edges while moving, within MagneticSize.
+    bool Magnetic() const { return magnetic_; }
+    void SetMagnetic(bool value) { magnetic_ = value; }
+    int MagneticSize() const { return magneticSize_; }
+    void SetMagneticSize(int value) { magneticSize_ = std::clamp(value, 0, 255); }
+    // Maximize over the whole monitor instead of its work area.
+    bool MaximizeOnFullScreen() const { return maximizeOnFullScreen_; }
+    void SetMaximizeOnFullScreen(bool value) { maximizeOnFullScreen_ = value; }
+    framework::TNotifyEvent OnChangeRollUpState;
+
     // --- The notification area ---
     // The icon that minimizing to the tray uses (nothing happens without
     // one). Assigning it hides it (unless AlwaysShowInTray), gives it the
@@ -198,6 +217,9 @@ class TbsSkinForm : public framework::TComponent {
     // Sends WM_NCPAINT to the form.
     void RepaintFrame();
     TPoint MinTrackSize() const;
+    // The minimum size in a given state (minimized and rolled-up windows
+    // keep only the frame).
+    TPoint MinTrackSizeFor(bool minimized, bool rolled_up) const;
     TPoint MaxTrackSize() const;
     // The frame's current geometry (skinned), for the last size seen.
     const TFrameGeometry& Geometry() const { return geometry_; }
@@ -314,6 +336,10 @@ class TbsSkinForm : public framework::TComponent {
     bool useDefaultObjectHint_ = true;
     bool showObjectHint_ = false;
     bool timers_[5] = {};  // by timer id: running
+    TFrameStates states_;
+    bool magnetic_ = false;
+    int magneticSize_ = 5;
+    bool maximizeOnFullScreen_ = false;
     bool alphaBlend_ = false;
     bool alphaBlendAnimation_ = false;
     int alphaBlendValue_ = 200;

@@ -13,6 +13,7 @@
 #include "skin/data/skin_messages.h"
 #include "skin/data/win32/regions.h"
 #include "skin/data/win32/work_area.h"
+#include "skin/form/core/frame_behaviour.h"
 #include "skin/form/skin_form.h"
 
 namespace skin {
@@ -113,9 +114,7 @@ bool LayeredWindowsUsable() {
         return LayeredTest()();
     }
     const DWORD version = GetVersion();
-    const int major = LOBYTE(LOWORD(version));
-    const int minor = HIBYTE(LOWORD(version));
-    return major == 5 && minor <= 2 &&
+    return LayeredVersionUsable(LOBYTE(LOWORD(version)), HIBYTE(LOWORD(version))) &&
            GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetLayeredWindowAttributes") != nullptr;
 }
 

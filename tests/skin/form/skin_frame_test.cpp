@@ -19,6 +19,7 @@
 #include "skin/data/frame_objects.h"
 #include "skin/data/skin_data.h"
 #include "skin/data/stored_skin.h"
+#include "skin/data/win32/work_area.h"
 #include "skin/form/skin_broadcast.h"
 #include "skin/form/skin_form.h"
 
@@ -390,6 +391,86 @@ TEST_F(FrameTest, TheTrayIconTakesTheWindowAndGivesItBack) {
     Application().SetMainForm(main);
 }
 
+// The frame's own states: maximized to the work area (a pixel in where it is
+// the whole screen) and back, parked when minimized, rolled up to its frame
+// by a double click on the caption, and snapping while it moves.
+TEST_F(FrameTest, TheFrameMaximizesParksRollsUpAndSnaps) {
+    frame_->SetSkinData(data_);
+    // The skin's buttons stay when the icons change.
+    frame_->SetBorderIcons(bsbiMinimize | bsbiMaximize | bsbiRollUp);
+    ASSERT_EQ(frame_->Objects().size(), 7u);
+    HWND h = Show();
+    RECT before;
+    GetWindowRect(h, &before);
+    const TRect work = WorkAreaOf(h, true);
+    frame_->SetWindowState(fwsMaximized);
+    RECT r;
+    GetWindowRect(h, &r);
+    const bool whole = work.Width() == GetSystemMetrics(SM_CXSCREEN) &&
+                       work.Height() == GetSystemMetrics(SM_CYSCREEN);
+    EXPECT_EQ(r.left, work.left + (whole ? 1 : 0));
+    EXPECT_EQ(r.bottom, work.bottom - (whole ? 1 : 0));
+    // A maximized window does not move.
+    RECT moving{r.left + 50, r.top + 50, r.right + 50, r.bottom + 50};
+    SendMessageW(h, WM_MOVING, 0, reinterpret_cast<LPARAM>(&moving));
+    EXPECT_EQ(moving.left, r.left);
+    frame_->SetWindowState(fwsNormal);
+    GetWindowRect(h, &r);
+    EXPECT_EQ(r.left, before.left);
+    EXPECT_EQ(r.bottom, before.bottom);
+
+    // Two other skinned forms minimized: side by side on the bottom row.
+    TForm* main = Application().MainForm();
+    Application().SetMainForm(nullptr);
+    TForm second(nullptr);
+    second.SetBounds(50, 50, 486, 288);
+    auto* second_frame = new TbsSkinForm(&second);
+    second_frame->SetSkinData(test_support::SkinDataOf(&second, "yellow"));
+    second.Show();
+    frame_->SetWindowState(fwsMinimized);
+    second_frame->SetWindowState(fwsMinimized);
+    RECT first_place, second_place;
+    GetWindowRect(h, &first_place);
+    GetWindowRect(second.Handle(), &second_place);
+    const TPoint min = frame_->MinTrackSize();
+    EXPECT_EQ(first_place.left, work.left);
+    EXPECT_EQ(first_place.top, work.bottom - min.y);
+    EXPECT_EQ(second_place.left, work.left + min.x);
+    EXPECT_EQ(second_place.top, first_place.top);
+    frame_->SetWindowState(fwsNormal);
+    Application().SetMainForm(main);
+
+    // A double click on the caption of a dialog frame rolls it up, another
+    // rolls it down.
+    form_->SetBorderStyle(bsDialog);
+    Pump(50);
+    h = form_->Handle();  // made again for the new border
+    GetWindowRect(h, &before);
+    int changes = 0;
+    frame_->OnChangeRollUpState = [&](TComponent*) { ++changes; };
+    const LPARAM caption = MAKELPARAM(before.left + 100, before.top + 12);
+    SendMessageW(h, WM_NCLBUTTONDBLCLK, HTCAPTION, caption);
+    EXPECT_TRUE(frame_->RolledUp());
+    GetWindowRect(h, &r);
+    EXPECT_EQ(r.bottom - r.top, frame_->MinTrackSize().y);
+    EXPECT_LT(r.bottom - r.top, before.bottom - before.top);
+    SendMessageW(h, WM_NCLBUTTONDBLCLK, HTCAPTION, caption);
+    GetWindowRect(h, &r);
+    EXPECT_EQ(r.bottom - r.top, before.bottom - before.top);
+    EXPECT_EQ(changes, 2);
+
+    // Snapping while moving, within five pixels of the work area's edge.
+    frame_->SetMagnetic(true);
+    const int w = before.right - before.left;
+    const int hgt = before.bottom - before.top;
+    RECT close_to{work.left + 4, work.top + 100, work.left + 4 + w, work.top + 100 + hgt};
+    SendMessageW(h, WM_MOVING, 0, reinterpret_cast<LPARAM>(&close_to));
+    EXPECT_EQ(close_to.left, work.left);
+    RECT further{work.left + 5, work.top + 100, work.left + 5 + w, work.top + 100 + hgt};
+    SendMessageW(h, WM_MOVING, 0, reinterpret_cast<LPARAM>(&further));
+    EXPECT_EQ(further.left, work.left + 5);
+}
+
 // The close button with real input: it takes its active look under the
 // pointer (after its fade), its inactive look when another window is active,
 // and closes the form only when the button goes up over it.
@@ -455,6 +536,34 @@ TEST_F(FrameTest, TheCloseButtonLightsUpAndClosesOnlyWhenReleasedOverIt) {
     Pump(100);
     test_support::ClickAt(centre);
     EXPECT_TRUE(PumpUntil([&] { return !form_->Visible(); }));
+}
+
+// A form that closes itself (and is freed) while its fade-in lets pending
+// messages run: the fade touches nothing of it afterwards.
+TEST(FrameFade, AFormFreedDuringItsFadeIsLeftAlone) {
+    InstallSkinBroadcast();
+    SetLayeredWindowsTest([] { return true; });
+    auto* form = new TForm(nullptr);
+    form->SetBounds(100, 100, 300, 200);
+    auto* frame = new TbsSkinForm(form);
+    frame->SetAlphaBlend(true);
+    frame->SetAlphaBlendAnimation(true);
+    frame->SetAlphaBlendValue(230);
+    form->OnClose = [](TComponent*, TCloseAction& action) { action = caFree; };
+    const std::weak_ptr<const bool> alive = form->Liveness();
+    // The close arrives just as the fade's timer does.
+    HWND window = nullptr;
+    const int filter = Application().AddMessageFilter([&](MSG& msg, bool&) {
+        if (msg.message == WM_TIMER && msg.hwnd == window && msg.wParam == 1) {
+            PostMessageW(window, WM_CLOSE, 0, 0);
+        }
+    });
+    form->Show();
+    window = form->Handle();
+    EXPECT_TRUE(PumpUntil([&] { return alive.expired(); }));
+    Application().RemoveMessageFilter(filter);
+    SetLayeredWindowsTest(nullptr);
+    EXPECT_FALSE(IsWindow(window));
 }
 
 TEST(Frame, BelongsToAForm) {

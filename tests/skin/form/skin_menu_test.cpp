@@ -330,12 +330,12 @@ TEST_F(MenuTest, ARightClickOnTheCaptionOrAltSpaceOpensTheSystemMenu) {
     const RECT r = LevelRect(0);
     EXPECT_EQ(r.left, caption.x);
     EXPECT_EQ(r.top, caption.y);
-    // A sizeable form with the default icons: minimize, maximize, a
-    // separator and close (20 + 20 + 6 + 20, and 6 for the window).
-    EXPECT_EQ(r.bottom - r.top, 72);
+    // A sizeable form with the default icons: minimize, maximize, roll-up,
+    // a separator and close (20 + 20 + 20 + 6 + 20, and 6 for the window).
+    EXPECT_EQ(r.bottom - r.top, 92);
     // Up wraps from the first item to close; Enter closes the form.
     KeyPress(VK_UP);
-    ASSERT_TRUE(PumpUntil([&] { return Engine().ActiveItem(0) == 3; }));
+    ASSERT_TRUE(PumpUntil([&] { return Engine().ActiveItem(0) == 4; }));
     KeyPress(VK_RETURN);
     EXPECT_TRUE(PumpUntil([&] { return !form_->Visible(); }));
 }
