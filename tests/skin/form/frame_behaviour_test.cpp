@@ -126,6 +126,11 @@ TEST(FrameBehaviour, TheFramesOwnStatesFollowTheirTable) {
     EXPECT_TRUE(s.RolledUpMaximized());
     ASSERT_TRUE(s.RollUp(false, all, 38, 38, &height));
     EXPECT_EQ(height, 738);
+    // Restored while rolled up maximized: back at the size from before,
+    // not rolled up any more.
+    ASSERT_TRUE(s.RollUp(true, all, 738, 38, &height));
+    s.SetState(fwsNormal, false, target, target, {}, {});
+    EXPECT_FALSE(s.RolledUp());
     TFrameStates minimized;
     minimized.SetState(fwsMinimized, false, normal, target, {}, TPoint{161, 38});
     EXPECT_FALSE(minimized.RollUp(true, all, 38, 38, &height));

@@ -108,6 +108,11 @@ TFrameStates::TChange TFrameStates::SetState(TFrameWindowState state, bool main_
             change.bounds = target;
             break;
         case fwsNormal:
+            // Rolled up while maximized, the window comes back at its size
+            // from before maximizing: no longer rolled up.
+            if (rolledUpMaximized_) {
+                rolledUp_ = false;
+            }
             rolledUpMaximized_ = false;
             change.set_bounds = !remembered_.IsEmpty();
             change.bounds = remembered_;
