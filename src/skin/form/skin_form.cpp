@@ -1539,12 +1539,8 @@ void TbsSkinForm::ObjectDown(int index, framework::TMouseButton button, TPoint p
         }
         RepaintObject(index);
         if (o.place.kind == fokStdButton) {
-            if (o.place.command == cmSysMenu && form_->HandleAllocated()) {
-                RECT window;
-                GetWindowRect(form_->Handle(), &window);
-                const TRect& r = o.place.object_rect;
-                PopupSystemMenu(TRect{window.left + r.left, window.top + r.top,
-                                      window.left + r.right, window.top + r.bottom});
+            if (o.place.command == cmSysMenu) {
+                PopupSystemMenuUnder(o);
             }
             return;  // caption buttons fire no event
         }
@@ -1608,7 +1604,6 @@ void TbsSkinForm::ObjectDoubleClick(int index) {
 }
 
 bool TbsSkinForm::RunCommand(const TbsFrameObject& o) {
-    const HWND window = form_->HandleAllocated() ? form_->Handle() : nullptr;
     switch (o.place.command) {
         case cmClose:
             form_->Close();
@@ -1621,16 +1616,9 @@ bool TbsSkinForm::RunCommand(const TbsFrameObject& o) {
                             : alwaysMinimizeToTray_         ? fcMinimizeToTray
                                                             : fcMinimize);
             return true;
-        case cmSysMenu: {
-            if (window != nullptr) {
-                RECT frame;
-                GetWindowRect(window, &frame);
-                const TRect& r = o.place.object_rect;
-                PopupSystemMenu(TRect{frame.left + r.left, frame.top + r.top, frame.left + r.right,
-                                      frame.top + r.bottom});
-            }
+        case cmSysMenu:
+            PopupSystemMenuUnder(o);
             return true;
-        }
         case cmRollUp:
             RunFrameCommand(states_.RolledUp() ? fcRollDown : fcRollUp);
             return true;
@@ -1994,6 +1982,15 @@ void TbsSkinForm::PopupSystemMenu(const TRect& anchor) {
     }
     PopupSkinMenu(*root, nullptr, anchor, false, images,
                   form_->HandleAllocated() ? form_->Handle() : nullptr);
+}
+
+void TbsSkinForm::PopupSystemMenuUnder(const TbsFrameObject& o) {
+    if (!form_->HandleAllocated()) {
+        return;
+    }
+    RECT window;
+    GetWindowRect(form_->Handle(), &window);
+    PopupSystemMenu(o.place.object_rect.Offset(window.left, window.top));
 }
 
 void TbsSkinForm::RunFrameCommand(TFrameCommand command) {

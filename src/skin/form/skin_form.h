@@ -293,6 +293,8 @@ class TbsSkinForm : public framework::TComponent {
     void FadeIn();
     void EnterMenuMode();
     void LeaveMenuMode();
+    // The system menu under an object of the frame.
+    void PopupSystemMenuUnder(const TbsFrameObject& o);
     // Carries out a command chosen from the system menu.
     void RunFrameCommand(TFrameCommand command);
     // The caption text, its font set on `canvas`, cut to `width`.

@@ -248,7 +248,9 @@ TbsSkinPopupWindow::TbsSkinPopupWindow(TbsSkinMenu& engine, TMenuItem& parent, i
     }
     for (int i = std::max(first_index, 0); i < parent.Count(); ++i) {
         if (parent.Items(i)->Visible()) {
-            items_.push_back(TbsSkinMenuItem{parent.Items(i)});
+            TbsSkinMenuItem entry;
+            entry.item = parent.Items(i);
+            items_.push_back(entry);
         }
     }
     TBitmap measure(1, 1);
