@@ -1550,9 +1550,9 @@ void TbsSkinForm::ObjectDown(int index, framework::TMouseButton button, TPoint p
     }
 }
 
-bool TbsSkinForm::ObjectUp(int index, framework::TMouseButton button, TPoint p) {
+void TbsSkinForm::ObjectUp(int index, framework::TMouseButton button, TPoint p) {
     if (index < 0 || index >= static_cast<int>(objects_.size())) {
-        return true;
+        return;
     }
     TbsFrameObject& o = objects_[index];
     const auto button_up = [&] {
@@ -1574,22 +1574,20 @@ bool TbsSkinForm::ObjectUp(int index, framework::TMouseButton button, TPoint p) 
             // The form may be freed by its close: nothing is touched after.
             if (run) {
                 form_->Close();
-                return false;
             }
-            return true;
+            return;
         }
         if (o.place.command != cmSysMenu && run && !RunCommand(o)) {
-            return false;
+            return;  // the form may be gone
         }
         button_up();
-        return true;
+        return;
     }
     button_up();
     if (o.place.kind == fokAnimate && o.mouse_in && o.place.button_style &&
         button == framework::mbLeft) {
-        return RunCommand(o);
+        RunCommand(o);
     }
-    return true;
 }
 
 void TbsSkinForm::ObjectDoubleClick(int index) {

@@ -271,8 +271,9 @@ class TbsSkinForm : public framework::TComponent {
     void ObjectEnter(int index);
     void ObjectLeave(int index);
     void ObjectDown(int index, framework::TMouseButton button, TPoint p);
-    // False when the command freed the form (nothing may be touched after).
-    bool ObjectUp(int index, framework::TMouseButton button, TPoint p);
+    // May free the form (through its close command): the caller touches
+    // nothing after it.
+    void ObjectUp(int index, framework::TMouseButton button, TPoint p);
     void ObjectDoubleClick(int index);
     // Runs a button's command; false when the form may be gone.
     bool RunCommand(const TbsFrameObject& o);

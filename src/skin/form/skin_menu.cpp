@@ -45,10 +45,6 @@ std::function<bool()>& LayeredTest() {
     return test;
 }
 
-TColor Rgb(TColor c) {
-    return framework::ColorToRGB(c);
-}
-
 // The menu-item look of a skin: its first menu-item object, when its
 // picture exists.
 const TbsDataSkinMenuItem* ItemLookOf(const TbsSkinData* skin, const TBitmapData** picture) {
@@ -607,7 +603,7 @@ void TbsSkinPopupWindow::DrawPlainItem(const TbsSkinMenuItem& item, TBitmap& loo
         canvas.FillRect(RECT{column, 0, w, h});
     }
     if (item.item->IsLine()) {
-        DrawLine(look, column, h / 2, w - 1, h / 2, Rgb(framework::clBtnShadow));
+        DrawLine(look, column, h / 2, w - 1, h / 2, framework::ColorToRGB(framework::clBtnShadow));
         return;
     }
     const TRect text{2, 2, w - 2, h - 2};
@@ -615,8 +611,8 @@ void TbsSkinPopupWindow::DrawPlainItem(const TbsSkinMenuItem& item, TBitmap& loo
         item.item->OnDrawItem(*item.item, canvas, text, lit);
         return;
     }
-    const TColor color =
-        Rgb(lit || item.item->Enabled() ? framework::clWindowText : framework::clBtnShadow);
+    const TColor color = framework::ColorToRGB(
+        lit || item.item->Enabled() ? framework::clWindowText : framework::clBtnShadow);
     canvas.Font().Assign(font_);
     canvas.Font().SetColor(color);
     canvas.Brush().SetStyle(framework::bsClear);
@@ -691,10 +687,12 @@ void TbsSkinPopupWindow::Paint(HDC dc) {
         canvas.FillRect(RECT{0, 0, column, h});
         canvas.Brush().SetColor(framework::clWindow);
         canvas.FillRect(RECT{column, 0, w, h});
-        DrawRectangleOutline(picture, TRect{0, 0, w, h}, Rgb(framework::clBtnShadow));
-        DrawRectangleOutline(picture, TRect{1, 1, w - 1, h - 1}, Rgb(framework::clWindow));
-        marker = Rgb(framework::clBtnShadow);
-        active_marker = Rgb(framework::clBtnText);
+        DrawRectangleOutline(picture, TRect{0, 0, w, h},
+                             framework::ColorToRGB(framework::clBtnShadow));
+        DrawRectangleOutline(picture, TRect{1, 1, w - 1, h - 1},
+                             framework::ColorToRGB(framework::clWindow));
+        marker = framework::ColorToRGB(framework::clBtnShadow);
+        active_marker = framework::ColorToRGB(framework::clBtnText);
         top_marker = TRect{3, 3, w - 3, 13};
         bottom_marker = TRect{3, h - 10, w - 3, h - 3};
     }
