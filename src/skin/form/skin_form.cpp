@@ -515,14 +515,22 @@ void TbsSkinForm::RepaintFrame() {
 void TbsSkinForm::UpdateActive(bool repaint) {
     const bool active = formActiveFlag_;
     frameActive_ = active;
+    bool fade = false;
     for (TbsFrameObject& o : objects_) {
         if (o.place.kind == fokCaption && o.active != active) {
             o.active = active;
+            if (o.morphing && !repaint) {
+                o.morph = active ? 1 : 0;
+            }
+            fade = o.morphing && repaint;
             break;
         }
     }
     if (repaint) {
         RepaintFrame();
+        if (fade) {
+            StartObjectTimer(kMorphTimer, kMorphPeriod);
+        }
     }
     const framework::TNotifyEvent& event = active ? OnActivate : OnDeActivate;
     if (event) {
@@ -626,31 +634,14 @@ std::string TbsSkinForm::FitCaption(TCanvas& canvas, int width) const {
     return text;
 }
 
-void TbsSkinForm::DrawCaption(const TbsFrameObject& o, TBitmap& band, int dy) {
+void TbsSkinForm::DrawCaptionText(const TbsFrameObject& o, bool active, TCanvas& canvas, int ox,
+                                  int oy) {
     const auto& c = *static_cast<const TbsDataSkinCaption*>(o.data);
     const TRect& r = o.place.object_rect;
-    const bool active = o.active;
     const TRect frame =
         active && !c.active_frame_rect.IsEmpty() ? c.active_frame_rect : c.frame_rect;
     const TRect area =
         CaptionTextArea(c.text_rect, c.skin_rect, c.frame_rect, c.frame_text_rect, r.Width());
-    TCanvas& canvas = band.Canvas();
-    const int ox = r.left;
-    const int oy = r.top - dy;
-    if (active && !c.active_skin_rect.IsEmpty() && o.picture != nullptr) {
-        // The active look's own background under the text.
-        TBitmapData look;
-        const TSkinFormInfo& info = skinData_->FormInfo();
-        const int left = std::max(info.left_top_point.x - c.skin_rect.left, 0);
-        const int right = std::max(c.skin_rect.right - info.right_top_point.x, 0);
-        if (left == 0 && right == 0) {
-            look = TBitmapData(r.Width(), r.Height(), framework::pf24bit);
-            CopyLook(look, TRect{0, 0, r.Width(), r.Height()}, *o.picture, c.active_skin_rect);
-        } else {
-            BuildPartImage3H(*o.picture, c.active_skin_rect, left, right, r.Width(), look);
-        }
-        canvas.Draw(ox, oy, look);
-    }
     const std::string& caption = form_->Caption();
     if (caption.empty() || area.IsEmpty()) {
         return;
@@ -680,6 +671,53 @@ void TbsSkinForm::DrawCaption(const TbsFrameObject& o, TBitmap& band, int dy) {
     }
     font.SetColor(active ? c.active_font_color : c.font.color);
     canvas.TextOut(x, y, text);
+}
+
+void TbsSkinForm::RenderCaptionLook(const TbsFrameObject& o, bool active, TBitmap& look) {
+    const auto& c = *static_cast<const TbsDataSkinCaption*>(o.data);
+    const TRect& r = o.place.object_rect;
+    const TBitmapData& source = active ? *o.picture : skinData_->MainPicture();
+    const TRect& piece = active ? c.active_skin_rect : c.skin_rect;
+    // Split like the frame's top band: the ends stay, the middle repeats.
+    const TSkinFormInfo& info = skinData_->FormInfo();
+    const int left = std::max(info.left_top_point.x - c.skin_rect.left, 0);
+    const int right = std::max(c.skin_rect.right - info.right_top_point.x, 0);
+    TBitmapData background;
+    if (left == 0 && right == 0) {
+        background = TBitmapData(r.Width(), r.Height(), framework::pf24bit);
+        CopyLook(background, TRect{0, 0, r.Width(), r.Height()}, source, piece);
+    } else {
+        BuildPartImage3H(source, piece, left, right, r.Width(), background);
+    }
+    look = TBitmap(r.Width(), r.Height());
+    look.Canvas().Draw(0, 0, background);
+    DrawCaptionText(o, active, look.Canvas(), 0, 0);
+}
+
+void TbsSkinForm::DrawCaption(const TbsFrameObject& o, TBitmap& band, int dy) {
+    const auto& c = *static_cast<const TbsDataSkinCaption*>(o.data);
+    const TRect& r = o.place.object_rect;
+    const int ox = r.left;
+    const int oy = r.top - dy;
+    const bool between = o.morphing && ((o.active && o.morph != 1) || (!o.active && o.morph != 0));
+    if (between) {
+        // Fading between the looks on (de)activation. The inactive effect,
+        // when the skin asks for it, is applied to the whole band later.
+        TBitmap normal, active;
+        RenderCaptionLook(o, false, normal);
+        RenderCaptionLook(o, true, active);
+        TbsEffectBmp mixed(normal);
+        Blend(mixed, TbsEffectBmp(active), c.morph_kind, o.morph);
+        mixed.Draw(band, ox, oy);
+    } else if (c.active_skin_rect.IsEmpty() || o.picture == nullptr ||
+               (!frameActive_ && !o.morphing)) {
+        // The band already holds the caption's background.
+        DrawCaptionText(o, frameActive_, band.Canvas(), ox, oy);
+    } else {
+        TBitmap look;
+        RenderCaptionLook(o, frameActive_, look);
+        band.Canvas().Draw(ox, oy, look);
+    }
 }
 
 void TbsSkinForm::DrawObject(const TbsFrameObject& o, TBitmap& band, int dy) {

@@ -254,6 +254,12 @@ class TbsSkinForm : public framework::TComponent {
     void PaintBuiltInFrame();
     void DrawObject(const TbsFrameObject& o, framework::TBitmap& band, int dy);
     void DrawCaption(const TbsFrameObject& o, framework::TBitmap& band, int dy);
+    // The caption text in its normal or active look, with (ox, oy) as the
+    // object's left-top.
+    void DrawCaptionText(const TbsFrameObject& o, bool active, framework::TCanvas& canvas, int ox,
+                         int oy);
+    // One look of the caption, background and text, as large as the object.
+    void RenderCaptionLook(const TbsFrameObject& o, bool active, framework::TBitmap& look);
     void DrawDefaultButton(const TbsFrameObject& o, framework::TBitmap& target, int dx, int dy);
     void PaintClientBackground(HDC dc);
     void RegionAndLayout();

@@ -197,6 +197,58 @@ TEST_F(FrameTest, TheFrameShowsWhetherTheFormIsActive) {
     EXPECT_GT(deactivations, 0);
 }
 
+// A caption with an active look of its own fades to it when the form is
+// activated and back to its normal look when another window takes over.
+// Yellow's caption has no active look, so the test gives it one: a red strip
+// at the bottom of its active picture.
+TEST_F(FrameTest, ACaptionWithAnActiveLookFadesBetweenItsLooks) {
+    auto* caption = dynamic_cast<TbsDataSkinCaption*>(
+        data_->FrameObject(data_->IndexOfFrameObject("caption1")));
+    ASSERT_NE(caption, nullptr);
+    framework::TBitmapData* picture = data_->Picture(caption->active_picture_index);
+    ASSERT_NE(picture, nullptr);
+    const TColor red = RGB(255, 0, 0);
+    caption->active_skin_rect = TRect{0, picture->Height() - caption->skin_rect.Height(),
+                                      picture->Width(), picture->Height()};
+    for (int y = caption->active_skin_rect.top; y < picture->Height(); ++y) {
+        for (int x = 0; x < picture->Width(); ++x) {
+            picture->SetPixel(x, y, red);
+        }
+    }
+    caption->morphing = true;
+    frame_->SetSkinData(data_);
+    const TbsFrameObject& object = frame_->Objects().at(0);
+    ASSERT_EQ(object.id_name, "caption1");
+    ASSERT_TRUE(object.morphing);
+
+    // The fade is seen on the way: factors between the ends, then the end.
+    const auto fade_to = [&](double end) {
+        bool between = false;
+        const bool reached = PumpUntil([&] {
+            between = between || (object.morph > 0 && object.morph < 1);
+            return object.morph == end;
+        });
+        return reached && between;
+    };
+    // Right of the caption text, in the repeated middle of the caption.
+    const int x = object.place.object_rect.right - 20;
+    const int y = object.place.object_rect.top + object.place.object_rect.Height() / 2;
+    HWND h = Show();
+    SetForegroundWindow(h);
+    ASSERT_TRUE(PumpUntil([&] { return frame_->FrameActive(); }));
+    EXPECT_TRUE(fade_to(1));
+    EXPECT_TRUE(PumpUntil([&] { return ScreenPixel(h, x, y) == red; }));
+
+    TForm other(nullptr);
+    other.SetBounds(700, 500, 200, 150);
+    other.Show();
+    SetForegroundWindow(other.Handle());
+    ASSERT_TRUE(PumpUntil([&] { return !frame_->FrameActive(); }));
+    EXPECT_TRUE(fade_to(0));
+    Pump(50);
+    EXPECT_NE(ScreenPixel(h, x, y), red);
+}
+
 // Skins change under a running form: the client area, the shape and the
 // relayed controls follow; an empty skin gives the built-in frame.
 TEST_F(FrameTest, TheFrameFollowsSkinChangesOfARunningForm) {
