@@ -116,6 +116,7 @@ TbsSkinForm::~TbsSkinForm() {
     // Whatever menu is open goes without telling anyone: the form is going.
     OnSkinMenuClose = nullptr;
     LeaveMenuMode();
+    SetSkinHint(nullptr);
     menu_.reset();
     hook_.Remove();
     form_->OnCreateParams = nullptr;
@@ -200,6 +201,9 @@ void TbsSkinForm::Notification(framework::TComponent* component, framework::TOpe
     }
     if (component == trayIcon_) {
         trayIcon_ = nullptr;
+    }
+    if (component == skinHint_) {
+        skinHint_ = nullptr;
     }
     if (component == trayMenu_) {
         trayMenu_ = nullptr;
@@ -1032,7 +1036,7 @@ void TbsSkinForm::PaintClientBackground(HDC dc) {
 void TbsSkinForm::WndProc(TMessage& m, const TWndMethod& previous) {
     // Moving, sizing, activation, focus changes and clicks close an open
     // menu.
-    if (menuFilter_ != 0) {
+    if (menuFilter_ != 0 || skinHint_ != nullptr) {
         switch (m.Msg) {
             case WM_MOVE:
             case WM_SIZE:
@@ -1047,7 +1051,12 @@ void TbsSkinForm::WndProc(TMessage& m, const TWndMethod& previous) {
             case WM_RBUTTONDOWN:
             case WM_MBUTTONDOWN:
             case WM_PARENTNOTIFY:
-                CloseSkinMenus();
+                if (skinHint_ != nullptr) {
+                    skinHint_->HideHint();
+                }
+                if (menuFilter_ != 0) {
+                    CloseSkinMenus();
+                }
                 break;
             default:
                 break;
@@ -1418,6 +1427,9 @@ bool IsButton(const TbsFrameObject& o) {
 }  // namespace
 
 void TbsSkinForm::ClearObjects() {
+    if (activeObject_ >= 0 && activeObject_ < static_cast<int>(objects_.size())) {
+        ObjectHint(objects_[activeObject_], false);
+    }
     objects_.clear();
     ++objectsGeneration_;
     activeObject_ = -1;
@@ -1531,8 +1543,20 @@ void TbsSkinForm::ObjectEnter(int index) {
             RepaintObject(index);
         }
     }
+    ObjectHint(o, true);
     if (OnMouseEnterEvent) {
         OnMouseEnterEvent(o.id_name);
+    }
+}
+
+void TbsSkinForm::ObjectHint(const TbsFrameObject& o, bool show) {
+    if (!showObjectHint_ || skinHint_ == nullptr || o.hint.empty()) {
+        return;
+    }
+    if (show) {
+        skinHint_->ActivateHint(o.hint);
+    } else {
+        skinHint_->HideHint();
     }
 }
 
@@ -1560,6 +1584,7 @@ void TbsSkinForm::ObjectLeave(int index) {
             RepaintObject(index);
         }
     }
+    ObjectHint(o, false);
     if (OnMouseLeaveEvent) {
         OnMouseLeaveEvent(o.id_name);
     }
@@ -1741,6 +1766,17 @@ bool TbsSkinForm::RestoreLook(const TbsFrameObject& o) const {
     return (o.place.command == cmMaximize && states_.State() == fwsMaximized) ||
            (o.place.command == cmMinimize && states_.State() == fwsMinimized) ||
            (o.place.command == cmRollUp && states_.RolledUp());
+}
+
+void TbsSkinForm::SetSkinHint(TbsSkinHint* value) {
+    if (skinHint_ != nullptr) {
+        skinHint_->HideHint();
+        RemoveFreeNotification(skinHint_);
+    }
+    skinHint_ = value;
+    if (value != nullptr) {
+        FreeNotification(value);
+    }
 }
 
 void TbsSkinForm::SetTrayIcon(TbsTrayIcon* value) {
@@ -2143,6 +2179,11 @@ void RegisterSkinFormClass(framework::TClassRegistry& r) {
     using Value = const framework::TDefinitionValue&;
     using Context = framework::TReaderContext&;
     r.RegisterClass<F>("TbsSkinForm", "");
+    r.RegisterClass<TbsSkinHint>("TbsSkinHint", "");
+    r.RegisterProperty<TbsSkinHint>(
+        "TbsSkinHint", "SkinData", [](TbsSkinHint& h, Value v, Context context) {
+            context.Reference<TbsSkinData>(v, [&h](TbsSkinData& data) { h.SetSkinData(&data); });
+        });
     r.RegisterProperty<F>("TbsSkinForm", "SkinData", [](F& f, Value v, Context context) {
         context.Reference<TbsSkinData>(v, [&f](TbsSkinData& data) { f.SetSkinData(&data); });
     });
@@ -2193,6 +2234,9 @@ void RegisterSkinFormClass(framework::TClassRegistry& r) {
                           [](F& f, Value v, Context) { f.SetAlphaBlendValue(v.AsInteger()); });
     r.RegisterProperty<F>("TbsSkinForm", "UseDefaultObjectHint",
                           [](F& f, Value v, Context) { f.SetUseDefaultObjectHint(v.AsBoolean()); });
+    r.RegisterProperty<F>("TbsSkinForm", "SkinHint", [](F& f, Value v, Context context) {
+        context.Reference<TbsSkinHint>(v, [&f](TbsSkinHint& hint) { f.SetSkinHint(&hint); });
+    });
     r.RegisterProperty<F>("TbsSkinForm", "ShowObjectHint",
                           [](F& f, Value v, Context) { f.SetShowObjectHint(v.AsBoolean()); });
     const struct {

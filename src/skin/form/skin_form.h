@@ -25,6 +25,7 @@
 #include "skin/form/core/frame_core.h"
 #include "skin/form/core/frame_objects_core.h"
 #include "skin/form/core/system_menu.h"
+#include "skin/form/skin_hint.h"
 #include "skin/form/skin_menu.h"
 #include "skin/form/tray_icon.h"
 
@@ -123,8 +124,12 @@ class TbsSkinForm : public framework::TComponent {
     // buttons.
     bool UseDefaultObjectHint() const { return useDefaultObjectHint_; }
     void SetUseDefaultObjectHint(bool value);
+    // With ShowObjectHint, an object's hint shows in SkinHint while the mouse
+    // is over the object.
     bool ShowObjectHint() const { return showObjectHint_; }
     void SetShowObjectHint(bool value) { showObjectHint_ = value; }
+    TbsSkinHint* SkinHint() const { return skinHint_; }
+    void SetSkinHint(TbsSkinHint* value);
 
     TbsMouseButtonEvent OnMouseDownEvent;
     TbsMouseButtonEvent OnMouseUpEvent;
@@ -275,6 +280,8 @@ class TbsSkinForm : public framework::TComponent {
     // it (`allow` false: to none).
     void HoverTest(TPoint p, bool allow);
     void ObjectEnter(int index);
+    // Shows (or hides) the object's hint, when the frame shows object hints.
+    void ObjectHint(const TbsFrameObject& o, bool show);
     void ObjectLeave(int index);
     void ObjectDown(int index, framework::TMouseButton button, TPoint p);
     // May free the form (through its close command): the caller touches
@@ -355,6 +362,7 @@ class TbsSkinForm : public framework::TComponent {
     bool fading_ = false;
     HICON smallIcon_ = nullptr;
     TbsTrayIcon* trayIcon_ = nullptr;
+    TbsSkinHint* skinHint_ = nullptr;
     TbsSkinPopupMenu* trayMenu_ = nullptr;
     bool alwaysShowInTray_ = false;
     bool alwaysMinimizeToTray_ = false;

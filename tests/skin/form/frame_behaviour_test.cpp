@@ -89,6 +89,43 @@ TEST(FrameBehaviour, MaximizedAndParkedBounds) {
     EXPECT_EQ(ParkingSlot(small, 0, 0, {}), (TPoint{0, 49}));
 }
 
+// Yellow's hint picture: 40 x 40, corners at 8 and 32, client 3,3,37,37.
+TEST(FrameBehaviour, HintWindowsFitTheirTextAndStayOnTheScreen) {
+    const THintPicture yellow{40, 40, {8, 8}, {32, 8}, {8, 32}, {32, 32}, {3, 3, 37, 37}};
+    const THintLayout wide = LayoutHint(100, 16, &yellow);
+    EXPECT_EQ(wide.width, 106);
+    EXPECT_EQ(wide.height, 22);
+    EXPECT_EQ(wide.from.right_top, (TPoint{32, 8}));
+    EXPECT_EQ(wide.to.right_top, (TPoint{98, 8}));
+    EXPECT_EQ(wide.to.left_bottom, (TPoint{8, 14}));
+    EXPECT_EQ(wide.to.right_bottom, (TPoint{98, 14}));
+    EXPECT_EQ(wide.to.client, (TRect{3, 3, 103, 19}));
+    // A tiny text still gets the picture's corners.
+    const THintLayout tiny = LayoutHint(2, 2, &yellow);
+    EXPECT_EQ(tiny.width, 16);
+    EXPECT_EQ(tiny.height, 16);
+    const THintLayout plain = LayoutHint(100, 16, nullptr);
+    EXPECT_EQ(plain.width, 108);
+    EXPECT_EQ(plain.height, 20);
+    EXPECT_EQ(plain.to.client, (TRect{4, 2, 104, 18}));
+
+    const TRect area{0, 0, 1024, 738};
+    const struct {
+        TPoint cursor;
+        int width;
+        TPoint expected;
+    } cases[] = {
+        {{500, 300}, 100, {500, 320}},   // below the pointer
+        {{500, 730}, 100, {500, 708}},   // no room below: above it
+        {{1000, 300}, 100, {924, 320}},  // moved in from the right
+        {{-50, 300}, 100, {0, 320}},
+        {{500, 300}, 2000, {0, 320}},  // wider than the area: its left in
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(PlaceHint(c.cursor, 20, c.width, 22, area), c.expected) << c.cursor.x;
+    }
+}
+
 TEST(FrameBehaviour, TheFramesOwnStatesFollowTheirTable) {
     const TRect normal = TRect::Bounds(100, 100, 400, 300);
     const TRect target{0, 0, 1024, 738};

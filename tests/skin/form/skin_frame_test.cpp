@@ -590,6 +590,64 @@ TEST_F(FrameTest, TheCloseButtonLightsUpAndClosesOnlyWhenReleasedOverIt) {
     EXPECT_TRUE(PumpUntil([&] { return !form_->Visible(); }));
 }
 
+// With ShowObjectHint, the hint of the object under the pointer shows below
+// the pointer, drawn with the skin's hint picture or, without a skin, in the
+// tool-tip colours; it goes when the pointer leaves the object. A hint
+// component that is freed is forgotten by the frame.
+TEST_F(FrameTest, AnObjectsHintShowsWhileThePointerIsOverIt) {
+    frame_->SetSkinData(data_);
+    auto* hint = new TbsSkinHint(form_.get());
+    frame_->SetSkinHint(hint);
+    frame_->SetShowObjectHint(true);
+    HWND h = Show();
+    SetForegroundWindow(h);
+    Pump(50);
+    const auto it =
+        std::find_if(frame_->Objects().begin(), frame_->Objects().end(),
+                     [](const TbsFrameObject& o) { return o.id_name == "closebutton"; });
+    ASSERT_NE(it, frame_->Objects().end());
+    const TRect r = it->place.object_rect;
+    RECT window;
+    GetWindowRect(h, &window);
+    const POINT centre{window.left + (r.left + r.right) / 2, window.top + (r.top + r.bottom) / 2};
+    const POINT away{window.left + 200, window.top + 150};
+    const framework::TBitmapData* picture =
+        data_->Picture(data_->HintWindow().window_picture_index);
+    ASSERT_NE(picture, nullptr);
+    const struct {
+        const char* look;
+        TbsSkinData* skin;
+        TColor corner;
+    } looks[] = {{"skinned", data_, picture->Pixel(0, 0)},
+                 {"plain", nullptr, ColorToRGB(framework::kSystemColorFlag | COLOR_INFOTEXT)}};
+    ASSERT_NE(looks[0].corner, looks[1].corner);
+    for (const auto& l : looks) {
+        SCOPED_TRACE(l.look);
+        hint->SetSkinData(l.skin);
+        test_support::MoveTo(away);
+        Pump(100);
+        test_support::MoveTo(centre);
+        ASSERT_TRUE(PumpUntil([&] { return hint->Showing(); }));
+        wchar_t text[32] = {};
+        GetWindowTextW(hint->Handle(), text, 32);
+        EXPECT_STREQ(text, L"关闭");
+        RECT box;
+        GetWindowRect(hint->Handle(), &box);
+        EXPECT_EQ(box.left, centre.x);
+        EXPECT_GT(box.top, centre.y);
+        EXPECT_TRUE(PumpUntil([&] { return ScreenPixel(hint->Handle(), 0, 0) == l.corner; }))
+            << std::hex << ScreenPixel(hint->Handle(), 0, 0);
+        EXPECT_EQ(WindowFromPoint(centre), h);  // the hint lets the mouse through
+        test_support::MoveTo(away);
+        EXPECT_TRUE(PumpUntil([&] { return !hint->Showing(); }));
+    }
+    delete hint;
+    EXPECT_EQ(frame_->SkinHint(), nullptr);
+    test_support::MoveTo(centre);
+    Pump(100);
+    EXPECT_EQ(frame_->ActiveObject(), it - frame_->Objects().begin());
+}
+
 // A form that closes itself (and is freed) while its fade-in lets pending
 // messages run: the fade touches nothing of it afterwards.
 TEST(FrameFade, AFormFreedDuringItsFadeIsLeftAlone) {

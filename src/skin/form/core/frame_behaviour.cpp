@@ -80,6 +80,46 @@ TPoint ParkingSlot(const TRect& area, int min_width, int min_height,
     return first;
 }
 
+THintLayout LayoutHint(int text_width, int text_height, const THintPicture* picture) {
+    THintLayout l;
+    text_width = std::max(text_width, 0);
+    text_height = std::max(text_height, 0);
+    if (picture == nullptr) {
+        l.width = text_width + 8;
+        l.height = text_height + 4;
+        l.to.client = TRect{4, 2, l.width - 4, l.height - 2};
+        return l;
+    }
+    const THintPicture& p = *picture;
+    // The picture's frame around its client rectangle stays around the text.
+    const int frame_width = p.width - p.client.Width();
+    const int frame_height = p.height - p.client.Height();
+    const int corners_width = p.left_top.x + (p.width - p.right_top.x);
+    const int corners_height = p.left_top.y + (p.height - p.left_bottom.y);
+    l.width = std::max(text_width + frame_width, corners_width);
+    l.height = std::max(text_height + frame_height, corners_height);
+    const int dx = l.width - p.width;
+    const int dy = l.height - p.height;
+    l.from = TPartGeometry{p.left_top, p.right_top, p.left_bottom, p.right_bottom, p.client};
+    l.to = TPartGeometry{
+        p.left_top, TPoint{p.right_top.x + dx, p.right_top.y},
+        TPoint{p.left_bottom.x, p.left_bottom.y + dy},
+        TPoint{p.right_bottom.x + dx, p.right_bottom.y + dy},
+        TRect{p.client.left, p.client.top, p.client.right + dx, p.client.bottom + dy}};
+    return l;
+}
+
+TPoint PlaceHint(TPoint cursor, int cursor_height, int width, int height, const TRect& area) {
+    TPoint at{cursor.x, cursor.y + cursor_height};
+    if (at.y + height > area.bottom) {
+        at.y = cursor.y - height;
+    }
+    // Inside the area; a hint larger than the area keeps its left-top in.
+    at.x = std::max(std::min(at.x, area.right - width), area.left);
+    at.y = std::max(std::min(at.y, area.bottom - height), area.top);
+    return at;
+}
+
 TFrameStates::TChange TFrameStates::SetState(TFrameWindowState state, bool main_form,
                                              const TRect& current, const TRect& target, TPoint slot,
                                              TPoint min_size) {

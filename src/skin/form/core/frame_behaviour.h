@@ -45,6 +45,34 @@ TRect MaximizeTarget(const TRect& monitor, const TRect& work_area, const TRect& 
 TPoint ParkingSlot(const TRect& work_area, int min_width, int min_height,
                    const std::vector<TPoint>& taken);
 
+// A hint window for a text of text_width x text_height: its size and the
+// nine-part geometry of its picture (from) and of the window (to). Skinned
+// (`picture` set, the hint window's data in `skin`), the picture's frame
+// around `clientrect` is kept around the text, and the window is never
+// smaller than the picture's corners; plain, a one-pixel border and a margin
+// of 3 on the sides and 1 above and below.
+struct THintLayout {
+    int width = 0;
+    int height = 0;
+    TPartGeometry from;
+    TPartGeometry to;
+};
+struct THintPicture {
+    int width = 0;
+    int height = 0;
+    TPoint left_top;
+    TPoint right_top;
+    TPoint left_bottom;
+    TPoint right_bottom;
+    TRect client;
+};
+THintLayout LayoutHint(int text_width, int text_height, const THintPicture* picture);
+
+// Where a hint window of width x height opens for a pointer at `cursor`:
+// below the pointer's `cursor_height`, above the pointer when it does not fit
+// below, and moved inside `area`.
+TPoint PlaceHint(TPoint cursor, int cursor_height, int width, int height, const TRect& area);
+
 // The frame's own window state and roll-up.
 enum TFrameWindowState { fwsNormal = 0, fwsMinimized = 1, fwsMaximized = 2 };
 
