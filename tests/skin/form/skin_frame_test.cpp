@@ -452,10 +452,43 @@ TEST_F(FrameTest, TheFrameMaximizesParksRollsUpAndSnaps) {
     frame_->SetBorderIcons(bsbiMinimize | bsbiMaximize | bsbiRollUp);
     ASSERT_EQ(frame_->Objects().size(), 7u);
     HWND h = Show();
+    SetForegroundWindow(h);
+    ASSERT_TRUE(PumpUntil([&] { return frame_->FrameActive(); }));
     RECT before;
     GetWindowRect(h, &before);
     const TRect work = WorkAreaOf(h, true);
+    // The maximize button shows its restore look while the window is
+    // maximized.
+    const auto max_button =
+        std::find_if(frame_->Objects().begin(), frame_->Objects().end(),
+                     [](const TbsFrameObject& o) { return o.id_name == "maxbutton"; });
+    ASSERT_NE(max_button, frame_->Objects().end());
+    const auto* max_data = dynamic_cast<const TbsDataSkinStdButton*>(max_button->data);
+    ASSERT_NE(max_data, nullptr);
+    // A pixel where the two looks differ.
+    TPoint d{-1, -1};
+    const TRect& normal = max_data->skin_rect;
+    const TRect& restore = max_data->restore_rect;
+    for (int y = 0; y < normal.Height() && d.x < 0; ++y) {
+        for (int x = 0; x < normal.Width() && d.x < 0; ++x) {
+            if (max_button->picture->Pixel(normal.left + x, normal.top + y) !=
+                max_button->picture->Pixel(restore.left + x, restore.top + y)) {
+                d = TPoint{x, y};
+            }
+        }
+    }
+    ASSERT_GE(d.x, 0) << "the test needs two different looks";
+    const auto max_look = [&] {
+        const TRect& o = max_button->place.object_rect;
+        return ScreenPixel(h, o.left + d.x, o.top + d.y);
+    };
+    const auto in_picture = [&](const TRect& look) {
+        return max_button->picture->Pixel(look.left + d.x, look.top + d.y);
+    };
+    EXPECT_TRUE(PumpUntil([&] { return max_look() == in_picture(max_data->skin_rect); }));
     frame_->SetWindowState(fwsMaximized);
+    EXPECT_TRUE(PumpUntil([&] { return max_look() == in_picture(max_data->restore_rect); }))
+        << std::hex << max_look();
     RECT r;
     GetWindowRect(h, &r);
     const bool whole = work.Width() == GetSystemMetrics(SM_CXSCREEN) &&
@@ -470,6 +503,7 @@ TEST_F(FrameTest, TheFrameMaximizesParksRollsUpAndSnaps) {
     GetWindowRect(h, &r);
     EXPECT_EQ(r.left, before.left);
     EXPECT_EQ(r.bottom, before.bottom);
+    EXPECT_TRUE(PumpUntil([&] { return max_look() == in_picture(max_data->skin_rect); }));
 
     // Two other skinned forms minimized: side by side on the bottom row.
     TForm* main = Application().MainForm();
@@ -641,6 +675,12 @@ TEST_F(FrameTest, AnObjectsHintShowsWhileThePointerIsOverIt) {
         test_support::MoveTo(away);
         EXPECT_TRUE(PumpUntil([&] { return !hint->Showing(); }));
     }
+    // A skin change under the pointer takes the hint with the old objects.
+    test_support::MoveTo(centre);
+    ASSERT_TRUE(PumpUntil([&] { return hint->Showing(); }));
+    data_->SetCompressedStoredSkin(silver_);
+    EXPECT_FALSE(hint->Showing());
+    EXPECT_TRUE(PumpUntil([&] { return hint->Showing(); }));  // silver's close button
     delete hint;
     EXPECT_EQ(frame_->SkinHint(), nullptr);
     test_support::MoveTo(centre);
