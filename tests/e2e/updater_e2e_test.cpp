@@ -119,6 +119,9 @@ void ExpectTexts(const std::vector<Reading>& readings) {
 
 class UpdaterE2E : public ::testing::Test {
   protected:
+    // The pointer out of the way: left over the close button by an earlier
+    // case, it would light the button up in the next window's pictures.
+    void SetUp() override { test_support::MoveTo(POINT{0, 0}); }
     // An install folder with a blank in its name and the stub game in it.
     std::wstring Install(const std::string& name, const std::wstring& suffix = L" 游戏") {
         const std::wstring folder =
