@@ -5,7 +5,6 @@
 #include "skin/data/win32/regions.h"
 #include "skin/data/win32/text_draw.h"
 #include "skin/data/win32/work_area.h"
-#include "skin/form/core/frame_behaviour.h"
 
 namespace skin {
 
@@ -83,6 +82,18 @@ void TbsSkinHint::SelectFont(TCanvas& canvas) const {
     }
 }
 
+THintLayout TbsSkinHint::Layout(const framework::TBitmapData* picture) const {
+    TBitmap measure(1, 1);
+    SelectFont(measure.Canvas());
+    RECT r{0, 0, 0, 0};
+    measure.Canvas().DrawText(text_, r, kTextFlags | DT_CALCRECT);
+    THintPicture geometry;
+    if (picture != nullptr) {
+        geometry = HintPictureOf(skinData_->HintWindow(), *picture);
+    }
+    return LayoutHint(r.right - r.left, r.bottom - r.top, picture != nullptr ? &geometry : nullptr);
+}
+
 void TbsSkinHint::ActivateHint(const std::string& text) {
     POINT cursor{};
     GetCursorPos(&cursor);
@@ -129,17 +140,8 @@ void TbsSkinHint::Show(framework::TPoint at, bool below_pointer) {
         SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     }
     SetWindowTextW(hwnd_, DrawingText(text_).c_str());
-    TBitmap measure(1, 1);
-    SelectFont(measure.Canvas());
-    RECT r{0, 0, 0, 0};
-    measure.Canvas().DrawText(text_, r, kTextFlags | DT_CALCRECT);
     const framework::TBitmapData* picture = Picture();
-    THintPicture geometry;
-    if (picture != nullptr) {
-        geometry = HintPictureOf(skinData_->HintWindow(), *picture);
-    }
-    const THintLayout layout =
-        LayoutHint(r.right - r.left, r.bottom - r.top, picture != nullptr ? &geometry : nullptr);
+    const THintLayout layout = Layout(picture);
     const framework::TRect area = WorkAreaOf(WindowFromPoint(POINT{at.x, at.y}), true);
     const framework::TPoint place = below_pointer
                                         ? PlaceHint(at, GetSystemMetrics(SM_CYCURSOR) * 3 / 4,
@@ -170,17 +172,8 @@ void TbsSkinHint::Paint(HDC dc) {
     }
     TBitmap look(w, h);
     TCanvas& canvas = look.Canvas();
-    TBitmap measure(1, 1);
-    SelectFont(measure.Canvas());
-    RECT text{0, 0, 0, 0};
-    measure.Canvas().DrawText(text_, text, kTextFlags | DT_CALCRECT);
     const framework::TBitmapData* picture = Picture();
-    THintPicture geometry;
-    if (picture != nullptr) {
-        geometry = HintPictureOf(skinData_->HintWindow(), *picture);
-    }
-    const THintLayout layout =
-        LayoutHint(text.right, text.bottom, picture != nullptr ? &geometry : nullptr);
+    const THintLayout layout = Layout(picture);
     if (picture != nullptr) {
         const TbsDataSkinHintWindow& d = skinData_->HintWindow();
         TBitmap background;

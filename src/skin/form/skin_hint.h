@@ -14,6 +14,7 @@
 #include "framework/component.h"
 #include "framework/geometry.h"
 #include "framework/graphics.h"
+#include "skin/form/core/frame_behaviour.h"
 
 namespace skin {
 
@@ -56,6 +57,8 @@ class TbsSkinHint : public framework::TComponent {
     // The skin's hint picture, when the skin has one.
     const framework::TBitmapData* Picture() const;
     void SelectFont(framework::TCanvas& canvas) const;
+    // The window's size and parts for the current text.
+    THintLayout Layout(const framework::TBitmapData* picture) const;
 
     TbsSkinData* skinData_ = nullptr;
     framework::TFont defaultFont_;
