@@ -92,17 +92,128 @@ std::string Describe(const RECT& r) {
            std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top);
 }
 
-// Pictures the windows from the screen into UPDATER_TEST_OUTPUT/e2e/screenshots.
-ScreenPicture Picture(const std::vector<HWND>& windows, const std::string& name) {
+// The colour behind every picture: nothing of the updater is magenta, so a
+// magenta pixel inside a window is a place nothing painted.
+constexpr COLORREF kSentinel = RGB(255, 0, 255);
+
+// Text that must show in a picture: pixels of the text's colour in an area of
+// a window (window coordinates).
+struct Ink {
+    const char* what;
+    HWND window;
+    RECT area;
+    COLORREF colour;
+};
+
+// A control's rectangle in its window's coordinates.
+RECT AreaIn(HWND window, HWND control) {
+    RECT w{}, c{};
+    GetWindowRect(window, &w);
+    GetWindowRect(control, &c);
+    OffsetRect(&c, -w.left, -w.top);
+    return c;
+}
+
+// The look of a finished product, checked on a picture taken over the
+// sentinel: no sentinel pixel inside any window's region (nothing left
+// unpainted, no seam), the sentinel at the top corners that a window's
+// region cuts off (the shape works), and the text of each `ink`.
+void ExpectFinishedLook(const ScreenPicture& picture, const std::vector<HWND>& windows,
+                        const std::vector<Ink>& inks, const std::string& name) {
+    struct Shape {
+        HWND window;
+        RECT rect;
+        HRGN region;  // window coordinates; null: the whole rectangle
+    };
+    std::vector<Shape> shapes;
+    for (HWND w : windows) {
+        Shape s{w, {}, CreateRectRgn(0, 0, 0, 0)};
+        GetWindowRect(w, &s.rect);
+        if (GetWindowRgn(w, s.region) == ERROR) {
+            DeleteObject(s.region);
+            s.region = nullptr;
+        }
+        shapes.push_back(s);
+    }
+    const auto inside = [](const Shape& s, POINT p) {
+        if (!PtInRect(&s.rect, p)) {
+            return false;
+        }
+        return s.region == nullptr || PtInRegion(s.region, p.x - s.rect.left, p.y - s.rect.top);
+    };
+    size_t holes = 0;
+    POINT first{};
+    for (LONG y = picture.area.top; y < picture.area.bottom; ++y) {
+        for (LONG x = picture.area.left; x < picture.area.right; ++x) {
+            const POINT p{x, y};
+            if (picture.At(p) == kSentinel &&
+                std::any_of(shapes.begin(), shapes.end(),
+                            [&](const Shape& s) { return inside(s, p); })) {
+                first = holes++ == 0 ? p : first;
+            }
+        }
+    }
+    EXPECT_EQ(holes, 0u) << name << ": the backdrop shows through, first at screen " << first.x
+                         << "," << first.y;
+    // The update window is shaped; the corners it cuts show the backdrop
+    // unless another of the windows covers them.
+    EXPECT_NE(shapes.front().region, nullptr) << name << ": the window has no shape";
+    for (const Shape& s : shapes) {
+        if (s.region == nullptr) {
+            continue;
+        }
+        for (const POINT corner :
+             {POINT{s.rect.left, s.rect.top}, POINT{s.rect.right - 1, s.rect.top}}) {
+            const bool covered = std::any_of(shapes.begin(), shapes.end(), [&](const Shape& o) {
+                return o.window != s.window && inside(o, corner);
+            });
+            if (!inside(s, corner) && !covered) {
+                EXPECT_EQ(picture.At(corner), kSentinel)
+                    << name << ": a cut corner at " << corner.x << "," << corner.y;
+            }
+        }
+        DeleteObject(s.region);
+    }
+    for (const Ink& ink : inks) {
+        RECT place{};
+        GetWindowRect(ink.window, &place);
+        RECT area = ink.area;
+        OffsetRect(&area, place.left, place.top);
+        IntersectRect(&area, &area, &picture.area);
+        int found = 0;
+        for (LONG y = area.top; y < area.bottom; ++y) {
+            for (LONG x = area.left; x < area.right; ++x) {
+                found += picture.At(POINT{x, y}) == ink.colour ? 1 : 0;
+            }
+        }
+        EXPECT_GE(found, 3) << name << ": no text drawn in " << ink.what;
+    }
+}
+
+// Pictures the windows from the screen (over the fixture's backdrop) into
+// UPDATER_TEST_OUTPUT/e2e/screenshots, and checks their finished look.
+ScreenPicture Picture(const std::vector<HWND>& windows, const std::string& name,
+                      const std::vector<Ink>& inks) {
     ScreenPicture picture = CaptureScreen(windows);
     EXPECT_FALSE(picture.Empty()) << name << ": nothing copied from the screen";
     // The side picture alone has dozens of colours; a failed copy has one.
     EXPECT_GT(picture.DistinctColours(), 16u) << name << ": the copy shows nothing";
+    if (!picture.Empty()) {
+        ExpectFinishedLook(picture, windows, inks, name);
+    }
     EXPECT_TRUE(picture.SaveBmp(
         Wide(std::string(UPDATER_TEST_OUTPUT) + "/e2e/screenshots/" + name + ".bmp")))
         << name;
     return picture;
 }
+
+// Yellow's text colours: the caption's when the window is active and when it
+// is not, and the labels'.
+constexpr COLORREF kActiveCaption = RGB(0, 0, 0);
+constexpr COLORREF kInactiveCaption = RGB(128, 128, 128);
+constexpr COLORREF kLabelText = RGB(0x3C, 0x22, 0x00);
+// The caption's text area in the update window.
+constexpr RECT kCaptionText{5, 4, 200, 25};
 
 // What other programs read of a window with the standard messages.
 struct Reading {
@@ -120,8 +231,15 @@ void ExpectTexts(const std::vector<Reading>& readings) {
 class UpdaterE2E : public ::testing::Test {
   protected:
     // The pointer out of the way: left over the close button by an earlier
-    // case, it would light the button up in the next window's pictures.
-    void SetUp() override { test_support::MoveTo(POINT{0, 0}); }
+    // case, it would light the button up in the next window's pictures. The
+    // sentinel behind the updater's windows, for their pictures.
+    void SetUp() override {
+        test_support::MoveTo(POINT{0, 0});
+        backdrop_ = std::make_unique<Backdrop>(
+            RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}, kSentinel);
+        ASSERT_TRUE(backdrop_->Shown()) << "the backdrop did not show";
+    }
+    std::unique_ptr<Backdrop> backdrop_;
     // An install folder with a blank in its name and the stub game in it.
     std::wstring Install(const std::string& name, const std::wstring& suffix = L" 游戏") {
         const std::wstring folder =
@@ -334,7 +452,7 @@ TEST_F(UpdaterE2E, TheSystemMenuOpensOnTheCaptionAndClosesTheUpdater) {
     EXPECT_NE(GetWindowLongPtrW(menu, GWL_EXSTYLE) & WS_EX_TOOLWINDOW, 0);
     EXPECT_EQ(GetForegroundWindow(), window);
     RedrawWindow(menu, nullptr, nullptr, RDW_UPDATENOW);
-    Picture({window, menu}, "system-menu");
+    Picture({window, menu}, "system-menu", {{"caption", window, kCaptionText, kActiveCaption}});
 
     // The keys go to the menu, whichever of the updater's windows has them.
     PostMessageW(ui.start, WM_KEYDOWN, VK_ESCAPE, 0);
@@ -370,7 +488,7 @@ TEST_F(UpdaterE2E, TheCloseButtonHoversAndClosesOnlyOnAClick) {
         test_support::MoveTo(button);
         ASSERT_TRUE(WaitUntil([&] { return CaptureScreen({window}).At(button) != normal; }, 5000))
             << "the close button did not light up";
-        Picture({window}, "close-hovered");
+        Picture({window}, "close-hovered", {{"caption", window, kCaptionText, kActiveCaption}});
         test_support::PressAt(button);
         Sleep(100);
         test_support::MoveTo(away);
@@ -550,7 +668,10 @@ TEST_F(UpdaterE2E, TheWindowIsReadAndPicturedWaitingRunningAndFinished) {
                  {"start", ui.start, L"开始升级"},
                  {"close", ui.close, L"关闭"}});
     RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-    const ScreenPicture waiting = Picture({window}, "waiting");
+    const ScreenPicture waiting =
+        Picture({window}, "waiting",
+                {{"caption", window, kCaptionText, kActiveCaption},
+                 {"file label", window, AreaIn(window, ui.fileLabel), kLabelText}});
 
     // Another window takes the focus: the frame takes its inactive look (the
     // close button's pixels change), and its active look again after.
@@ -565,7 +686,7 @@ TEST_F(UpdaterE2E, TheWindowIsReadAndPicturedWaitingRunningAndFinished) {
         [&] { return CaptureScreen({window}).At(closeButton) != waiting.At(closeButton); }, 5000);
     EXPECT_TRUE(inactive) << "the frame kept its active look";
     if (inactive) {
-        Picture({window}, "inactive");
+        Picture({window}, "inactive", {{"caption", window, kCaptionText, kInactiveCaption}});
     }
     DestroyWindow(other);
     // Asked again while waiting: the request can be lost while the other
@@ -590,7 +711,10 @@ TEST_F(UpdaterE2E, TheWindowIsReadAndPicturedWaitingRunningAndFinished) {
     };
     ASSERT_TRUE(WaitUntil([&] { return percent() >= 45; }, 20000))
         << "the download did not get under way: " << GbkText(gauge);
-    const ScreenPicture running = Picture({window}, "running");
+    const ScreenPicture running =
+        Picture({window}, "running",
+                {{"caption", window, kCaptionText, kActiveCaption},
+                 {"file label", window, AreaIn(window, ui.fileLabel), kLabelText}});
     EXPECT_LE(percent(), 65) << "pictured too late: " << GbkText(gauge);
     const std::wstring file = StoredText(ui.fileLabel);
     EXPECT_TRUE(file.starts_with(L"下载 1/1 slow.bin  ") && file.ends_with(L"KB of 1024KB"))
@@ -618,7 +742,7 @@ TEST_F(UpdaterE2E, TheWindowIsReadAndPicturedWaitingRunningAndFinished) {
                  {"close", ui.close, L"关闭"}});
     // Three seconds at 256 KiB/s: the speed was shown at least once.
     EXPECT_TRUE(Text(ui.speedLabel).ends_with(L"KB/S")) << GbkText(Text(ui.speedLabel));
-    Picture({window, done}, "finished");
+    Picture({window, done}, "finished", {{"caption", window, kCaptionText, kInactiveCaption}});
 
     ASSERT_TRUE(PressYes(done));
     ASSERT_TRUE(
@@ -709,7 +833,7 @@ TEST_F(UpdaterE2E, ALongListScrollsToTheFileItDownloads) {
     EXPECT_EQ(after.selected, kFiles - 1);
     EXPECT_EQ(after.top, kFiles - 8);
     EXPECT_EQ(ReadHostFile(folder + L"\\f29.bin"), Bytes((96 << 10) + 1, 29));
-    Picture({window}, "thirty");
+    Picture({window}, "thirty", {{"caption", window, kCaptionText, kInactiveCaption}});
     ASSERT_TRUE(PressYes(done));
     Click(ui.close);
     EXPECT_TRUE(updater.Ended(15000));

@@ -228,6 +228,87 @@ bool ScreenPicture::SaveBmp(const std::wstring& path) const {
     return WriteHostFile(path, bytes);
 }
 
+namespace {
+
+struct BackdropStart {
+    RECT area;
+    COLORREF colour;
+    HANDLE ready;
+};
+
+LRESULT CALLBACK BackdropProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_ERASEBKGND) {
+        RECT r{};
+        GetClientRect(window, &r);
+        HBRUSH brush = CreateSolidBrush(static_cast<COLORREF>(GetWindowLongPtrW(window, 0)));
+        FillRect(reinterpret_cast<HDC>(wParam), &r, brush);
+        DeleteObject(brush);
+        return 1;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+DWORD WINAPI BackdropThread(void* parameter) {
+    const BackdropStart start = *static_cast<BackdropStart*>(parameter);
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = BackdropProc;
+    windowClass.cbWndExtra = sizeof(LONG_PTR);
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"E2EBackdrop";
+    RegisterClassW(&windowClass);  // fails harmlessly when registered before
+    HWND window = CreateWindowExW(
+        WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, L"E2EBackdrop", L"", WS_POPUP, start.area.left,
+        start.area.top, start.area.right - start.area.left, start.area.bottom - start.area.top,
+        nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    if (window != nullptr) {
+        SetWindowLongPtrW(window, 0, static_cast<LONG_PTR>(start.colour));
+        ShowWindow(window, SW_SHOWNOACTIVATE);
+    }
+    SetEvent(start.ready);
+    MSG message;
+    while (window != nullptr && GetMessageW(&message, nullptr, 0, 0) > 0) {
+        DispatchMessageW(&message);
+    }
+    if (window != nullptr) {
+        DestroyWindow(window);
+    }
+    return 0;
+}
+
+}  // namespace
+
+Backdrop::Backdrop(const RECT& area, COLORREF colour) : area_(area), colour_(colour) {
+    ready_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    BackdropStart start{area_, colour, ready_};
+    thread_ = CreateThread(nullptr, 0, BackdropThread, &start, 0, &threadId_);
+    if (thread_ != nullptr) {
+        WaitForSingleObject(ready_, 5000);  // `start` is read before the event
+    }
+}
+
+Backdrop::~Backdrop() {
+    if (thread_ != nullptr) {
+        PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
+        WaitForSingleObject(thread_, 5000);
+        CloseHandle(thread_);
+    }
+    CloseHandle(ready_);
+}
+
+bool Backdrop::Shown() const {
+    if (thread_ == nullptr) {
+        return false;
+    }
+    return WaitUntil(
+        [&] {
+            framework::TBitmap shot;
+            const RECT corner{area_.left, area_.top, area_.left + 2, area_.top + 2};
+            framework::CaptureScreen(corner, shot);
+            return shot.Width() > 0 && shot.Pixel(0, 0) == colour_;
+        },
+        5000);
+}
+
 std::vector<std::wstring> ListItems(HWND list) {
     std::vector<std::wstring> items;
     const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);

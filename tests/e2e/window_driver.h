@@ -56,6 +56,28 @@ struct ScreenPicture {
 };
 // The rectangle holding all `windows`, as far as it is on the screen.
 ScreenPicture CaptureScreen(const std::vector<HWND>& windows);
+// A window of one colour over `area`, so that pictures of the windows in
+// front of it show whatever they leave unpainted or transparent in that
+// colour. Made before those windows: the display puts a new window above
+// the windows already there. It never takes the focus, and it has a thread
+// of its own so that it paints while the test waits.
+class Backdrop {
+  public:
+    Backdrop(const RECT& area, COLORREF colour);
+    ~Backdrop();
+    Backdrop(const Backdrop&) = delete;
+    Backdrop& operator=(const Backdrop&) = delete;
+    // Waits until the screen shows the backdrop's colour at its top-left.
+    bool Shown() const;
+
+  private:
+    RECT area_{};
+    COLORREF colour_;
+    HANDLE thread_ = nullptr;
+    DWORD threadId_ = 0;
+    HANDLE ready_ = nullptr;
+};
+
 // The text of a message box, and a press of its Yes button.
 std::wstring DialogText(HWND box);
 bool PressYes(HWND box);
