@@ -56,6 +56,18 @@ TEST(UpdateForm, IsBuiltFromItsDefinitionWithItsSkin) {
     EXPECT_EQ(form->bsSkinForm1->BorderIcons(), 0u);
     EXPECT_EQ(form->bsSkinForm1->ClientWidth(), 480);
     EXPECT_EQ(form->bsSkinForm1->ClientHeight(), 263);
+    // Its message boxes take the same skin, for their frame and their
+    // controls, and fade in to 230.
+    EXPECT_EQ(form->bsg->SkinData(), form->bsSkinData1);
+    EXPECT_EQ(form->bsg->CtrlSkinData(), form->bsSkinData1);
+    EXPECT_EQ(form->bsg->ButtonSkinDataName(), "button");
+    EXPECT_EQ(form->bsg->MessageLabelSkinDataName(), "stdlabel");
+    EXPECT_FALSE(form->bsg->UseSkinFont());
+    EXPECT_TRUE(form->bsg->AlphaBlend());
+    EXPECT_TRUE(form->bsg->AlphaBlendAnimation());
+    EXPECT_EQ(form->bsg->AlphaBlendValue(), 230);
+    EXPECT_EQ(form->bsg->DefaultFont().Name(), "Arial");
+    EXPECT_EQ(form->bsg->DefaultButtonFont().Height(), 14);
     EXPECT_EQ(form->Image1->Width(), 115);
     EXPECT_EQ(form->Image1->Height(), 229);
     EXPECT_EQ(form->Image1->Top(), -5);

@@ -15,10 +15,34 @@ namespace {
 
 void RegisterMessageClass(TClassRegistry& r) {
     using M = skin::TbsSkinMessage;
+    using Value = const TDefinitionValue&;
+    using Context = TReaderContext&;
     r.RegisterClass<M>("TbsSkinMessage", "");
-    r.RegisterProperty<M>(
-        "TbsSkinMessage", "UseSkinFont",
-        [](M& m, const TDefinitionValue& v, TReaderContext&) { m.SetUseSkinFont(v.AsBoolean()); });
+    r.RegisterProperty<M>("TbsSkinMessage", "SkinData", [](M& m, Value v, Context context) {
+        context.Reference<skin::TbsSkinData>(
+            v, [&m](skin::TbsSkinData& data) { m.SetSkinData(&data); });
+    });
+    r.RegisterProperty<M>("TbsSkinMessage", "CtrlSkinData", [](M& m, Value v, Context context) {
+        context.Reference<skin::TbsSkinData>(
+            v, [&m](skin::TbsSkinData& data) { m.SetCtrlSkinData(&data); });
+    });
+    r.RegisterProperty<M>("TbsSkinMessage", "ButtonSkinDataName",
+                          [](M& m, Value v, Context) { m.SetButtonSkinDataName(v.AsString()); });
+    r.RegisterProperty<M>("TbsSkinMessage", "MessageLabelSkinDataName", [](M& m, Value v, Context) {
+        m.SetMessageLabelSkinDataName(v.AsString());
+    });
+    const struct {
+        const char* name;
+        void (M::*set)(bool);
+    } booleans[] = {{"UseSkinFont", &M::SetUseSkinFont},
+                    {"AlphaBlend", &M::SetAlphaBlend},
+                    {"AlphaBlendAnimation", &M::SetAlphaBlendAnimation}};
+    for (const auto& b : booleans) {
+        r.RegisterProperty<M>("TbsSkinMessage", b.name,
+                              [set = b.set](M& m, Value v, Context) { (m.*set)(v.AsBoolean()); });
+    }
+    r.RegisterProperty<M>("TbsSkinMessage", "AlphaBlendValue",
+                          [](M& m, Value v, Context) { m.SetAlphaBlendValue(v.AsInteger()); });
     RegisterFontProperties(r, "TbsSkinMessage", "DefaultFont", [](TComponent& c) -> TFont& {
         return static_cast<M&>(c).DefaultFont();
     });

@@ -20,7 +20,6 @@
 #include "skin/controls/gauge.h"
 #include "skin/controls/label.h"
 #include "skin/controls/list_box.h"
-#include "skin/form/message.h"
 
 namespace skin {
 namespace {
@@ -460,40 +459,6 @@ TEST_F(ControlsTest, TheListBoxIsReadableThroughListBoxMessages) {
     list->AddItem("b");
     list->SetEnabled(false);
     EXPECT_FALSE(IsWindowEnabled(list->Handle()));
-}
-
-TEST_F(ControlsTest, TheMessageBoxShowsItsKindTextAndButtons) {
-    TbsSkinMessage box(nullptr);
-    std::wstring caption;
-    std::wstring text;
-    std::wstring button;
-    // Read the box from its own modal loop (a timer keeps that loop
-    // turning), then press Yes.
-    TTimer reader(nullptr);
-    reader.SetInterval(20);
-    reader.OnTimer = [&](TComponent*) {
-        if (!caption.empty()) {
-            return;
-        }
-        for (int i = 0; i < Application().FormCount(); ++i) {
-            TForm* f = Application().Forms(i);
-            if (f->Modal() && f->HandleAllocated() && IsWindowVisible(f->Handle())) {
-                caption = Text(f->Handle());
-                text = Text(FindWindowExW(f->Handle(), nullptr, L"STATIC", nullptr));
-                HWND yes = FindWindowExW(f->Handle(), nullptr, L"UpdaterControl", nullptr);
-                button = Text(yes);
-                PostMessageW(yes, WM_LBUTTONDOWN, MK_LBUTTON, At(5, 5));
-                PostMessageW(yes, WM_LBUTTONUP, 0, At(5, 5));
-            }
-        }
-    };
-    EXPECT_EQ(box.ShowMessageDialog("没有可供升级的项目.", 2, 1, 0), mrYes);
-    reader.SetEnabled(false);
-    EXPECT_EQ(caption, L"信息");
-    EXPECT_EQ(text, L"没有可供升级的项目.");
-    EXPECT_EQ(button, L"是(&Y)");
-    EXPECT_EQ(TbsSkinMessage::KindCaption(mtError), "错误");
-    EXPECT_EQ(TbsSkinMessage::ButtonResult(mbYesToAll), 10);
 }
 
 }  // namespace
