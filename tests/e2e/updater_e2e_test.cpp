@@ -172,7 +172,9 @@ void ExpectFinishedLook(const ScreenPicture& picture, const std::vector<HWND>& w
                     << name << ": a cut corner at " << corner.x << "," << corner.y;
             }
         }
-        DeleteObject(s.region);
+    }
+    for (const Shape& s : shapes) {
+        DeleteObject(s.region);  // null is ignored
     }
     for (const Ink& ink : inks) {
         RECT place{};
@@ -212,8 +214,18 @@ ScreenPicture Picture(const std::vector<HWND>& windows, const std::string& name,
 constexpr COLORREF kActiveCaption = RGB(0, 0, 0);
 constexpr COLORREF kInactiveCaption = RGB(128, 128, 128);
 constexpr COLORREF kLabelText = RGB(0x3C, 0x22, 0x00);
-// The caption's text area in the update window.
+// The caption's text area in the update window and in a message box.
 constexpr RECT kCaptionText{5, 4, 200, 25};
+// A message box's text (yellow's "stdlabel").
+constexpr COLORREF kMessageText = RGB(255, 255, 255);
+
+// A message box over the update window: the box is active, the window not.
+std::vector<Ink> BoxInks(HWND window, HWND box) {
+    return {{"window caption", window, kCaptionText, kInactiveCaption},
+            {"box caption", box, kCaptionText, kActiveCaption},
+            {"message", box, AreaIn(box, FindWindowExW(box, nullptr, L"STATIC", nullptr)),
+             kMessageText}};
+}
 
 // What other programs read of a window with the standard messages.
 struct Reading {
@@ -358,6 +370,7 @@ TEST_F(UpdaterE2E, ANotFoundFileStopsTheRunAfterWritingTheFilesBeforeIt) {
     HWND error = updater.Dialog(L"错误");
     ASSERT_NE(error, nullptr);
     EXPECT_EQ(DialogText(error), L"HTTP/1.1 404 Not Found");
+    Picture({window, error}, "message-404", BoxInks(window, error));
     EXPECT_EQ(ReadHostFile(folder + L"\\one.txt"), "1");
     EXPECT_FALSE(Exists(folder + L"\\two.txt"));
     EXPECT_FALSE(Exists(folder + L"\\three.txt"));
@@ -514,8 +527,17 @@ TEST_F(UpdaterE2E, TheCloseButtonHoversAndClosesOnlyOnAClick) {
     EXPECT_TRUE(updater.Ended(15000));
 }
 
+// A layered window's opacity; -1 when it is not layered with one.
+int Alpha(HWND window) {
+    BYTE alpha = 0;
+    DWORD flags = 0;
+    return GetLayeredWindowAttributes(window, nullptr, &alpha, &flags) && (flags & LWA_ALPHA) != 0
+               ? alpha
+               : -1;
+}
+
 // Where the system offers layered windows (Wine told to be Windows XP for
-// updater.exe) the window fades in to 230 of 255.
+// updater.exe) the window and its message boxes fade in to 230 of 255.
 TEST_F(UpdaterE2E, AsWindowsXpTheWindowFadesInTo230) {
     const wchar_t* key = L"Software\\Wine\\AppDefaults\\updater.exe";
     HKEY k = nullptr;
@@ -536,16 +558,14 @@ TEST_F(UpdaterE2E, AsWindowsXpTheWindowFadesInTo230) {
                     "2030-01-01 08:00:00@@x.txt@" + Publish("fade", "x.txt", "x")));
         HWND window = updater.Window();
         ASSERT_NE(window, nullptr);
-        BYTE alpha = 0;
-        DWORD flags = 0;
-        EXPECT_TRUE(WaitUntil(
-            [&] {
-                return GetLayeredWindowAttributes(window, nullptr, &alpha, &flags) &&
-                       (flags & LWA_ALPHA) != 0 && alpha == 230;
-            },
-            5000))
-            << "alpha " << int(alpha);
+        EXPECT_TRUE(WaitUntil([&] { return Alpha(window) == 230; }, 5000)) << Alpha(window);
         EXPECT_NE(GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_LAYERED, 0);
+        // Its message boxes fade in to the same opacity.
+        Click(Controls(window).start);
+        HWND done = updater.Dialog(L"信息");
+        ASSERT_NE(done, nullptr) << DescribeWindows(updater.Pid());
+        EXPECT_TRUE(WaitUntil([&] { return Alpha(done) == 230; }, 5000)) << Alpha(done);
+        ASSERT_TRUE(PressYes(done));
     }
 }
 
@@ -742,7 +762,7 @@ TEST_F(UpdaterE2E, TheWindowIsReadAndPicturedWaitingRunningAndFinished) {
                  {"close", ui.close, L"关闭"}});
     // Three seconds at 256 KiB/s: the speed was shown at least once.
     EXPECT_TRUE(Text(ui.speedLabel).ends_with(L"KB/S")) << GbkText(Text(ui.speedLabel));
-    Picture({window, done}, "finished", {{"caption", window, kCaptionText, kInactiveCaption}});
+    Picture({window, done}, "finished", BoxInks(window, done));
 
     ASSERT_TRUE(PressYes(done));
     ASSERT_TRUE(
@@ -835,6 +855,26 @@ TEST_F(UpdaterE2E, ALongListScrollsToTheFileItDownloads) {
     EXPECT_EQ(ReadHostFile(folder + L"\\f29.bin"), Bytes((96 << 10) + 1, 29));
     Picture({window}, "thirty", {{"caption", window, kCaptionText, kInactiveCaption}});
     ASSERT_TRUE(PressYes(done));
+    Click(ui.close);
+    EXPECT_TRUE(updater.Ended(15000));
+}
+
+// A manifest without updates: the start button says there is nothing to
+// do, in a box of the skin's look.
+TEST_F(UpdaterE2E, WithNothingToUpdateTheStartButtonSaysSo) {
+    const std::wstring folder = Install("nothing");
+    UpdaterProcess updater(UPDATER_EXE, folder, Publish("nothing", "list.txt", ""));
+    HWND window = updater.Window();
+    ASSERT_NE(window, nullptr);
+    Controls ui(window);
+    Click(ui.start);
+    HWND box = updater.Dialog(L"信息");
+    ASSERT_NE(box, nullptr) << DescribeWindows(updater.Pid());
+    EXPECT_EQ(DialogText(box), L"没有可供升级的项目.");
+    Picture({window, box}, "message-nothing", BoxInks(window, box));
+    ASSERT_TRUE(PressYes(box));
+    ASSERT_TRUE(
+        WaitUntil([&] { return FindTopLevel(updater.Pid(), L"UpdaterForm", L"信息") == nullptr; }));
     Click(ui.close);
     EXPECT_TRUE(updater.Ended(15000));
 }
