@@ -59,22 +59,27 @@ void TbsSkinStdLabel::FindSkinObject() {
     }
 }
 
-void TbsSkinStdLabel::TextFont(TFont& font) const {
-    const TFont& own = Font();
-    if (dataIndex_ < 0) {
-        font.Assign(useSkinFont_ ? defaultFont_ : own);
+void StdLabelFont(TFont& font, const TFont& own, const TFont& fallback, bool use_skin_font,
+                  const TSkinFont* skin_font, const TbsSkinData* skin) {
+    if (skin_font == nullptr) {
+        font.Assign(use_skin_font ? fallback : own);
         return;
     }
     font.Assign(own);
-    if (useSkinFont_) {
-        font.SetName(skinFont_.name);
-        font.SetHeight(skinFont_.height);
-        font.SetStyle(skinFont_.style);
+    if (use_skin_font) {
+        font.SetName(skin_font->name);
+        font.SetHeight(skin_font->height);
+        font.SetStyle(skin_font->style);
     }
-    font.SetColor(skinFont_.color);
-    if (skinData_ != nullptr && skinData_->ResourceStrData() != nullptr) {
-        font.SetCharset(skinData_->ResourceStrData()->CharSet());
+    font.SetColor(skin_font->color);
+    if (skin != nullptr && skin->ResourceStrData() != nullptr) {
+        font.SetCharset(skin->ResourceStrData()->CharSet());
     }
+}
+
+void TbsSkinStdLabel::TextFont(TFont& font) const {
+    StdLabelFont(font, Font(), defaultFont_, useSkinFont_, dataIndex_ >= 0 ? &skinFont_ : nullptr,
+                 skinData_);
 }
 
 void TbsSkinStdLabel::DoDrawText(TCanvas& canvas, RECT& r, UINT flags) {

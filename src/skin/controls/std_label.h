@@ -51,4 +51,13 @@ class TbsSkinStdLabel : public framework::TCustomLabel {
     TSkinFont skinFont_;  // copied from the object
 };
 
+// The font a label of the "stdlabel" kind draws its text in. Without a skin
+// object (`skin_font` null): `fallback` when `use_skin_font`, else `own`.
+// With one: `own` with the object's name, height and style when
+// `use_skin_font`, always the object's colour, and the character set of the
+// skin's string table when it has one.
+void StdLabelFont(framework::TFont& font, const framework::TFont& own,
+                  const framework::TFont& fallback, bool use_skin_font, const TSkinFont* skin_font,
+                  const TbsSkinData* skin);
+
 }  // namespace skin

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "skin/controls/button.h"
+#include "skin/controls/std_label.h"
 #include "skin/data/resource_strings.h"
 #include "skin/form/skin_form.h"
 
@@ -118,20 +119,8 @@ int TbsSkinMessageLabel::DataIndex() {
 
 void TbsSkinMessageLabel::TextFont(TFont& font) {
     FindSkinObject();
-    if (dataIndex_ < 0) {
-        font.Assign(useSkinFont_ ? defaultFont_ : Font());
-        return;
-    }
-    font.Assign(Font());
-    if (useSkinFont_) {
-        font.SetName(skinFont_.name);
-        font.SetHeight(skinFont_.height);
-        font.SetStyle(skinFont_.style);
-    }
-    font.SetColor(skinFont_.color);
-    font.SetCharset(skinData_->ResourceStrData() != nullptr
-                        ? skinData_->ResourceStrData()->CharSet()
-                        : defaultFont_.Charset());
+    StdLabelFont(font, Font(), defaultFont_, useSkinFont_, dataIndex_ >= 0 ? &skinFont_ : nullptr,
+                 skinData_);
 }
 
 UINT TbsSkinMessageLabel::TextFlags() const {
