@@ -119,7 +119,7 @@ RECT AreaIn(HWND window, HWND control) {
 // unpainted, no seam), the sentinel at the top corners that a window's
 // region cuts off (the shape works), and the text of each `ink`.
 void ExpectFinishedLook(const ScreenPicture& picture, const std::vector<HWND>& windows,
-                        const std::vector<Ink>& inks, const std::string& name) {
+                        const std::vector<Ink>& inks, const std::string& name, bool shaped) {
     struct Shape {
         HWND window;
         RECT rect;
@@ -155,9 +155,11 @@ void ExpectFinishedLook(const ScreenPicture& picture, const std::vector<HWND>& w
     }
     EXPECT_EQ(holes, 0u) << name << ": the backdrop shows through, first at screen " << first.x
                          << "," << first.y;
-    // The update window is shaped; the corners it cuts show the backdrop
+    // The skinned windows are shaped; the corners they cut show the backdrop
     // unless another of the windows covers them.
-    EXPECT_NE(shapes.front().region, nullptr) << name << ": the window has no shape";
+    if (shaped) {
+        EXPECT_NE(shapes.front().region, nullptr) << name << ": the window has no shape";
+    }
     for (const Shape& s : shapes) {
         if (s.region == nullptr) {
             continue;
@@ -195,13 +197,13 @@ void ExpectFinishedLook(const ScreenPicture& picture, const std::vector<HWND>& w
 // Pictures the windows from the screen (over the fixture's backdrop) into
 // UPDATER_TEST_OUTPUT/e2e/screenshots, and checks their finished look.
 ScreenPicture Picture(const std::vector<HWND>& windows, const std::string& name,
-                      const std::vector<Ink>& inks) {
+                      const std::vector<Ink>& inks, bool shaped = true) {
     ScreenPicture picture = CaptureScreen(windows);
     EXPECT_FALSE(picture.Empty()) << name << ": nothing copied from the screen";
     // The side picture alone has dozens of colours; a failed copy has one.
     EXPECT_GT(picture.DistinctColours(), 16u) << name << ": the copy shows nothing";
     if (!picture.Empty()) {
-        ExpectFinishedLook(picture, windows, inks, name);
+        ExpectFinishedLook(picture, windows, inks, name, shaped);
     }
     EXPECT_TRUE(picture.SaveBmp(
         Wide(std::string(UPDATER_TEST_OUTPUT) + "/e2e/screenshots/" + name + ".bmp")))
@@ -406,11 +408,19 @@ TEST_F(UpdaterE2E, AFileThatCannotBeWrittenIsReportedAndLogged) {
     HWND box = nullptr;
     ASSERT_TRUE(WaitUntil(
         [&] { return (box = FindTopLevel(updater.Pid(), L"#32770", L"Error.")) != nullptr; }));
-    // The system box's text is its item 0xFFFF (the first static is its icon).
+    // The report dialog: the message in its text (item 101), pictured in the
+    // compact view and, after "Details", in the detailed one.
     wchar_t text[512] = {};
-    GetDlgItemTextW(box, 0xFFFF, text, 512);
+    GetDlgItemTextW(box, 101, text, 512);
     EXPECT_NE(std::wstring(text).find(L"x.txt"), std::wstring::npos) << GbkText(text);
-    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    Picture({box}, "report-compact", {{"message", box, AreaIn(box, GetDlgItem(box, 101)), 0}},
+            false);
+    SendMessageW(GetDlgItem(box, 4), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(GetDlgItem(box, 1000)) != FALSE; }));
+    RedrawWindow(box, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    Picture({box}, "report-detailed", {{"pages", box, AreaIn(box, GetDlgItem(box, 103)), 0}},
+            false);
+    PostMessageW(box, WM_COMMAND, IDCANCEL, 0);
     // The item is written once the message is closed.
     ASSERT_TRUE(
         WaitUntil([&] { return ReadHostFile(log).find("Operating System") != std::string::npos; }));

@@ -17,6 +17,7 @@
 #include "exceptions/win32/freeze_watch.h"
 #include "exceptions/win32/log_writer.h"
 #include "exceptions/win32/raise_record.h"
+#include "exceptions/win32/report_dialog.h"
 #include "exceptions/win32/reporter_internal.h"
 #include "exceptions/win32/stack_memory.h"
 #include "exceptions/win32/system_info.h"
@@ -155,6 +156,10 @@ class TReportRun {
     // set for the exception.
     void Notify(const std::function<void()>& callback);
     bool Action(TReportAction action);
+    // Shows the report on the program's channel: for a GUI program the
+    // report dialog (again while the quit notification declines a quit)
+    // and then, when wanted, the request window.
+    void ShowReport(const std::string& error_message);
     void WriteLog();
 
     detail::TReporterState& state_ = detail::State();
@@ -171,6 +176,11 @@ class TReportRun {
     TVivavaExceptionRecord record_;
     std::u16string log_;
     bool duplicate_ = false;
+    // The report dialog's boxes, preset before it shows.
+    bool send_ = false;
+    bool screenshot_ = false;
+    bool clipboard_ = false;
+    std::string request_;  // what the user typed in the request window
 };
 
 void TReportRun::ComposeTexts() {
@@ -197,11 +207,55 @@ bool TReportRun::Action(TReportAction action) {
     return go_ahead;
 }
 
+void TReportRun::ShowReport(const std::string& error_message) {
+    if (IsConsoleProgram()) {
+        ShowReportOnChannel(options_, error_message, record_.ReportText);
+        return;
+    }
+    TReportDialogInput in;
+    in.options = &options_;
+    in.error_message = error_message;
+    in.general_text = general_;
+    in.cpu_text = cpu_;
+    for (const TVivavaDebugInfo& entry : stack_) {
+        const TVivavaModuleInfo* module = state_.modules.ModuleOfAddress(entry.Address);
+        in.stack.push_back(TReportStackRow{
+            entry, module != nullptr && module->Kind == TVivavaModuleInfo::kExecutable});
+    }
+    in.modules = state_.modules.Rows();
+    in.duplicate = duplicate_;
+    in.exception_count = static_cast<uint32_t>(ReportCount());
+    in.settings_file = ReportDialogSettingsFile();
+    // A declined quit shows the dialog again; a callback that keeps
+    // declining gets the report closed after a while.
+    for (int round = 0; round < 100; ++round) {
+        const TReportDialogResult shown = ShowReportDialog(in);
+        if (!shown.shown) {
+            return;
+        }
+        send_ = shown.send;
+        screenshot_ = shown.screenshot;
+        clipboard_ = shown.clipboard;
+        if (shown.quit && !Action(TReportAction::Quit)) {
+            continue;
+        }
+        if (shown.quit) {
+            quitRequested = true;
+        }
+        break;
+    }
+    if ((options_.ReportFlags() & kReportAskSteps) != 0 && !duplicate_ &&
+        (options_.DeliveryMode() != kDeliveryNone || options_.KeepLogFile())) {
+        request_ = AskReproductionSteps(options_);
+        record_.ReportText = LogItemText(options_, general_, tables_, cpu_, request_);
+    }
+}
+
 void TReportRun::WriteLog() {
     // A callback may retry a failed write; a few times at most.
     for (int attempt = 0; attempt < 10; ++attempt) {
         try {
-            AppendToLog(options_, log_, LogItemText(options_, general_, tables_, cpu_, {}),
+            AppendToLog(options_, log_, LogItemText(options_, general_, tables_, cpu_, request_),
                         duplicate_, true);
             return;
         } catch (const std::exception& error) {
@@ -351,13 +405,15 @@ bool TReportRun::Run() {
 
     step_ = 10;
     const std::string error_message = ErrorMessageText(texts_.message);
+    send_ = options_.DeliveryMode() != kDeliveryNone;
+    screenshot_ = options_.AttachScreenshot();
 
     if (options_.ShowReport()) {
         step_ = 12;
         detail::Trace().ClearLastError();
         if (Action(TReportAction::BeforeShow)) {
             step_ = 13;
-            ShowReportOnChannel(options_, error_message, record_.ReportText);
+            ShowReport(error_message);
             step_ = 14;
             Action(TReportAction::AfterShow);
         }
@@ -367,6 +423,9 @@ bool TReportRun::Run() {
     if (options_.KeepLogFile() && Action(TReportAction::BeforeLog)) {
         WriteLog();
         Action(TReportAction::AfterLog);
+    }
+    if (clipboard_ && !CopyTextToClipboard(nullptr, record_.ReportText)) {
+        detail::Trace().Warning(TInternalError::eeShowError, "Clipboard");
     }
 
     step_ = 18;
