@@ -25,23 +25,22 @@ std::wstring Text(HWND window) {
     return text;
 }
 
+BOOL CALLBACK FindDialog(HWND window, LPARAM found) {
+    wchar_t name[16] = {};
+    GetClassNameW(window, name, 16);
+    if (std::wstring(name) == L"#32770" && IsWindowVisible(window)) {
+        *reinterpret_cast<HWND*>(found) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 // The visible dialog of `thread`, once it is up (looked for `tries` times,
 // 10 ms apart).
 HWND DialogOf(DWORD thread, int tries = 500) {
     for (int i = 0; i < tries; ++i) {
         HWND found = nullptr;
-        EnumThreadWindows(
-            thread,
-            [](HWND window, LPARAM found) {
-                wchar_t name[16] = {};
-                GetClassNameW(window, name, 16);
-                if (std::wstring(name) == L"#32770" && IsWindowVisible(window)) {
-                    *reinterpret_cast<HWND*>(found) = window;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&found));
+        EnumThreadWindows(thread, &FindDialog, reinterpret_cast<LPARAM>(&found));
         if (found != nullptr) {
             return found;
         }
