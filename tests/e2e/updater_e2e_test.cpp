@@ -118,8 +118,10 @@ RECT AreaIn(HWND window, HWND control) {
 // sentinel: no sentinel pixel inside any window's region (nothing left
 // unpainted, no seam), the sentinel at the top corners that a window's
 // region cuts off (the shape works), and the text of each `ink`.
-void ExpectFinishedLook(const ScreenPicture& picture, const std::vector<HWND>& windows,
-                        const std::vector<Ink>& inks, const std::string& name, bool shaped) {
+std::vector<std::string> LookFailures(const ScreenPicture& picture,
+                                      const std::vector<HWND>& windows,
+                                      const std::vector<Ink>& inks, bool shaped) {
+    std::vector<std::string> failures;
     struct Shape {
         HWND window;
         RECT rect;
@@ -153,12 +155,16 @@ void ExpectFinishedLook(const ScreenPicture& picture, const std::vector<HWND>& w
             }
         }
     }
-    EXPECT_EQ(holes, 0u) << name << ": the backdrop shows through, first at screen " << first.x
-                         << "," << first.y;
+    if (holes > 0) {
+        failures.push_back("the backdrop shows through, first at screen " +
+                           std::to_string(first.x) + "," + std::to_string(first.y));
+    }
     // The skinned windows are shaped; the corners they cut show the backdrop
     // unless another of the windows covers them.
     if (shaped) {
-        EXPECT_NE(shapes.front().region, nullptr) << name << ": the window has no shape";
+        if (shapes.front().region == nullptr) {
+            failures.push_back("the window has no shape");
+        }
     }
     for (const Shape& s : shapes) {
         if (s.region == nullptr) {
@@ -170,8 +176,10 @@ void ExpectFinishedLook(const ScreenPicture& picture, const std::vector<HWND>& w
                 return o.window != s.window && inside(o, corner);
             });
             if (!inside(s, corner) && !covered) {
-                EXPECT_EQ(picture.At(corner), kSentinel)
-                    << name << ": a cut corner at " << corner.x << "," << corner.y;
+                if (picture.At(corner) != kSentinel) {
+                    failures.push_back("a cut corner at " + std::to_string(corner.x) + "," +
+                                       std::to_string(corner.y));
+                }
             }
         }
     }
@@ -190,21 +198,35 @@ void ExpectFinishedLook(const ScreenPicture& picture, const std::vector<HWND>& w
                 found += picture.At(POINT{x, y}) == ink.colour ? 1 : 0;
             }
         }
-        EXPECT_GE(found, 3) << name << ": no text drawn in " << ink.what;
+        if (found < 3) {
+            failures.push_back(std::string("no text drawn in ") + ink.what);
+        }
     }
+    return failures;
 }
 
 // Pictures the windows from the screen (over the fixture's backdrop) into
 // UPDATER_TEST_OUTPUT/e2e/screenshots, and checks their finished look.
 ScreenPicture Picture(const std::vector<HWND>& windows, const std::string& name,
                       const std::vector<Ink>& inks, bool shaped = true) {
-    ScreenPicture picture = CaptureScreen(windows);
-    EXPECT_FALSE(picture.Empty()) << name << ": nothing copied from the screen";
+    // Windows that have just changed may still be painting: the picture is
+    // taken again until it looks finished, for two seconds at most.
+    ScreenPicture picture;
+    std::vector<std::string> failures;
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        picture = CaptureScreen(windows);
+        failures = picture.Empty() ? std::vector<std::string>{"nothing copied from the screen"}
+                                   : LookFailures(picture, windows, inks, shaped);
+        if (failures.empty()) {
+            break;
+        }
+        Sleep(100);
+    }
+    for (const std::string& failure : failures) {
+        ADD_FAILURE() << name << ": " << failure;
+    }
     // The side picture alone has dozens of colours; a failed copy has one.
     EXPECT_GT(picture.DistinctColours(), 16u) << name << ": the copy shows nothing";
-    if (!picture.Empty()) {
-        ExpectFinishedLook(picture, windows, inks, name, shaped);
-    }
     EXPECT_TRUE(picture.SaveBmp(
         Wide(std::string(UPDATER_TEST_OUTPUT) + "/e2e/screenshots/" + name + ".bmp")))
         << name;
