@@ -285,5 +285,27 @@ TEST_F(ReportDialogTest, TheRequestWindowKeepsWhatWasTypedHoweverItCloses) {
     }
 }
 
+// The mail progress window takes the focus, shows each step behind the
+// recipient counter and the share sent, and goes when it is told to.
+TEST_F(ReportDialogTest, TheMailProgressWindowShowsTheStepsAndCloses) {
+    HWND window = nullptr;
+    std::wstring step;
+    LRESULT position = -1;
+    {
+        TMailProgressWindow progress(options_);
+        window = progress.Handle();
+        ASSERT_NE(window, nullptr);
+        EXPECT_TRUE(progress.WaitForFocus(3000));
+        EXPECT_EQ(Text(window), L"SMTP.");
+        progress.ShowStep(1, 2, "Connecting with SMTP server...");
+        progress.ShowPercent(40);
+        step = Text(GetDlgItem(window, 100));
+        position = SendDlgItemMessageW(window, 101, PBM_GETPOS, 0, 0);
+    }
+    EXPECT_EQ(step, L"Message 1/2: Connecting with SMTP server...");
+    EXPECT_EQ(position, 40);
+    EXPECT_FALSE(IsWindow(window));
+}
+
 }  // namespace
 }  // namespace exceptions

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <string_view>
 
@@ -890,6 +891,104 @@ TReportDialogResult ShowReportDialog(const TReportDialogInput& input) {
 
 std::string AskReproductionSteps(const TVivavaModuleOptions& options) {
     return TRequestWindow(options).Run();
+}
+
+TMailProgressWindow::TMailProgressWindow(const TVivavaModuleOptions& options) : options_(options) {
+    ready_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    thread_ = CreateThread(nullptr, 0, &TMailProgressWindow::Thread, this, 0, nullptr);
+    if (thread_ != nullptr && ready_ != nullptr) {
+        WaitForSingleObject(ready_, 5000);
+    }
+}
+
+TMailProgressWindow::~TMailProgressWindow() {
+    if (thread_ != nullptr) {
+        if (HWND window = window_) {
+            PostMessageW(window, kCloseMailProgress, 0, 0);
+        }
+        WaitForSingleObject(thread_, 5000);
+        CloseHandle(thread_);
+    }
+    if (ready_ != nullptr) {
+        CloseHandle(ready_);
+    }
+}
+
+DWORD WINAPI TMailProgressWindow::Thread(void* parameter) {
+    auto* self = static_cast<TMailProgressWindow*>(parameter);
+    InitControls();
+    TDialogTemplate t(WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_CENTER,
+                      WS_EX_TOOLWINDOW | WS_EX_TOPMOST, 186, 34);
+    t.Add(100, 0x82, nullptr, SS_LEFT | SS_NOPREFIX | WS_VISIBLE, 8, 8, 171, 8);
+    t.Add(101, 0, PROGRESS_CLASSW, WS_VISIBLE, 8, 16, 170, 10);
+    const INT_PTR shown =
+        DialogBoxIndirectParamW(GetModuleHandleW(nullptr), t.Get(), nullptr,
+                                &TMailProgressWindow::Proc, reinterpret_cast<LPARAM>(self));
+    if (shown == -1) {
+        SetEvent(self->ready_);  // no window: nobody waits for it
+    }
+    return 0;
+}
+
+INT_PTR CALLBACK TMailProgressWindow::Proc(HWND window, UINT message, WPARAM wParam,
+                                           LPARAM lParam) {
+    auto* self = reinterpret_cast<TMailProgressWindow*>(
+        message == WM_INITDIALOG ? lParam : GetWindowLongPtrW(window, DWLP_USER));
+    if (self == nullptr) {
+        return FALSE;
+    }
+    switch (message) {
+        case WM_INITDIALOG:
+            SetWindowLongPtrW(window, DWLP_USER, lParam);
+            SetText(window, self->options_.Texts(53));
+            SendDlgItemMessageW(window, 101, PBM_SETRANGE32, 0, 100);
+            self->window_ = window;
+            SetEvent(self->ready_);
+            return TRUE;
+        case WM_ACTIVATE:
+            if (LOWORD(wParam) != WA_INACTIVE) {
+                self->focused_ = true;
+            }
+            return FALSE;
+        case WM_COMMAND:
+            return TRUE;  // Esc and Enter do not close it: the mailing does
+        case TMailProgressWindow::kCloseMailProgress:
+            self->window_ = nullptr;
+            EndDialog(window, 0);
+            return TRUE;
+        default:
+            return FALSE;
+    }
+}
+
+bool TMailProgressWindow::WaitForFocus(int ms) const {
+    for (int waited = 0; window_ != nullptr; waited += 50) {
+        if (focused_) {
+            return true;
+        }
+        if (waited >= ms) {
+            break;
+        }
+        Sleep(50);
+    }
+    return false;
+}
+
+void TMailProgressWindow::ShowStep(int recipient, int count, const std::string& step) {
+    HWND window = window_;
+    if (window == nullptr) {
+        return;
+    }
+    char counter[64];
+    std::snprintf(counter, sizeof counter, " %d/%d: ", recipient, count);
+    SetText(GetDlgItem(window, 100), options_.Texts(54) + counter + step);
+}
+
+void TMailProgressWindow::ShowPercent(int percent) {
+    if (HWND window = window_) {
+        SendDlgItemMessageW(window, 101, PBM_SETPOS,
+                            static_cast<WPARAM>(std::clamp(percent, 0, 100)), 0);
+    }
 }
 
 std::wstring ReportDialogSettingsFile() {

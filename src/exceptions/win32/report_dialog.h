@@ -14,6 +14,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -59,6 +60,42 @@ TReportDialogResult ShowReportDialog(const TReportDialogInput& input);
 
 // The request window: the text typed (trimmed) however the window closed.
 std::string AskReproductionSteps(const TVivavaModuleOptions& options);
+
+// The small window that accompanies the mailing of a report: it runs on a
+// thread of its own while the report's thread talks to the mail servers,
+// and shows the recipient being served, the step and the share of the
+// message sent so far.
+class TMailProgressWindow {
+  public:
+    // Opens the window (caption: text 53).
+    explicit TMailProgressWindow(const TVivavaModuleOptions& options);
+    // Closes it (with kCloseMailProgress) and waits for its thread.
+    ~TMailProgressWindow();
+    TMailProgressWindow(const TMailProgressWindow&) = delete;
+    TMailProgressWindow& operator=(const TMailProgressWindow&) = delete;
+
+    static constexpr UINT kCloseMailProgress = WM_USER + 1234;
+
+    // Waits in steps of 50 ms, at most `ms`, until the window has the
+    // focus; false when it did not get it (or could not be made).
+    bool WaitForFocus(int ms) const;
+    // Text 54, the recipient counter and the step: "%s %d/%d: <step>".
+    void ShowStep(int recipient, int count, const std::string& step);
+    // The bar, 0 to 100.
+    void ShowPercent(int percent);
+    // Null when the window could not be made.
+    HWND Handle() const { return window_; }
+
+  private:
+    static DWORD WINAPI Thread(void* self);
+    static INT_PTR CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+    const TVivavaModuleOptions& options_;
+    HANDLE thread_ = nullptr;
+    HANDLE ready_ = nullptr;
+    std::atomic<HWND> window_{nullptr};
+    std::atomic<bool> focused_{false};
+};
 
 // The settings file of the report dialog: "Crashlore.ini" in the system's
 // folder for such files when it can be written there, else in the user's
