@@ -136,6 +136,7 @@ TEST_F(ReportDialogTest, OpensCompactShowsItsPagesAndKeepsItsPlace) {
         std::wstring titles[4];
         int stack_rows = 0, module_rows = 0;
         std::wstring stack_cells[6], version, size, slot;
+        COLORREF band = 0;
     } seen;
     HANDLE slot = CreateMailslotW(L"\\\\.\\mailslot\\Crashlore", 0, 0, nullptr);
     ASSERT_NE(slot, INVALID_HANDLE_VALUE);
@@ -144,6 +145,15 @@ TEST_F(ReportDialogTest, OpensCompactShowsItsPagesAndKeepsItsPlace) {
         Driven([&] { return ShowReportDialog(in_); },
                [&](HWND d) {
                    seen.caption = Text(d);
+                   // The caption bar is the dialog's own: its outer band in the active
+                   // or the inactive blue-grey.
+                   RECT frame{};
+                   GetWindowRect(d, &frame);
+                   const int edge = GetSystemMetrics(SM_CXFIXEDFRAME);
+                   RedrawWindow(d, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW);
+                   HDC screen = GetDC(nullptr);
+                   seen.band = GetPixel(screen, frame.left + edge + 8, frame.top + edge);
+                   ReleaseDC(nullptr, screen);
                    seen.text = Text(GetDlgItem(d, 101));
                    seen.details = Text(GetDlgItem(d, 4));
                    seen.send_shown = IsWindowVisible(GetDlgItem(d, 3000));
@@ -190,6 +200,8 @@ TEST_F(ReportDialogTest, OpensCompactShowsItsPagesAndKeepsItsPlace) {
     EXPECT_TRUE(first.shown);
     EXPECT_FALSE(first.quit);
     EXPECT_EQ(seen.caption, L"Error.");
+    EXPECT_TRUE(seen.band == RGB(130, 154, 194) || seen.band == RGB(151, 151, 151))
+        << std::hex << seen.band;
     EXPECT_EQ(seen.text, L"Cannot create file C:\\game\\x.txt.");
     EXPECT_EQ(seen.details, L"&Details >>");
     EXPECT_FALSE(seen.send_shown);  // nothing is mailed
