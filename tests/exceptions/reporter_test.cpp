@@ -498,6 +498,41 @@ TEST_F(Reporter, CallbacksCanDropAReportOrItsLogAndTheirExceptionsAreIgnored) {
     }
 }
 
+// With screenshots on, the screen is in the temporary folder while the
+// report runs and gone after it; a screenshot that cannot be written costs
+// the report nothing.
+TEST_F(Reporter, AScreenshotLivesForTheReportAndItsFailureCostsNothing) {
+    TVivavaModuleOptionsEx& options = *ReporterOptions();
+    options.SetAttachScreenshot(true);
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring file = std::wstring(temp) + L"Screenshot.png";
+    bool existed = false;
+    SetReportCallbacks({{},
+                        [&](TVivavaExceptionRecord&, TReportAction action, bool&) {
+                            if (action == TReportAction::BeforeLog) {
+                                existed =
+                                    GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES;
+                            }
+                        },
+                        {}});
+    const size_t before = LogItems();
+    EscapeToTheFramework([] { ThrowFromHandler("with a screenshot"); });
+    EXPECT_TRUE(existed);
+    EXPECT_EQ(GetFileAttributesW(file.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(LogItems(), before + 1);
+
+    // A temporary folder that does not exist: no screenshot, the same report.
+    wchar_t saved[MAX_PATH] = L"";
+    const DWORD had = GetEnvironmentVariableW(L"TMP", saved, MAX_PATH);
+    SetEnvironmentVariableW(L"TMP", (std::wstring(temp) + L"no such folder").c_str());
+    EscapeToTheFramework([] { ThrowFromHandler("without a screenshot"); });
+    SetEnvironmentVariableW(L"TMP", had > 0 ? saved : nullptr);
+    options.SetAttachScreenshot(false);
+    EXPECT_EQ(LogItems(), before + 2);
+    EXPECT_NE(LastItem().find("without a screenshot."), std::string::npos);
+}
+
 TEST_F(Reporter, AFailedLogWriteIsToldAndCanBeRetried) {
     const size_t before = LogItems();
     // The log held open without sharing: the item cannot be written.

@@ -19,6 +19,7 @@
 #include "exceptions/win32/raise_record.h"
 #include "exceptions/win32/report_dialog.h"
 #include "exceptions/win32/reporter_internal.h"
+#include "exceptions/win32/screenshot.h"
 #include "exceptions/win32/stack_memory.h"
 #include "exceptions/win32/system_info.h"
 #include "exceptions/win32/thread_tracking.h"
@@ -407,6 +408,21 @@ bool TReportRun::Run() {
     const std::string error_message = ErrorMessageText(texts_.message);
     send_ = options_.DeliveryMode() != kDeliveryNone;
     screenshot_ = options_.AttachScreenshot();
+    // The screen as it was, before any report window covers it. A capture
+    // that fails leaves the report without a screenshot; the file goes
+    // when the report is done, whatever happens.
+    std::optional<std::u16string> screenshot;
+    if (options_.AttachScreenshot()) {
+        std::string error;
+        screenshot = WriteScreenshot(&error);
+        if (!screenshot) {
+            detail::Trace().Line("Screenshot: " + error);
+        }
+    }
+    const std::unique_ptr<const std::u16string, void (*)(const std::u16string*)> remove_screenshot(
+        screenshot ? &*screenshot : nullptr, [](const std::u16string* path) {
+            DeleteFileW(reinterpret_cast<const wchar_t*>(path->c_str()));
+        });
 
     if (options_.ShowReport()) {
         step_ = 12;
