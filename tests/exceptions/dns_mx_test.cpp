@@ -1,0 +1,436 @@
+// The mail exchanger lookup's bytes: the query for a domain, and the reading
+// of hand-built replies, good, odd and hostile (pointer loops, forward
+// pointers, lengths past the end, records outside the answers).
+
+#include "exceptions/dns_mx.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace exceptions {
+namespace {
+
+constexpr uint16_t kId = 0x5A17;
+constexpr uint16_t kReplyFlags = 0x8180;  // reply, recursion desired and available
+constexpr uint16_t kTypeA = 1;
+constexpr uint16_t kTypeCname = 5;
+
+// Builds a message byte by byte.
+class TMessage {
+  public:
+    TMessage& U8(uint8_t v) {
+        bytes_.push_back(v);
+        return *this;
+    }
+    TMessage& U16(uint16_t v) {
+        return U8(static_cast<uint8_t>(v >> 8)).U8(static_cast<uint8_t>(v));
+    }
+    TMessage& U32(uint32_t v) {
+        return U16(static_cast<uint16_t>(v >> 16)).U16(static_cast<uint16_t>(v));
+    }
+    // A name in labels, ending with the zero byte ("" is the root).
+    TMessage& Name(std::string_view dotted) {
+        size_t start = 0;
+        while (!dotted.empty() && start <= dotted.size()) {
+            size_t dot = dotted.find('.', start);
+            if (dot == std::string_view::npos) {
+                dot = dotted.size();
+            }
+            U8(static_cast<uint8_t>(dot - start));
+            for (size_t i = start; i < dot; ++i) {
+                U8(static_cast<uint8_t>(dotted[i]));
+            }
+            start = dot + 1;
+        }
+        return U8(0);
+    }
+    TMessage& Label(std::string_view label) {
+        U8(static_cast<uint8_t>(label.size()));
+        for (char c : label) {
+            U8(static_cast<uint8_t>(c));
+        }
+        return *this;
+    }
+    TMessage& Pointer(size_t to) { return U16(static_cast<uint16_t>(0xC000 | to)); }
+    TMessage& Header(uint16_t id, uint16_t flags, uint16_t questions, uint16_t answers,
+                     uint16_t authority = 0, uint16_t additional = 0) {
+        return U16(id).U16(flags).U16(questions).U16(answers).U16(authority).U16(additional);
+    }
+    TMessage& Question(std::string_view name, uint16_t type = kDnsTypeMx) {
+        return Name(name).U16(type).U16(kDnsClassIn);
+    }
+    // A record's fixed part after its owner name; the data follows.
+    TMessage& Fixed(uint16_t type, uint16_t data_length, uint16_t klass = kDnsClassIn) {
+        return U16(type).U16(klass).U32(3600).U16(data_length);
+    }
+    // A mail exchanger record owned by the question's name (a pointer to
+    // offset 12), its exchange written out in full.
+    TMessage& Mx(uint16_t preference, std::string_view exchange, uint16_t klass = kDnsClassIn) {
+        const size_t name_size = exchange.empty() ? 1 : exchange.size() + 2;
+        Pointer(12).Fixed(kDnsTypeMx, static_cast<uint16_t>(2 + name_size), klass);
+        return U16(preference).Name(exchange);
+    }
+    size_t Here() const { return bytes_.size(); }
+    const std::vector<uint8_t>& Bytes() const { return bytes_; }
+
+  private:
+    std::vector<uint8_t> bytes_;
+};
+
+// A reply to the query for example.com with the given answers.
+TMessage Reply(uint16_t answers, uint16_t flags = kReplyFlags, uint16_t id = kId) {
+    TMessage m;
+    m.Header(id, flags, 1, answers).Question("example.com");
+    return m;
+}
+
+// A reply whose one answer's exchange is a chain of `pointers` pointers
+// (each to the one before it) ending at "mx.example.com".
+TMessage PointerChain(int pointers) {
+    TMessage m = Reply(2);
+    // The chain lives in the data of an answer of a type nobody asks for.
+    m.Pointer(12).Fixed(99, static_cast<uint16_t>(16 + 2 * pointers));
+    size_t last = m.Here();
+    m.Name("mx.example.com");
+    for (int i = 0; i < pointers; ++i) {
+        const size_t here = m.Here();
+        m.Pointer(last);
+        last = here;
+    }
+    m.Pointer(12).Fixed(kDnsTypeMx, 4).U16(5).Pointer(last);
+    return m;
+}
+
+struct TReplyCase {
+    const char* what;
+    TMessage reply;
+    TMxStatus status;
+    std::string host = {};
+    uint16_t preference = 0;
+    std::string_view domain = "example.com";
+};
+
+std::vector<TReplyCase> ReplyCases() {
+    std::vector<TReplyCase> cases;
+    cases.push_back({"lowest preference wins",
+                     Reply(2).Mx(20, "mx20.example.com").Mx(10, "mx10.example.com"),
+                     TMxStatus::kFound, "mx10.example.com", 10});
+    cases.push_back({"first of equal preferences",
+                     Reply(3)
+                         .Mx(10, "first.example.com")
+                         .Mx(10, "second.example.com")
+                         .Mx(30, "third.example.com"),
+                     TMxStatus::kFound, "first.example.com", 10});
+    {
+        // The exchange "mx" followed by a pointer to the question's name.
+        TMessage m = Reply(1);
+        m.Pointer(12).Fixed(kDnsTypeMx, 7).U16(1).Label("mx").Pointer(12);
+        cases.push_back({"exchange compressed", m, TMxStatus::kFound, "mx.example.com", 1});
+    }
+    {
+        TMessage m = Reply(2);
+        m.Pointer(12).Fixed(kTypeCname, 11).Name("other.net");
+        m.Pointer(12).Fixed(kDnsTypeMx, 7).U16(5).Label("mx").Pointer(12);
+        cases.push_back({"CNAME before the MX", m, TMxStatus::kFound, "mx.example.com", 5});
+    }
+    cases.push_back(
+        {"16 pointers followed", PointerChain(15), TMxStatus::kFound, "mx.example.com", 5});
+    cases.push_back({"17 pointers refused", PointerChain(16), TMxStatus::kMalformed});
+    cases.push_back({"letter case of the question",
+                     [] {
+                         TMessage m;
+                         m.Header(kId, kReplyFlags, 1, 1).Question("ExAmple.COM");
+                         return m.Mx(1, "mx.example.com");
+                     }(),
+                     TMxStatus::kFound, "mx.example.com", 1});
+    cases.push_back({"questions skipped without a domain",
+                     [] {
+                         TMessage m;
+                         m.Header(kId, kReplyFlags, 2, 1).Question("example.com");
+                         m.Question("x.y", kTypeA).Mx(7, "mx.x.y");
+                         return m;
+                     }(),
+                     TMxStatus::kFound, "mx.x.y", 7, ""});
+    {
+        TMessage m = Reply(1);
+        m.Pointer(12).Fixed(kDnsTypeMx, 4).U16(1);
+        const size_t self = m.Here();
+        m.Pointer(self);
+        cases.push_back({"self pointer", m, TMxStatus::kMalformed});
+    }
+    {
+        TMessage m = Reply(1);
+        m.Pointer(12).Fixed(kDnsTypeMx, 4).U16(1);
+        m.Pointer(m.Here() + 2).Name("mx.example.com");
+        cases.push_back({"forward pointer", m, TMxStatus::kMalformed});
+    }
+    {
+        // "a" then a pointer back to that "a": a loop of backward pointers.
+        TMessage m = Reply(1);
+        m.Pointer(12).Fixed(kDnsTypeMx, 6).U16(1);
+        const size_t label = m.Here();
+        m.Label("a").Pointer(label);
+        cases.push_back({"backward pointer loop", m, TMxStatus::kMalformed});
+    }
+    {
+        TMessage m = Reply(1);
+        m.Pointer(12).Fixed(kDnsTypeMx, 4).U16(1).Pointer(2);
+        cases.push_back({"pointer into the header", m, TMxStatus::kMalformed});
+    }
+    {
+        TMessage m = Reply(1);
+        m.Pointer(12).Fixed(kDnsTypeMx, 2 + 2 + 1).U16(1).Pointer(0x3FF0).U8(0);
+        cases.push_back({"pointer out of range", m, TMxStatus::kMalformed});
+    }
+    {
+        // Five labels of 63 letters: 321 bytes encoded.
+        const std::string label(63, 'q');
+        std::string name = label;
+        for (int i = 0; i < 4; ++i) {
+            name += "." + label;
+        }
+        cases.push_back({"name longer than 255", Reply(1).Mx(1, name), TMxStatus::kMalformed});
+        const std::string fits = label + "." + label + "." + label + "." + std::string(61, 'r');
+        cases.push_back({"name of 255", Reply(1).Mx(1, fits), TMxStatus::kFound, fits, 1});
+    }
+    {
+        TMessage m = Reply(1);
+        m.Pointer(12).Fixed(kDnsTypeMx, 6).U16(1).U8(0x41).U8('x').U8('y').U8(0);
+        cases.push_back({"label of an unknown kind", m, TMxStatus::kMalformed});
+    }
+    {
+        TMessage m = Reply(1);
+        m.Pointer(12).Fixed(kDnsTypeMx, 6).U16(1).U8(9).U8('m').U8('x').U8(0);
+        cases.push_back({"label past the end", m, TMxStatus::kMalformed});
+    }
+    {
+        TMessage m = Reply(1);
+        m.Pointer(12).Fixed(kDnsTypeMx, 40).U16(1).Name("mx.example.com");
+        cases.push_back({"data length past the end", m, TMxStatus::kMalformed});
+    }
+    {
+        TMessage m = Reply(1);
+        m.Pointer(12).Fixed(kDnsTypeMx, 6).U16(1).Name("mx.example.com");
+        cases.push_back({"exchange longer than its data", m, TMxStatus::kMalformed});
+    }
+    {
+        TMessage m = Reply(1);
+        m.Pointer(12).Fixed(kDnsTypeMx, 20).U16(1).Name("mx.example.com").U16(0);
+        cases.push_back({"exchange shorter than its data", m, TMxStatus::kMalformed});
+    }
+    {
+        TMessage m = Reply(1);
+        m.Pointer(12).Fixed(kDnsTypeMx, 2).U16(1);
+        cases.push_back({"MX data without a name", m, TMxStatus::kMalformed});
+    }
+    cases.push_back(
+        {"answer count past the records", Reply(2).Mx(1, "mx.example.com"), TMxStatus::kMalformed});
+    cases.push_back(
+        {"exchange not a host name", Reply(1).Mx(1, "m x.example.com"), TMxStatus::kMalformed});
+    cases.push_back(
+        {"exchange with CR LF", Reply(1).Mx(1, "mx\r\n.example.com"), TMxStatus::kMalformed});
+    {
+        // No answers; the additional section holds the addresses.
+        TMessage m;
+        m.Header(kId, kReplyFlags, 1, 0, 0, 2).Question("example.com");
+        m.Pointer(12).Fixed(kTypeA, 4).U32(0x7F000001);
+        m.Pointer(12).Fixed(kTypeA, 4).U32(0x7F000002);
+        cases.push_back({"no answers, additional A records", m, TMxStatus::kNoMx});
+    }
+    {
+        TMessage m;
+        m.Header(kId, kReplyFlags, 1, 0, 1).Question("example.com").Mx(1, "evil.example.net");
+        cases.push_back({"MX in the authority records", m, TMxStatus::kNoMx});
+    }
+    cases.push_back({"only a CNAME",
+                     [] {
+                         TMessage m = Reply(1);
+                         m.Pointer(12).Fixed(kTypeCname, 11).Name("other.net");
+                         return m;
+                     }(),
+                     TMxStatus::kNoMx});
+    cases.push_back({"MX of another class", Reply(1).Mx(1, "mx.example.com", 3), TMxStatus::kNoMx});
+    cases.push_back({"null MX", Reply(1).Mx(0, ""), TMxStatus::kNoMail});
+    cases.push_back({"RCODE 3", Reply(0, kReplyFlags | 3), TMxStatus::kServerError});
+    cases.push_back({"RCODE 2 with an answer", Reply(1, kReplyFlags | 2).Mx(1, "mx.example.com"),
+                     TMxStatus::kServerError});
+    cases.push_back({"truncated", Reply(1, kReplyFlags | 0x0200).Mx(1, "mx.example.com"),
+                     TMxStatus::kMalformed});
+    cases.push_back(
+        {"wrong id", Reply(1, kReplyFlags, kId ^ 1).Mx(1, "mx.example.com"), TMxStatus::kNotOurs});
+    cases.push_back(
+        {"a query, not a reply", Reply(1, 0x0100).Mx(1, "mx.example.com"), TMxStatus::kNotOurs});
+    cases.push_back(
+        {"opcode 2", Reply(1, kReplyFlags | 0x1000).Mx(1, "mx.example.com"), TMxStatus::kNotOurs});
+    cases.push_back({"another domain asked",
+                     [] {
+                         TMessage m;
+                         m.Header(kId, kReplyFlags, 1, 1).Question("example.net");
+                         return m.Mx(1, "mx.example.net");
+                     }(),
+                     TMxStatus::kNotOurs});
+    cases.push_back({"another type asked",
+                     [] {
+                         TMessage m;
+                         m.Header(kId, kReplyFlags, 1, 1).Question("example.com", kTypeA);
+                         return m.Mx(1, "mx.example.com");
+                     }(),
+                     TMxStatus::kNotOurs});
+    cases.push_back({"no question repeated",
+                     [] {
+                         TMessage m;
+                         m.Header(kId, kReplyFlags, 0, 1);
+                         return m.Mx(1, "mx.example.com");
+                     }(),
+                     TMxStatus::kNotOurs});
+    cases.push_back(
+        {"shorter than a header", TMessage().U16(kId).U16(kReplyFlags), TMxStatus::kMalformed});
+    cases.push_back({"one byte", TMessage().U8(0x5A), TMxStatus::kNotOurs});
+    return cases;
+}
+
+TEST(DnsMxReply, Table) {
+    for (const TReplyCase& c : ReplyCases()) {
+        SCOPED_TRACE(c.what);
+        const TMxReply reply = ParseMxReply(c.reply.Bytes(), kId, c.domain);
+        EXPECT_EQ(reply.status, c.status) << reply.reason;
+        EXPECT_EQ(reply.host, c.host);
+        EXPECT_EQ(reply.preference, c.preference);
+        const bool explained =
+            reply.status == TMxStatus::kFound || reply.status == TMxStatus::kNoMx;
+        EXPECT_EQ(reply.reason.empty(), explained) << reply.reason;
+    }
+}
+
+TEST(DnsMxReply, ServerErrorKeepsTheCode) {
+    for (uint8_t rcode : {1, 2, 3, 5, 15}) {
+        const TMxReply reply = ParseMxReply(Reply(0, kReplyFlags | rcode).Bytes(), kId);
+        EXPECT_EQ(reply.status, TMxStatus::kServerError);
+        EXPECT_EQ(reply.rcode, rcode);
+    }
+}
+
+// Every cut of a good reply is either not ours (too short for the id) or
+// broken; never a host.
+TEST(DnsMxReply, EveryCutIsRefused) {
+    const TMessage whole = Reply(2).Mx(20, "mx20.example.com").Mx(10, "mx10.example.com");
+    ASSERT_EQ(ParseMxReply(whole.Bytes(), kId, "example.com").status, TMxStatus::kFound);
+    for (size_t size = 0; size < whole.Bytes().size(); ++size) {
+        SCOPED_TRACE(size);
+        const std::span<const uint8_t> cut(whole.Bytes().data(), size);
+        const TMxStatus status = ParseMxReply(cut, kId, "example.com").status;
+        EXPECT_EQ(status, size < 2 ? TMxStatus::kNotOurs : TMxStatus::kMalformed);
+    }
+}
+
+TEST(DnsMxReply, QueryIsAnsweredByItsOwnQuestion) {
+    // A server copies the query's header and question into its reply.
+    std::vector<uint8_t> bytes = MxQuery("Mail.Example.org", 0xBEEF);
+    bytes[2] |= 0x80;
+    bytes[7] = 1;
+    TMessage answer;
+    answer.Mx(3, "in.mail.example.org");
+    bytes.insert(bytes.end(), answer.Bytes().begin(), answer.Bytes().end());
+    const TMxReply reply = ParseMxReply(bytes, 0xBEEF, "mail.example.org");
+    EXPECT_EQ(reply.status, TMxStatus::kFound) << reply.reason;
+    EXPECT_EQ(reply.host, "in.mail.example.org");
+    EXPECT_EQ(ParseMxReply(bytes, 0xBEEE, "mail.example.org").status, TMxStatus::kNotOurs);
+}
+
+TEST(DnsName, PlaceAfterTheName) {
+    TMessage m = Reply(0);
+    const size_t plain = m.Here();
+    m.Name("a.bc");
+    const size_t compressed = m.Here();
+    m.Label("x").Pointer(12).U8(0xEE);
+    const size_t root = m.Here();
+    m.U8(0);
+    const struct {
+        size_t at;
+        std::string name;
+        size_t next;
+    } cases[] = {
+        {12, "example.com", 25},
+        {plain, "a.bc", plain + 6},
+        {compressed, "x.example.com", compressed + 4},
+        {root, "", root + 1},
+    };
+    for (const auto& c : cases) {
+        size_t next = 0;
+        EXPECT_EQ(ReadDnsName(m.Bytes(), c.at, next), c.name);
+        EXPECT_EQ(next, c.next) << c.name;
+    }
+    size_t next = 0;
+    EXPECT_THROW(ReadDnsName(m.Bytes(), m.Bytes().size(), next), EDnsError);
+}
+
+TEST(DnsMxQuery, Bytes) {
+    const std::vector<uint8_t> expected = {
+        0x12, 0x34, 0x01, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,  // header
+        1,    'a',  1,    'b',  1,    'c',  0,                                   // name
+        0x00, 0x0F, 0x00, 0x01,                                                  // MX, IN
+    };
+    EXPECT_EQ(MxQuery("a.b.c", 0x1234), expected);
+    EXPECT_EQ(MxQuery("a.b.c.", 0x1234), expected);
+    const std::vector<uint8_t> other = MxQuery("a.b.c", 0xFE01);
+    EXPECT_EQ(other[0], 0xFE);
+    EXPECT_EQ(other[1], 0x01);
+    EXPECT_TRUE(std::equal(other.begin() + 2, other.end(), expected.begin() + 2));
+}
+
+TEST(DnsMxQuery, Names) {
+    const std::string l63(63, 'a');
+    const struct {
+        std::string domain;
+        bool valid;
+    } cases[] = {
+        {"example.com", true},
+        {"my_host-1.Example.COM", true},
+        {l63 + ".com", true},
+        {l63 + "a.com", false},
+        // 3 x 64 + 62 + 1 = 255 bytes encoded, then one more.
+        {l63 + "." + l63 + "." + l63 + "." + std::string(61, 'b'), true},
+        {l63 + "." + l63 + "." + l63 + "." + std::string(62, 'b'), false},
+        {"", false},
+        {".", false},
+        {"a..b", false},
+        {".a", false},
+        {"a.b..", false},
+        {"a b.com", false},
+        {"a\r\n.com", false},
+        {"[127.0.0.1]", false},
+        {"\xc3\xa9.com", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.domain);
+        if (c.valid) {
+            const std::vector<uint8_t> query = MxQuery(c.domain, 7);
+            size_t next = 0;
+            EXPECT_EQ(ReadDnsName(query, kDnsHeaderSize, next), c.domain);
+            EXPECT_EQ(next + 4, query.size());
+        } else {
+            EXPECT_THROW(MxQuery(c.domain, 7), EDnsError);
+        }
+    }
+}
+
+TEST(DnsMxQuery, MailDomain) {
+    const struct {
+        const char* address;
+        const char* domain;
+    } cases[] = {
+        {"user@sub.example.com", "sub.example.com"},
+        {"example.com", "example.com"},
+        {"a@b@c.org", "b@c.org"},
+        {"user@", ""},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(MailDomainOf(c.address), c.domain) << c.address;
+    }
+}
+
+}  // namespace
+}  // namespace exceptions
