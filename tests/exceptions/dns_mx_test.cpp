@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace exceptions {
@@ -110,7 +111,15 @@ struct TReplyCase {
     std::string host = {};
     uint16_t preference = 0;
     std::string_view domain = "example.com";
+    // For a broken reply: a part of the reason, which tells the checks apart.
+    std::string_view reason = {};
 };
+
+TReplyCase Broken(const char* what, TMessage reply, std::string_view reason) {
+    TReplyCase c{what, std::move(reply), TMxStatus::kMalformed};
+    c.reason = reason;
+    return c;
+}
 
 std::vector<TReplyCase> ReplyCases() {
     std::vector<TReplyCase> cases;
@@ -137,7 +146,7 @@ std::vector<TReplyCase> ReplyCases() {
     }
     cases.push_back(
         {"16 pointers followed", PointerChain(15), TMxStatus::kFound, "mx.example.com", 5});
-    cases.push_back({"17 pointers refused", PointerChain(16), TMxStatus::kMalformed});
+    cases.push_back(Broken("17 pointers refused", PointerChain(16), "too many pieces"));
     cases.push_back({"letter case of the question",
                      [] {
                          TMessage m;
@@ -158,13 +167,13 @@ std::vector<TReplyCase> ReplyCases() {
         m.Pointer(12).Fixed(kDnsTypeMx, 4).U16(1);
         const size_t self = m.Here();
         m.Pointer(self);
-        cases.push_back({"self pointer", m, TMxStatus::kMalformed});
+        cases.push_back(Broken("self pointer", m, "itself or to a later place"));
     }
     {
         TMessage m = Reply(1);
         m.Pointer(12).Fixed(kDnsTypeMx, 4).U16(1);
         m.Pointer(m.Here() + 2).Name("mx.example.com");
-        cases.push_back({"forward pointer", m, TMxStatus::kMalformed});
+        cases.push_back(Broken("forward pointer", m, "itself or to a later place"));
     }
     {
         // "a" then a pointer back to that "a": a loop of backward pointers.
@@ -172,17 +181,17 @@ std::vector<TReplyCase> ReplyCases() {
         m.Pointer(12).Fixed(kDnsTypeMx, 6).U16(1);
         const size_t label = m.Here();
         m.Label("a").Pointer(label);
-        cases.push_back({"backward pointer loop", m, TMxStatus::kMalformed});
+        cases.push_back(Broken("backward pointer loop", m, "too many pieces"));
     }
     {
         TMessage m = Reply(1);
         m.Pointer(12).Fixed(kDnsTypeMx, 4).U16(1).Pointer(2);
-        cases.push_back({"pointer into the header", m, TMxStatus::kMalformed});
+        cases.push_back(Broken("pointer into the header", m, "into the header"));
     }
     {
         TMessage m = Reply(1);
         m.Pointer(12).Fixed(kDnsTypeMx, 2 + 2 + 1).U16(1).Pointer(0x3FF0).U8(0);
-        cases.push_back({"pointer out of range", m, TMxStatus::kMalformed});
+        cases.push_back(Broken("pointer out of range", m, "itself or to a later place"));
     }
     {
         // Five labels of 63 letters: 321 bytes encoded.
@@ -191,46 +200,48 @@ std::vector<TReplyCase> ReplyCases() {
         for (int i = 0; i < 4; ++i) {
             name += "." + label;
         }
-        cases.push_back({"name longer than 255", Reply(1).Mx(1, name), TMxStatus::kMalformed});
+        cases.push_back(Broken("name longer than 255", Reply(1).Mx(1, name), "longer than 255"));
         const std::string fits = label + "." + label + "." + label + "." + std::string(61, 'r');
         cases.push_back({"name of 255", Reply(1).Mx(1, fits), TMxStatus::kFound, fits, 1});
+        cases.push_back(Broken("name of 256", Reply(1).Mx(1, fits + "r"), "longer than 255"));
     }
     {
         TMessage m = Reply(1);
         m.Pointer(12).Fixed(kDnsTypeMx, 6).U16(1).U8(0x41).U8('x').U8('y').U8(0);
-        cases.push_back({"label of an unknown kind", m, TMxStatus::kMalformed});
+        cases.push_back(Broken("label of an unknown kind", m, "unknown kind"));
     }
     {
         TMessage m = Reply(1);
         m.Pointer(12).Fixed(kDnsTypeMx, 6).U16(1).U8(9).U8('m').U8('x').U8(0);
-        cases.push_back({"label past the end", m, TMxStatus::kMalformed});
+        cases.push_back(Broken("label past the end", m, "name runs past the end"));
     }
     {
         TMessage m = Reply(1);
         m.Pointer(12).Fixed(kDnsTypeMx, 40).U16(1).Name("mx.example.com");
-        cases.push_back({"data length past the end", m, TMxStatus::kMalformed});
+        cases.push_back(
+            Broken("data length past the end", m, "data of an answer runs past the end"));
     }
     {
         TMessage m = Reply(1);
         m.Pointer(12).Fixed(kDnsTypeMx, 6).U16(1).Name("mx.example.com");
-        cases.push_back({"exchange longer than its data", m, TMxStatus::kMalformed});
+        cases.push_back(Broken("exchange longer than its data", m, "does not fill its answer"));
     }
     {
         TMessage m = Reply(1);
         m.Pointer(12).Fixed(kDnsTypeMx, 20).U16(1).Name("mx.example.com").U16(0);
-        cases.push_back({"exchange shorter than its data", m, TMxStatus::kMalformed});
+        cases.push_back(Broken("exchange shorter than its data", m, "does not fill its answer"));
     }
     {
         TMessage m = Reply(1);
         m.Pointer(12).Fixed(kDnsTypeMx, 2).U16(1);
-        cases.push_back({"MX data without a name", m, TMxStatus::kMalformed});
+        cases.push_back(Broken("MX data without a name", m, "answer is too short"));
     }
+    cases.push_back(Broken("answer count past the records", Reply(2).Mx(1, "mx.example.com"),
+                           "past the end of the reply"));
     cases.push_back(
-        {"answer count past the records", Reply(2).Mx(1, "mx.example.com"), TMxStatus::kMalformed});
+        Broken("exchange not a host name", Reply(1).Mx(1, "m x.example.com"), "not a host name"));
     cases.push_back(
-        {"exchange not a host name", Reply(1).Mx(1, "m x.example.com"), TMxStatus::kMalformed});
-    cases.push_back(
-        {"exchange with CR LF", Reply(1).Mx(1, "mx\r\n.example.com"), TMxStatus::kMalformed});
+        Broken("exchange with CR LF", Reply(1).Mx(1, "mx\r\n.example.com"), "not a host name"));
     {
         // No answers; the additional section holds the addresses.
         TMessage m;
@@ -256,8 +267,8 @@ std::vector<TReplyCase> ReplyCases() {
     cases.push_back({"RCODE 3", Reply(0, kReplyFlags | 3), TMxStatus::kServerError});
     cases.push_back({"RCODE 2 with an answer", Reply(1, kReplyFlags | 2).Mx(1, "mx.example.com"),
                      TMxStatus::kServerError});
-    cases.push_back({"truncated", Reply(1, kReplyFlags | 0x0200).Mx(1, "mx.example.com"),
-                     TMxStatus::kMalformed});
+    cases.push_back(
+        Broken("truncated", Reply(1, kReplyFlags | 0x0200).Mx(1, "mx.example.com"), "cut short"));
     cases.push_back(
         {"wrong id", Reply(1, kReplyFlags, kId ^ 1).Mx(1, "mx.example.com"), TMxStatus::kNotOurs});
     cases.push_back(
@@ -278,6 +289,18 @@ std::vector<TReplyCase> ReplyCases() {
                          return m.Mx(1, "mx.example.com");
                      }(),
                      TMxStatus::kNotOurs});
+    cases.push_back({"two questions repeated",
+                     [] {
+                         TMessage m;
+                         m.Header(kId, kReplyFlags, 2, 1).Question("example.com");
+                         return m.Question("example.com").Mx(1, "mx.example.com");
+                     }(),
+                     TMxStatus::kNotOurs});
+    {
+        TMessage m = Reply(1);
+        m.Pointer(12).Fixed(kDnsTypeMx, 3).U16(1).U8(0xC0);
+        cases.push_back(Broken("pointer cut in half", m, "name runs past the end"));
+    }
     cases.push_back({"no question repeated",
                      [] {
                          TMessage m;
@@ -285,8 +308,8 @@ std::vector<TReplyCase> ReplyCases() {
                          return m.Mx(1, "mx.example.com");
                      }(),
                      TMxStatus::kNotOurs});
-    cases.push_back(
-        {"shorter than a header", TMessage().U16(kId).U16(kReplyFlags), TMxStatus::kMalformed});
+    cases.push_back(Broken("shorter than a header", TMessage().U16(kId).U16(kReplyFlags),
+                           "shorter than its header"));
     cases.push_back({"one byte", TMessage().U8(0x5A), TMxStatus::kNotOurs});
     return cases;
 }
@@ -294,13 +317,17 @@ std::vector<TReplyCase> ReplyCases() {
 TEST(DnsMxReply, Table) {
     for (const TReplyCase& c : ReplyCases()) {
         SCOPED_TRACE(c.what);
-        const TMxReply reply = ParseMxReply(c.reply.Bytes(), kId, c.domain);
+        // A copy holds exactly the reply's bytes, so that AddressSanitizer
+        // sees any read past them.
+        const std::vector<uint8_t> bytes(c.reply.Bytes());
+        const TMxReply reply = ParseMxReply(bytes, kId, c.domain);
         EXPECT_EQ(reply.status, c.status) << reply.reason;
         EXPECT_EQ(reply.host, c.host);
         EXPECT_EQ(reply.preference, c.preference);
         const bool explained =
             reply.status == TMxStatus::kFound || reply.status == TMxStatus::kNoMx;
         EXPECT_EQ(reply.reason.empty(), explained) << reply.reason;
+        EXPECT_NE(reply.reason.find(c.reason), std::string::npos) << reply.reason;
     }
 }
 
@@ -319,7 +346,10 @@ TEST(DnsMxReply, EveryCutIsRefused) {
     ASSERT_EQ(ParseMxReply(whole.Bytes(), kId, "example.com").status, TMxStatus::kFound);
     for (size_t size = 0; size < whole.Bytes().size(); ++size) {
         SCOPED_TRACE(size);
-        const std::span<const uint8_t> cut(whole.Bytes().data(), size);
+        // A vector of its own, so that AddressSanitizer sees a read past the
+        // cut.
+        const std::vector<uint8_t> cut(whole.Bytes().begin(),
+                                       whole.Bytes().begin() + static_cast<std::ptrdiff_t>(size));
         const TMxStatus status = ParseMxReply(cut, kId, "example.com").status;
         EXPECT_EQ(status, size < 2 ? TMxStatus::kNotOurs : TMxStatus::kMalformed);
     }
