@@ -305,7 +305,6 @@ TMxReply ParseMxReply(std::span<const uint8_t> reply, uint16_t id, std::string_v
             return none;
         }
         if (best->status == TMxStatus::kNoMail) {
-            best->host.clear();
             best->preference = 0;
         }
         return *best;

@@ -56,8 +56,8 @@ enum class TMxStatus {
     // The server answered without a mail exchanger: the domain itself takes
     // the mail.
     kNoMx,
-    // The domain states that it takes no mail (its one exchanger is the
-    // root name).
+    // The domain states that it takes no mail: its exchanger of the lowest
+    // preference is the root name.
     kNoMail,
     // The bytes are not the reply to this query (another id, not a reply,
     // another kind of query, another question): the caller keeps waiting for

@@ -88,7 +88,8 @@ void CheckReply(std::span<const uint8_t> reply, uint16_t id, bool with_domain) {
         FUZZ_CHECK(result.rcode != 0 && result.rcode == (reply[3] & 0x0F));
     }
     if (reply.size() >= 2) {
-        const uint16_t other = static_cast<uint16_t>(id ^ 0x8001);
+        // An id that is surely not the reply's.
+        const uint16_t other = static_cast<uint16_t>((reply[0] << 8 | reply[1]) ^ 0x8001);
         FUZZ_CHECK(ParseMxReply(reply, other).status == TMxStatus::kNotOurs);
     }
 }
