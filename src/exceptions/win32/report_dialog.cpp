@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "base/text.h"
 #include "exceptions/report_dialog_core.h"
 #include "exceptions/report_text.h"
 #include "exceptions/trace.h"
@@ -854,11 +855,8 @@ class TRequestWindow {
         auto* self = reinterpret_cast<TRequestWindow*>(GetWindowLongPtrW(window, DWLP_USER));
         if (self != nullptr && message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) {
             // OK, Esc and the close box all keep what was typed.
-            self->text_ = framework::GbkText(WindowText(GetDlgItem(window, kIdRequestEdit)));
-            const size_t first = self->text_.find_first_not_of(" \t\r\n");
-            const size_t last = self->text_.find_last_not_of(" \t\r\n");
-            self->text_ = first == std::string::npos ? std::string()
-                                                     : self->text_.substr(first, last - first + 1);
+            self->text_ =
+                base::Trim(framework::GbkText(WindowText(GetDlgItem(window, kIdRequestEdit))));
             EndDialog(window, IDCANCEL);
             return TRUE;
         }
