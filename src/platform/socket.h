@@ -1,6 +1,7 @@
 #pragma once
 
-// Blocking TCP sockets over IPv4: Winsock on Windows, BSD sockets elsewhere.
+// Blocking TCP and UDP sockets over IPv4: Winsock on Windows, BSD sockets
+// elsewhere. Sockets are never inherited by processes the program starts.
 //
 // Failures raise ESocketError carrying the Windows Sockets error number on
 // every platform (the POSIX build maps errno values onto those numbers), so
@@ -8,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "base/exception.h"
@@ -57,6 +59,10 @@ class TcpSocket {
 
     // Opens a connection, blocking for as long as the system's connect takes.
     static TcpSocket Connect(Ipv4 address, uint16_t port);
+    // Opens a connection, waiting at most timeout_ms for it (< 0: as long as
+    // the system's connect takes). Raises 10060 when the time is up, 10061
+    // when the peer refuses. The socket returned is blocking as usual.
+    static TcpSocket Connect(Ipv4 address, uint16_t port, int timeout_ms);
     // A listening socket (port 0: any free port); for servers in tests and tools.
     static TcpSocket Listen(Ipv4 address, uint16_t port, int backlog = 16);
 
@@ -88,6 +94,45 @@ class TcpSocket {
 
   private:
     explicit TcpSocket(intptr_t handle) : handle_(handle) {}
+    static constexpr intptr_t kInvalid = -1;
+    intptr_t handle_ = kInvalid;
+};
+
+// A UDP socket. Movable, not copyable; closed by the destructor. Meant for
+// one thread at a time.
+class UdpSocket {
+  public:
+    UdpSocket() = default;
+    ~UdpSocket();
+    UdpSocket(UdpSocket&& other) noexcept;
+    UdpSocket& operator=(UdpSocket&& other) noexcept;
+    UdpSocket(const UdpSocket&) = delete;
+    UdpSocket& operator=(const UdpSocket&) = delete;
+
+    // A socket on a free port of every local address (0.0.0.0), for asking
+    // a server.
+    static UdpSocket Open();
+    // A socket on the given address and port (port 0: any free one); for
+    // servers in tests and tools.
+    static UdpSocket Bind(Ipv4 address, uint16_t port);
+
+    bool IsOpen() const;
+    void Close();
+
+    // Sends one datagram.
+    void SendTo(Ipv4 address, uint16_t port, const void* data, size_t size);
+    // Waits at most timeout_ms (< 0: without limit) for one datagram and
+    // stores up to `max` of its bytes; the rest of a longer one is dropped.
+    // Returns the number of bytes stored and, where the pointers are not
+    // null, the sender's address and port; nothing when the time ran out.
+    // A "port unreachable" report for an earlier datagram does not end the
+    // wait.
+    std::optional<size_t> ReceiveFrom(void* buffer, size_t max, int timeout_ms, Ipv4* from,
+                                      uint16_t* from_port);
+    uint16_t LocalPort() const;
+
+  private:
+    explicit UdpSocket(intptr_t handle) : handle_(handle) {}
     static constexpr intptr_t kInvalid = -1;
     intptr_t handle_ = kInvalid;
 };

@@ -93,8 +93,9 @@ sockaddr_in MakeAddress(Ipv4 address, uint16_t port) {
     return sa;
 }
 
-int NewSocket() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
+// `type` may carry SOCK_NONBLOCK; every socket is closed on exec.
+int NewSocket(int type, int protocol) {
+    const int fd = ::socket(AF_INET, type | SOCK_CLOEXEC, protocol);
     if (fd < 0) {
         RaiseLast();
     }
@@ -140,6 +141,15 @@ short PollOne(int fd, short events, int timeout_ms) {
     }
 }
 
+uint16_t LocalPortOf(int fd) {
+    sockaddr_in sa{};
+    socklen_t len = sizeof(sa);
+    if (::getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len) != 0) {
+        RaiseLast();
+    }
+    return ntohs(sa.sin_port);
+}
+
 }  // namespace
 
 Ipv4 ResolveIpv4(const std::string& host) {
@@ -172,16 +182,23 @@ Ipv4 ResolveIpv4(const std::string& host) {
 }
 
 TcpSocket TcpSocket::Connect(Ipv4 address, uint16_t port) {
-    TcpSocket s(NewSocket());
+    return Connect(address, port, -1);
+}
+
+TcpSocket TcpSocket::Connect(Ipv4 address, uint16_t port, int timeout_ms) {
+    // Started without blocking so that the wait for it has a limit; blocking
+    // again once connected.
+    TcpSocket s(NewSocket(SOCK_STREAM | SOCK_NONBLOCK, IPPROTO_TCP));
     const int fd = static_cast<int>(s.handle_);
     const sockaddr_in sa = MakeAddress(address, port);
     if (::connect(fd, reinterpret_cast<const sockaddr*>(&sa), sizeof(sa)) != 0) {
-        if (errno != EINTR) {
+        // EINTR: the connect goes on in the background as with EINPROGRESS.
+        if (errno != EINPROGRESS && errno != EINTR) {
             RaiseLast();
         }
-        // An interrupted connect goes on in the background; calling connect
-        // again would fail with EALREADY. Wait for it and take its result.
-        PollOne(fd, POLLOUT, -1);
+        if (PollOne(fd, POLLOUT, timeout_ms < 0 ? -1 : timeout_ms) == 0) {
+            throw ESocketError(kWsaTimedOut);
+        }
         int error = 0;
         socklen_t len = sizeof(error);
         if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &len) != 0) {
@@ -191,12 +208,16 @@ TcpSocket TcpSocket::Connect(Ipv4 address, uint16_t port) {
             RaiseErrno(error);
         }
     }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        RaiseLast();
+    }
     SetNoDelay(fd);
     return s;
 }
 
 TcpSocket TcpSocket::Listen(Ipv4 address, uint16_t port, int backlog) {
-    TcpSocket s(NewSocket());
+    TcpSocket s(NewSocket(SOCK_STREAM, IPPROTO_TCP));
     const int fd = static_cast<int>(s.handle_);
     // A fixed port can be bound again at once while old connections on it
     // are still in TIME_WAIT.
@@ -346,12 +367,88 @@ TcpSocket TcpSocket::Accept() {
 }
 
 uint16_t TcpSocket::LocalPort() const {
-    sockaddr_in sa{};
-    socklen_t len = sizeof(sa);
-    if (::getsockname(Fd(handle_), reinterpret_cast<sockaddr*>(&sa), &len) != 0) {
+    return LocalPortOf(Fd(handle_));
+}
+
+UdpSocket UdpSocket::Open() {
+    return Bind(0, 0);
+}
+
+UdpSocket UdpSocket::Bind(Ipv4 address, uint16_t port) {
+    UdpSocket s(NewSocket(SOCK_DGRAM, IPPROTO_UDP));
+    const sockaddr_in sa = MakeAddress(address, port);
+    if (::bind(static_cast<int>(s.handle_), reinterpret_cast<const sockaddr*>(&sa), sizeof(sa)) !=
+        0) {
         RaiseLast();
     }
-    return ntohs(sa.sin_port);
+    return s;
+}
+
+bool UdpSocket::IsOpen() const {
+    return handle_ != kInvalid;
+}
+
+void UdpSocket::Close() {
+    if (handle_ != kInvalid) {
+        CloseFd(static_cast<int>(std::exchange(handle_, kInvalid)));
+    }
+}
+
+void UdpSocket::SendTo(Ipv4 address, uint16_t port, const void* data, size_t size) {
+    const int fd = Fd(handle_);
+    const sockaddr_in sa = MakeAddress(address, port);
+    for (;;) {
+        const ssize_t n = ::sendto(fd, data, size, MSG_NOSIGNAL,
+                                   reinterpret_cast<const sockaddr*>(&sa), sizeof(sa));
+        if (n >= 0) {
+            return;  // a datagram goes out whole or not at all
+        }
+        if (errno != EINTR) {
+            RaiseLast();
+        }
+    }
+}
+
+std::optional<size_t> UdpSocket::ReceiveFrom(void* buffer, size_t max, int timeout_ms, Ipv4* from,
+                                             uint16_t* from_port) {
+    using Clock = std::chrono::steady_clock;
+    const int fd = Fd(handle_);
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms < 0 ? 0 : timeout_ms);
+    for (;;) {
+        int wait_ms = -1;
+        if (timeout_ms >= 0) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+            wait_ms = left.count() > 0 ? static_cast<int>(left.count()) : 0;
+        }
+        if (PollOne(fd, POLLIN, wait_ms) == 0) {
+            return std::nullopt;
+        }
+        sockaddr_in sa{};
+        socklen_t len = sizeof(sa);
+        // MSG_DONTWAIT: a datagram that poll saw may still be dropped (a bad
+        // checksum), and then the receive must not block past the deadline.
+        const ssize_t n =
+            ::recvfrom(fd, buffer, max, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&sa), &len);
+        if (n >= 0) {
+            if (from != nullptr) {
+                *from = ntohl(sa.sin_addr.s_addr);
+            }
+            if (from_port != nullptr) {
+                *from_port = ntohs(sa.sin_port);
+            }
+            return static_cast<size_t>(n);
+        }
+        // ECONNREFUSED: a "port unreachable" answer to an earlier datagram,
+        // which says nothing about the datagrams still to come.
+        if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK && errno != ECONNREFUSED) {
+            RaiseLast();
+        }
+    }
+}
+
+uint16_t UdpSocket::LocalPort() const {
+    return LocalPortOf(Fd(handle_));
 }
 
 }  // namespace platform

@@ -5,7 +5,10 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
+#include <mswsock.h>  // after winsock2.h, which it needs
+
 #include <algorithm>
+#include <chrono>
 #include <climits>
 #include <cstring>
 #include <utility>
@@ -59,9 +62,9 @@ void NotInherited(SOCKET s) {
     SetHandleInformation(reinterpret_cast<HANDLE>(s), HANDLE_FLAG_INHERIT, 0);
 }
 
-SOCKET NewSocket() {
+SOCKET NewSocket(int type = SOCK_STREAM, int protocol = IPPROTO_TCP) {
     EnsureStarted();
-    const SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    const SOCKET s = ::socket(AF_INET, type, protocol);
     if (s == INVALID_SOCKET) {
         RaiseLast();
     }
@@ -94,6 +97,22 @@ bool SelectReadable(SOCKET s, int timeout_ms) {
         RaiseLast();
     }
     return n > 0;
+}
+
+void SetNonBlocking(SOCKET s, bool on) {
+    u_long value = on ? 1 : 0;
+    if (::ioctlsocket(s, FIONBIO, &value) == SOCKET_ERROR) {
+        RaiseLast();
+    }
+}
+
+uint16_t LocalPortOf(SOCKET s) {
+    sockaddr_in sa{};
+    int len = sizeof(sa);
+    if (::getsockname(s, reinterpret_cast<sockaddr*>(&sa), &len) == SOCKET_ERROR) {
+        RaiseLast();
+    }
+    return ntohs(sa.sin_port);
 }
 
 }  // namespace
@@ -129,12 +148,56 @@ Ipv4 ResolveIpv4(const std::string& host) {
 }
 
 TcpSocket TcpSocket::Connect(Ipv4 address, uint16_t port) {
+    return Connect(address, port, -1);
+}
+
+TcpSocket TcpSocket::Connect(Ipv4 address, uint16_t port, int timeout_ms) {
     TcpSocket s(static_cast<intptr_t>(NewSocket()));
     const SOCKET sock = static_cast<SOCKET>(s.handle_);
     const sockaddr_in sa = MakeAddress(address, port);
+    // Started without blocking so that the wait for it has a limit; blocking
+    // again once connected.
+    SetNonBlocking(sock, true);
     if (::connect(sock, reinterpret_cast<const sockaddr*>(&sa), sizeof(sa)) == SOCKET_ERROR) {
-        RaiseLast();
+        const int error = WSAGetLastError();
+        if (error != WSAEWOULDBLOCK) {
+            throw ESocketError(error);
+        }
+        // Success shows in the write set, failure in the except set.
+        fd_set write_set;
+        fd_set except_set;
+        FD_ZERO(&write_set);
+        FD_ZERO(&except_set);
+        FD_SET(sock, &write_set);
+        FD_SET(sock, &except_set);
+        timeval tv{};
+        timeval* limit = nullptr;
+        if (timeout_ms >= 0) {
+            tv.tv_sec = timeout_ms / 1000;
+            tv.tv_usec = (timeout_ms % 1000) * 1000;
+            limit = &tv;
+        }
+        const int n = ::select(0, nullptr, &write_set, &except_set, limit);
+        if (n == SOCKET_ERROR) {
+            RaiseLast();
+        }
+        if (n == 0) {
+            throw ESocketError(kWsaTimedOut);
+        }
+        int result = 0;
+        int len = sizeof(result);
+        if (::getsockopt(sock, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&result), &len) ==
+            SOCKET_ERROR) {
+            RaiseLast();
+        }
+        if (result != 0) {
+            throw ESocketError(result);
+        }
+        if (!FD_ISSET(sock, &write_set)) {
+            throw ESocketError(WSAECONNREFUSED);  // failed without saying why
+        }
     }
+    SetNonBlocking(sock, false);
     SetNoDelay(sock);
     return s;
 }
@@ -268,12 +331,117 @@ TcpSocket TcpSocket::Accept() {
 }
 
 uint16_t TcpSocket::LocalPort() const {
-    sockaddr_in sa{};
-    int len = sizeof(sa);
-    if (::getsockname(Sock(handle_), reinterpret_cast<sockaddr*>(&sa), &len) == SOCKET_ERROR) {
+    return LocalPortOf(Sock(handle_));
+}
+
+UdpSocket UdpSocket::Open() {
+    return Bind(0, 0);
+}
+
+UdpSocket UdpSocket::Bind(Ipv4 address, uint16_t port) {
+    UdpSocket s(static_cast<intptr_t>(NewSocket(SOCK_DGRAM, IPPROTO_UDP)));
+    const SOCKET sock = static_cast<SOCKET>(s.handle_);
+    // Never blocks: a receive only follows a select that saw something, and
+    // must not wait past the caller's deadline if that was no datagram.
+    SetNonBlocking(sock, true);
+    // Without this, a "port unreachable" answer to a datagram sent earlier
+    // fails a later receive with 10054. Best effort: ReceiveFrom passes over
+    // that error anyway.
+    BOOL report = FALSE;
+    DWORD returned = 0;
+    ::WSAIoctl(sock, SIO_UDP_CONNRESET, &report, sizeof(report), nullptr, 0, &returned, nullptr,
+               nullptr);
+    const sockaddr_in sa = MakeAddress(address, port);
+    if (::bind(sock, reinterpret_cast<const sockaddr*>(&sa), sizeof(sa)) == SOCKET_ERROR) {
         RaiseLast();
     }
-    return ntohs(sa.sin_port);
+    return s;
+}
+
+bool UdpSocket::IsOpen() const {
+    return handle_ != kInvalid;
+}
+
+void UdpSocket::Close() {
+    if (handle_ != kInvalid) {
+        ::closesocket(static_cast<SOCKET>(std::exchange(handle_, kInvalid)));
+    }
+}
+
+void UdpSocket::SendTo(Ipv4 address, uint16_t port, const void* data, size_t size) {
+    const SOCKET sock = Sock(handle_);
+    if (size > kMaxPerCall) {
+        throw ESocketError(WSAEMSGSIZE);
+    }
+    const sockaddr_in sa = MakeAddress(address, port);
+    // The socket does not block: a full send buffer waits here as a blocking
+    // send would. Bounded in rounds; each round waits until the socket can
+    // take the datagram.
+    for (int round = 0;; ++round) {
+        const int n = ::sendto(sock, static_cast<const char*>(data), static_cast<int>(size), 0,
+                               reinterpret_cast<const sockaddr*>(&sa), sizeof(sa));
+        if (n != SOCKET_ERROR) {
+            return;  // a datagram goes out whole or not at all
+        }
+        const int error = WSAGetLastError();
+        if (error != WSAEWOULDBLOCK || round >= 1000) {
+            throw ESocketError(error);
+        }
+        fd_set write_set;
+        FD_ZERO(&write_set);
+        FD_SET(sock, &write_set);
+        if (::select(0, nullptr, &write_set, nullptr, nullptr) == SOCKET_ERROR) {
+            RaiseLast();
+        }
+    }
+}
+
+std::optional<size_t> UdpSocket::ReceiveFrom(void* buffer, size_t max, int timeout_ms, Ipv4* from,
+                                             uint16_t* from_port) {
+    using Clock = std::chrono::steady_clock;
+    const SOCKET sock = Sock(handle_);
+    const int piece = static_cast<int>(std::min(max, kMaxPerCall));
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms < 0 ? 0 : timeout_ms);
+    for (;;) {
+        int wait_ms = -1;
+        if (timeout_ms >= 0) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+            wait_ms = left.count() > 0 ? static_cast<int>(left.count()) : 0;
+        }
+        if (!SelectReadable(sock, wait_ms)) {
+            return std::nullopt;
+        }
+        sockaddr_in sa{};
+        int len = sizeof(sa);
+        int n = ::recvfrom(sock, static_cast<char*>(buffer), piece, 0,
+                           reinterpret_cast<sockaddr*>(&sa), &len);
+        if (n == SOCKET_ERROR) {
+            const int error = WSAGetLastError();
+            if (error == WSAEMSGSIZE) {
+                n = piece;  // the buffer is full; the rest of the datagram is gone
+            } else if (error == WSAECONNRESET || error == WSAENETRESET || error == WSAEWOULDBLOCK ||
+                       error == WSAEINTR) {
+                // A "port unreachable" (10054) or "time to live exceeded"
+                // (10052) answer to an earlier datagram, or nothing after all:
+                // the wait goes on.
+                continue;
+            } else {
+                throw ESocketError(error);
+            }
+        }
+        if (from != nullptr) {
+            *from = ntohl(sa.sin_addr.s_addr);
+        }
+        if (from_port != nullptr) {
+            *from_port = ntohs(sa.sin_port);
+        }
+        return static_cast<size_t>(n);
+    }
+}
+
+uint16_t UdpSocket::LocalPort() const {
+    return LocalPortOf(Sock(handle_));
 }
 
 }  // namespace platform
