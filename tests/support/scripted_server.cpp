@@ -15,7 +15,7 @@ constexpr platform::Ipv4 kLoopback = 0x7f000001;
 // Longest single wait of the server thread before it looks at the stop flag.
 constexpr int kSliceMs = 50;
 constexpr int kDefaultLimitMs = 10000;
-// ReadRequest and ReadLine give up when their terminator is not in this many bytes.
+// ReadRequest, ReadLine and ReadThrough give up when their terminator is not in this many bytes.
 constexpr size_t kMaxUnterminated = 1 << 20;
 constexpr size_t kReadChunk = 64 * 1024;
 
@@ -50,6 +50,9 @@ Script& Script::ReadBytes(size_t n) {
 }
 Script& Script::ReadLine() {
     return Add({Kind::kReadLine, {}, 0, 0});
+}
+Script& Script::ReadThrough(std::string terminator) {
+    return Add({Kind::kReadThrough, std::move(terminator), 0, 0});
 }
 Script& Script::Send(std::string bytes) {
     return Add({Kind::kSend, std::move(bytes), 0, 0});
@@ -315,9 +318,8 @@ void ScriptedServer::Serve(int index, platform::TcpSocket socket) {
     Connection connection(std::move(socket), stop_, chunk);
     const std::vector<Script::Step>& steps = scripts_[static_cast<size_t>(index)].steps_;
     static constexpr const char* kStepNames[] = {
-        "ReadRequest", "ReadBytes",    "ReadLine", "Send",  "SendSlowly",
-        "Pause",       "ShutdownSend", "Close",    "Reset", "WaitForPeerClose",
-        "Limit",
+        "ReadRequest",  "ReadBytes", "ReadLine", "ReadThrough",      "Send",  "SendSlowly", "Pause",
+        "ShutdownSend", "Close",     "Reset",    "WaitForPeerClose", "Limit",
     };
     try {
         // A send that the client does not take ends like a read that gets nothing.
@@ -375,6 +377,9 @@ void ScriptedServer::Play(int index, const Script::Step& step, Connection& conne
             break;
         case Kind::kReadLine:
             RecordRead(index, connection.ReadThrough("\n"), false);
+            break;
+        case Kind::kReadThrough:
+            RecordRead(index, connection.ReadThrough(step.bytes), false);
             break;
         case Kind::kSend:
             connection.socket.SendAll(step.bytes.data(), step.bytes.size());

@@ -47,6 +47,9 @@ class Script {
     Script& ReadBytes(size_t n);
     // Reads up to and including the first "\n"; recorded.
     Script& ReadLine();
+    // Reads up to and including the first `terminator` (the end of a mail's
+    // data, "\r\n.\r\n"); recorded.
+    Script& ReadThrough(std::string terminator);
     // Sends the bytes with one send call.
     Script& Send(std::string bytes);
     // Sends the bytes in pieces of `piece` bytes with a pause after each
@@ -77,6 +80,7 @@ class Script {
         kReadRequest,
         kReadBytes,
         kReadLine,
+        kReadThrough,
         kSend,
         kSendSlowly,
         kPause,
