@@ -36,10 +36,12 @@ TEST(Base64Test, LineBreaking) {
         size_t line_length;
         std::string lines;  // the line lengths, "|" for each CR LF
     } cases[] = {
-        {0, 76, ""},       {1, 76, "4|"},       {57, 76, "76|"},  // exactly one full line
-        {58, 76, "76|4|"}, {114, 76, "76|76|"}, {115, 76, "76|76|4|"},
-        {10, 0, "16"},                        // one line, no line break
-        {100, 0, "136"},   {6, 3, "3|3|2|"},  // the last line shorter
+        {0, 76, ""},            // no line at all
+        {57, 76, "76|"},        // exactly one full line
+        {58, 76, "76|4|"},      // a second line of one group
+        {115, 76, "76|76|4|"},  // two full lines and a third
+        {10, 0, "16"},          // one line, no line break
+        {6, 3, "3|3|2|"},       // the last line shorter
     };
     for (const auto& c : cases) {
         const std::string bytes(c.bytes, 'x');
