@@ -2,7 +2,10 @@
 
 #include <cstdio>
 #include <cstring>
+#include <optional>
+#include <utility>
 
+#include "base/base64.h"
 #include "base/text.h"
 #include "framework/names.h"
 
@@ -113,98 +116,12 @@ uint32_t TDefinitionValue::AsFlags(
 // ---------------------------------------------------------------------------
 // Base64
 
-namespace {
-
-constexpr char kBase64Alphabet[] =
-    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-
-int Base64Digit(char c) {
-    if (c >= 'A' && c <= 'Z') {
-        return c - 'A';
-    }
-    if (c >= 'a' && c <= 'z') {
-        return c - 'a' + 26;
-    }
-    if (c >= '0' && c <= '9') {
-        return c - '0' + 52;
-    }
-    if (c == '+') {
-        return 62;
-    }
-    if (c == '/') {
-        return 63;
-    }
-    return -1;
-}
-
-}  // namespace
-
-std::string Base64Encode(std::string_view bytes) {
-    std::string out;
-    out.reserve((bytes.size() + 2) / 3 * 4);
-    size_t i = 0;
-    for (; i + 3 <= bytes.size(); i += 3) {
-        const uint32_t v = (static_cast<uint8_t>(bytes[i]) << 16) |
-                           (static_cast<uint8_t>(bytes[i + 1]) << 8) |
-                           static_cast<uint8_t>(bytes[i + 2]);
-        out += kBase64Alphabet[(v >> 18) & 63];
-        out += kBase64Alphabet[(v >> 12) & 63];
-        out += kBase64Alphabet[(v >> 6) & 63];
-        out += kBase64Alphabet[v & 63];
-    }
-    const size_t rest = bytes.size() - i;
-    if (rest > 0) {
-        uint32_t v = static_cast<uint32_t>(static_cast<uint8_t>(bytes[i]) << 16);
-        if (rest == 2) {
-            v |= static_cast<uint32_t>(static_cast<uint8_t>(bytes[i + 1]) << 8);
-        }
-        out += kBase64Alphabet[(v >> 18) & 63];
-        out += kBase64Alphabet[(v >> 12) & 63];
-        out += rest == 2 ? kBase64Alphabet[(v >> 6) & 63] : '=';
-        out += '=';
-    }
-    return out;
-}
-
 std::string Base64Decode(std::string_view text) {
-    if (text.size() % 4 != 0) {
+    std::optional<std::string> bytes = base::Base64Decode(text);
+    if (!bytes) {
         throw EDefinitionError("malformed base64 data");
     }
-    std::string out;
-    out.reserve(text.size() / 4 * 3);
-    for (size_t i = 0; i < text.size(); i += 4) {
-        const bool last = i + 4 == text.size();
-        int d[4];
-        int padding = 0;
-        for (int k = 0; k < 4; ++k) {
-            const char c = text[i + k];
-            if (c == '=' && last && k >= 2) {
-                d[k] = 0;
-                ++padding;
-                continue;
-            }
-            d[k] = padding > 0 ? -1 : Base64Digit(c);
-            if (d[k] < 0) {
-                throw EDefinitionError("malformed base64 data");
-            }
-        }
-        const uint32_t v = (static_cast<uint32_t>(d[0]) << 18) |
-                           (static_cast<uint32_t>(d[1]) << 12) |
-                           (static_cast<uint32_t>(d[2]) << 6) | static_cast<uint32_t>(d[3]);
-        // Bits that the padding drops must be zero, so that one text stands
-        // for one byte sequence.
-        if ((padding == 1 && (v & 0xFF) != 0) || (padding == 2 && (v & 0xFFFF) != 0)) {
-            throw EDefinitionError("malformed base64 data");
-        }
-        out += static_cast<char>(v >> 16);
-        if (padding < 2) {
-            out += static_cast<char>((v >> 8) & 0xFF);
-        }
-        if (padding < 1) {
-            out += static_cast<char>(v & 0xFF);
-        }
-    }
-    return out;
+    return std::move(*bytes);
 }
 
 // ---------------------------------------------------------------------------

@@ -142,10 +142,8 @@ struct TDefinitionObject {
 // not looked up). Raises EDefinitionError for anything malformed.
 TDefinitionObject ParseDefinition(std::string_view text);
 
-// Standard base64 with '=' padding; Base64Decode accepts exactly what
-// Base64Encode produces and raises EDefinitionError "malformed base64 data"
-// for anything else.
-std::string Base64Encode(std::string_view bytes);
+// The bytes of a data(...) piece: one line of Base64 exactly as base::Base64
+// writes it; anything else raises EDefinitionError "malformed base64 data".
 std::string Base64Decode(std::string_view text);
 
 // Handlers a root object offers to the events of a definition, by name. A

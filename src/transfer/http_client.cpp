@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "base/base64.h"
 #include "base/text.h"
 #include "platform/socket.h"
 #include "transfer/url.h"
@@ -235,24 +236,6 @@ bool IsHttps(std::string_view scheme) {
     return SameText(scheme, "https");
 }
 
-std::string Base64(std::string_view bytes) {
-    static constexpr char kDigits[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    out.reserve((bytes.size() + 2) / 3 * 4);
-    for (size_t i = 0; i < bytes.size(); i += 3) {
-        const size_t n = std::min<size_t>(3, bytes.size() - i);
-        uint32_t group = 0;
-        for (size_t k = 0; k < 3; ++k) {
-            group = group << 8 | (k < n ? static_cast<unsigned char>(bytes[i + k]) : 0u);
-        }
-        for (size_t k = 0; k < 4; ++k) {
-            out += k <= n ? kDigits[(group >> (18 - 6 * k)) & 63] : '=';
-        }
-    }
-    return out;
-}
-
 // A socket error that means the server dropped the connection (as opposed
 // to a time-out, a refusal or a local fault).
 bool IsDropped(const platform::ESocketError& e) {
@@ -429,7 +412,7 @@ void THTTPClient::SendRequest(const Target& t, bool with_credentials) {
         headers.cookie = cookies_.HeaderFor(t.host, t.path + t.document);
     }
     if (with_credentials) {
-        headers.authorization = "Basic " + Base64(t.username + ":" + t.password);
+        headers.authorization = "Basic " + base::Base64(t.username + ":" + t.password);
     }
     std::string bytes =
         "GET " + t.path + t.document + t.params + " HTTP/" + protocol_version_ + "\r\n";

@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "base/base64.h"
 #include "base/text.h"
 #include "framework/definition.h"
 #include "skin/data/stored_skin.h"
@@ -128,7 +129,7 @@ std::string IndentAt(const std::string& text, size_t offset) {
 // data("...") for `bytes`: on one line when short, else one piece of base64
 // per line, indented below the property.
 std::string DataValue(const std::string& bytes, const std::string& indent) {
-    const std::string encoded = framework::Base64Encode(bytes);
+    const std::string encoded = base::Base64(bytes);
     if (encoded.size() <= kBase64Line) {
         return "data(\"" + encoded + "\")";
     }

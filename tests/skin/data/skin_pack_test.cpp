@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "base/base64.h"
 #include "base/exception.h"
 #include "base/zstreams.h"
 #include "framework/bitmap.h"
@@ -367,7 +368,7 @@ TEST(SkinDefinitionTest, TheSkinDataUnpacksTheStoredSkinItNames) {
     archive.WriteInt32(0);
     archive.WriteBytes(
         "[SKINCONTROLS]\r\ncount=1\r\n0=gauge:gauge\r\n[gauge]\r\nskinrect=0,0,37,19\r\n");
-    const std::string data64 = framework::Base64Encode(base::ZCompress(archive.Bytes(), 9));
+    const std::string data64 = base::Base64(base::ZCompress(archive.Bytes(), 9));
     // The skin data comes before the stored skin it names: the reference is
     // set once every object is read.
     const std::string text =
@@ -419,7 +420,7 @@ TEST(SkinDefinitionTest, ACorruptStoredSkinFailsTheDefinition) {
         "object Form1: TTestRoot\n"
         "  object yellow: TbsCompressedStoredSkin\n"
         "    CompressedData = data(\"" +
-        framework::Base64Encode("not zlib") +
+        base::Base64("not zlib") +
         "\")\n"
         "  end\n"
         "  object bsSkinData1: TbsSkinData\n"
