@@ -249,6 +249,38 @@ TEST_F(MailClientTest, SendsThroughTheDefaultClient) {
     EXPECT_EQ(trace_.LastError(), TReporterTrace::TLastError{});
 }
 
+// A Thai letter has no place in code page 936: the file goes by its short
+// path, which names the same file.
+TEST_F(MailClientTest, AFileTheCodePageCannotNameGoesByItsShortPath) {
+    UseLibrary(ExeFolder() + L"\\fake_mapi.dll");
+    const std::wstring file = folder_ + L"\\\u0E01 long name.txt";
+    WriteBytes(file, "thai");
+
+    EXPECT_TRUE(
+        SendByMailClient(trace_, {"a"}, "S", "B", {std::u16string(file.begin(), file.end())}));
+
+    std::string path;
+    std::string name;
+    for (const std::string& line : Lines(record_)) {
+        if (line.rfind("  path=", 0) == 0) {
+            path = line.substr(7);
+        } else if (line.rfind("  name=", 0) == 0) {
+            name = line.substr(7);
+        }
+    }
+    ASSERT_FALSE(path.empty());
+    EXPECT_EQ(path.find('?'), std::string::npos) << path;
+    EXPECT_EQ(name, path.substr(path.rfind('\\') + 1));
+    const HANDLE opened = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(opened, INVALID_HANDLE_VALUE) << path;
+    char bytes[16] = {};
+    DWORD read = 0;
+    ReadFile(opened, bytes, sizeof bytes, &read, nullptr);
+    CloseHandle(opened);
+    EXPECT_EQ(std::string(bytes, read), "thai");
+}
+
 // Each failure stops at its step, gives its text, and still logs off when
 // it had logged on and unloads the library.
 TEST_F(MailClientTest, FailuresAreRecordedAndTheLibraryUnloaded) {
