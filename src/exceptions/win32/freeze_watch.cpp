@@ -13,10 +13,16 @@ namespace {
 constexpr DWORD kProbeMs = 50;
 constexpr DWORD kAnsweredPauseMs = 250;
 
-BOOL CALLBACK TakeMainWindow(HWND window, LPARAM found) {
+struct TMainWindowSearch {
+    DWORD process_id;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK TakeMainWindow(HWND window, LPARAM search_address) {
+    auto& search = *reinterpret_cast<TMainWindowSearch*>(search_address);
     DWORD process = 0;
     GetWindowThreadProcessId(window, &process);
-    if (process != GetCurrentProcessId() || !IsWindowVisible(window)) {
+    if (process != search.process_id || !IsWindowVisible(window)) {
         return TRUE;
     }
     const HWND owner = GetWindow(window, GW_OWNER);
@@ -27,7 +33,7 @@ BOOL CALLBACK TakeMainWindow(HWND window, LPARAM found) {
     if ((style & WS_EX_TOOLWINDOW) != 0 && (style & WS_EX_APPWINDOW) == 0) {
         return TRUE;
     }
-    *reinterpret_cast<HWND*>(found) = window;
+    search.found = window;
     return FALSE;
 }
 
@@ -74,9 +80,13 @@ TFreezeWatchSettings TFreezeWatchSettings::ForCurrentThread(const TVivavaModuleO
 }
 
 HWND FindMainWindow() {
-    HWND found = nullptr;
-    EnumWindows(&TakeMainWindow, reinterpret_cast<LPARAM>(&found));
-    return found;
+    return FindMainWindow(GetCurrentProcessId());
+}
+
+HWND FindMainWindow(DWORD process_id) {
+    TMainWindowSearch search{process_id};
+    EnumWindows(&TakeMainWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
 TFreezeThread::TFreezeThread(TFreezeWatchSettings settings)

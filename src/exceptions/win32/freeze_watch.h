@@ -69,6 +69,8 @@ struct TFreezeWatchSettings {
 // that is visible, has no owner but the desktop, and is not a tool window
 // unless it also asks for a taskbar button. Null when there is none.
 HWND FindMainWindow();
+// The same for the process `process_id`.
+HWND FindMainWindow(DWORD process_id);
 
 class TFreezeThread : public framework::TThread {
   public:
