@@ -48,11 +48,24 @@ bool SystemName(const std::string& gbk, std::u16string& name) {
 
 }  // namespace
 
-std::string ReadWholeFile(const std::string& path) {
-    TFileStream file(path, fmOpenRead);
+namespace {
+
+std::string ReadAll(TFileStream& file) {
     std::string bytes(static_cast<size_t>(file.Size()), '\0');
     file.ReadBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
     return bytes;
+}
+
+}  // namespace
+
+std::string ReadWholeFile(const std::string& path) {
+    TFileStream file(path, fmOpenRead);
+    return ReadAll(file);
+}
+
+std::string ReadWholeFile(const std::u16string& path) {
+    TFileStream file(path, fmOpenRead);
+    return ReadAll(file);
 }
 
 std::u16string TemporaryNameFor(const std::u16string& path) {

@@ -61,9 +61,10 @@ class TFileStream : public base::TStream {
     intptr_t handle_ = -1;
 };
 
-// The whole content of the file at `path` (GBK); EFOpenError "Cannot open file
+// The whole content of the file at `path` (GBK or UTF-16); EFOpenError "Cannot open file
 // PATH" when it cannot be opened, EReadError when it cannot be read whole.
 std::string ReadWholeFile(const std::string& path);
+std::string ReadWholeFile(const std::u16string& path);
 
 // Replaces the file at `path` (UTF-16 or GBK) with `bytes` so that it is either the old
 // file or the whole new one, never a part: the bytes go to a temporary file

@@ -6,6 +6,7 @@
 // is put back afterwards.
 
 #include "exceptions/win32/mail_client.h"
+#include "exceptions/win32/mail_sending.h"
 
 #include <windows.h>
 
@@ -247,6 +248,39 @@ TEST_F(MailClientTest, SendsThroughTheDefaultClient) {
     EXPECT_EQ(Lines(record_), expected);
     EXPECT_EQ(GetModuleHandleW(L"fake_mapi.dll"), nullptr);
     EXPECT_EQ(trace_.LastError(), TReporterTrace::TLastError{});
+}
+
+// A report mailed by the mail client: the log text goes as a file named
+// like the log, beside the screenshot in the report's own folder, which is
+// gone when the report is done.
+TEST_F(MailClientTest, AReportGoesWithItsLogUnderTheLogsNameAndLeavesNoFile) {
+    UseLibrary(ExeFolder() + L"\\fake_mapi.dll");
+    TVivavaModuleOptions options("mail", false);
+    options.SetDeliveryMode(kDeliveryMailClient);
+    options.SetMailRecipients("ann@example.org;");
+    options.SetMailBody("Body");
+    std::u16string folder;
+    {
+        TReportFiles files;
+        TReportMail mail;
+        mail.options = &options;
+        mail.text = "The report.";
+        mail.log_name = u"updater.clg";
+        mail.screenshot = files.Write(u"Screenshot.png", "png");
+        ASSERT_TRUE(mail.screenshot);
+        folder = mail.screenshot->substr(0, mail.screenshot->rfind(u'\\') + 1);
+        mail.files = &files;
+        EXPECT_TRUE(SendReportMail(mail));
+    }
+    const std::vector<std::string> lines = Lines(record_);
+    const std::string path = "  path=" + base::Utf16ToGbkForDisplay(folder);
+    for (const std::string& line : {std::string("note=Body"), path + "updater.clg",
+                                    std::string("  name=updater.clg"), path + "Screenshot.png"}) {
+        EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end()) << line;
+    }
+    EXPECT_NE(folder.find(u"Crashlore-"), std::u16string::npos);
+    EXPECT_EQ(GetFileAttributesW(reinterpret_cast<const wchar_t*>(folder.c_str())),
+              INVALID_FILE_ATTRIBUTES);
 }
 
 // A Thai letter has no place in code page 936: the file goes by its short

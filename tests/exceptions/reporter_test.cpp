@@ -21,8 +21,10 @@
 #include "exceptions/log_item.h"
 #include "exceptions/options.h"
 #include "exceptions/win32/log_writer.h"
+#include "exceptions/win32/reporter_internal.h"
 #include "framework/forms.h"
 #include "framework/threads.h"
+#include "mail_testing.h"
 
 namespace exceptions {
 namespace {
@@ -498,31 +500,55 @@ TEST_F(Reporter, CallbacksCanDropAReportOrItsLogAndTheirExceptionsAreIgnored) {
     }
 }
 
-// With screenshots on, the screen is in the temporary folder while the
-// report runs and gone after it; a screenshot that cannot be written costs
-// the report nothing.
+// The files this process has in its report folders of the temporary folder.
+std::vector<std::wstring> ReportFiles(const wchar_t* name) {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring prefix =
+        std::wstring(temp) + L"Crashlore-" + std::to_wstring(GetCurrentProcessId()) + L"-";
+    std::vector<std::wstring> found;
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW((prefix + L"*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE) {
+        return found;
+    }
+    do {
+        const std::wstring folder = std::wstring(temp) + entry.cFileName + L"\\";
+        found.push_back(folder);
+        if (name != nullptr) {
+            found.back() += name;
+            if (GetFileAttributesW(found.back().c_str()) == INVALID_FILE_ATTRIBUTES) {
+                found.pop_back();
+            }
+        }
+    } while (FindNextFileW(search, &entry));
+    FindClose(search);
+    return found;
+}
+
+// With screenshots on, the screen is in the report's temporary folder while
+// the report runs and gone with the folder after it; a screenshot that cannot
+// be written costs the report nothing.
 TEST_F(Reporter, AScreenshotLivesForTheReportAndItsFailureCostsNothing) {
     TVivavaModuleOptionsEx& options = *ReporterOptions();
     options.SetAttachScreenshot(true);
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    const std::wstring file = std::wstring(temp) + L"Screenshot.png";
-    bool existed = false;
+    size_t existed = 0;
     SetReportCallbacks({{},
                         [&](TVivavaExceptionRecord&, TReportAction action, bool&) {
                             if (action == TReportAction::BeforeLog) {
-                                existed =
-                                    GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES;
+                                existed = ReportFiles(L"Screenshot.png").size();
                             }
                         },
                         {}});
     const size_t before = LogItems();
     EscapeToTheFramework([] { ThrowFromHandler("with a screenshot"); });
-    EXPECT_TRUE(existed);
-    EXPECT_EQ(GetFileAttributesW(file.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(existed, 1u);
+    EXPECT_TRUE(ReportFiles(nullptr).empty());
     EXPECT_EQ(LogItems(), before + 1);
 
     // A temporary folder that does not exist: no screenshot, the same report.
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
     wchar_t saved[MAX_PATH] = L"";
     const DWORD had = GetEnvironmentVariableW(L"TMP", saved, MAX_PATH);
     SetEnvironmentVariableW(L"TMP", (std::wstring(temp) + L"no such folder").c_str());
@@ -531,6 +557,57 @@ TEST_F(Reporter, AScreenshotLivesForTheReportAndItsFailureCostsNothing) {
     options.SetAttachScreenshot(false);
     EXPECT_EQ(LogItems(), before + 2);
     EXPECT_NE(LastItem().find("without a screenshot."), std::string::npos);
+}
+
+// A report mailed over SMTP: refused by both servers at first, then, as the
+// error callback asks, sent again: one message per recipient, the log text
+// and the screenshot attached, and no file left behind.
+TEST_F(Reporter, AReportIsMailedToEachRecipientAndSentAgainWhenTheCallbackAsks) {
+    using test_support::Script;
+    test_support::ScriptedServer server({Script().Send("421 busy\r\n"),
+                                         Script().Send("421 busy\r\n"), test::AcceptingSmtp(),
+                                         test::AcceptingSmtp()});
+    TVivavaModuleOptionsEx& options = *ReporterOptions();
+    TVivavaModuleOptions saved("saved", false);
+    saved.Assign(options);
+    options.SetDeliveryMode(kDeliverySmtpServer);
+    options.SetMailServer("127.0.0.1");
+    options.SetMailPort(server.Port());
+    options.SetMailRecipients(" a@x.test, b@y.test;");
+    options.SetMailBody("Please look at this.");
+    options.SetAttachScreenshot(true);
+    std::vector<TReportAction> errors;
+    std::vector<TReportAction> actions;
+    SetReportCallbacks(
+        {{},
+         [&](TVivavaExceptionRecord&, TReportAction action, bool&) { actions.push_back(action); },
+         [&](TVivavaExceptionRecord&, TReportAction action, bool& retry) {
+             errors.push_back(action);
+             retry = errors.size() == 1;
+         }});
+    EscapeToTheFramework([] { ThrowFromHandler("mailed"); });
+    options.Assign(saved);
+
+    EXPECT_EQ(errors, std::vector<TReportAction>{TReportAction::AfterSend});
+    EXPECT_EQ(std::count(actions.begin(), actions.end(), TReportAction::BeforeSend), 1);
+    EXPECT_EQ(actions.back(), TReportAction::AfterSend);
+    ASSERT_TRUE(server.WaitForFinished(4, 5000));
+    EXPECT_EQ(server.Error(), "");
+    const std::string log_name = detail::FileNameOf(ReporterLogPath());
+    for (int connection = 2; connection < 4; ++connection) {
+        const std::vector<std::string> got = server.Received(connection);
+        ASSERT_EQ(got.size(), 7u);
+        const test::MimeMessage mail = test::ReadMimeData(got[5]);
+        EXPECT_EQ(test::HeaderValue(mail.headers, "To"),
+                  connection == 2 ? "<a@x.test>" : "<b@y.test>");
+        ASSERT_EQ(mail.parts.size(), 3u);
+        EXPECT_EQ(mail.parts[0].body, "Please look at this.\r\n");
+        EXPECT_NE(mail.parts[1].headers.find("filename=\"" + log_name + "\""), std::string::npos);
+        EXPECT_NE(mail.parts[1].body.find("mailed."), std::string::npos);
+        EXPECT_NE(mail.parts[2].headers.find("filename=\"Screenshot.png\""), std::string::npos);
+        EXPECT_EQ(mail.parts[2].body.substr(0, 8), "\x89PNG\r\n\x1a\n");
+    }
+    EXPECT_TRUE(ReportFiles(nullptr).empty());
 }
 
 TEST_F(Reporter, AFailedLogWriteIsToldAndCanBeRetried) {

@@ -16,6 +16,7 @@
 #include "exceptions/report_text.h"
 #include "exceptions/win32/freeze_watch.h"
 #include "exceptions/win32/log_writer.h"
+#include "exceptions/win32/mail_sending.h"
 #include "exceptions/win32/raise_record.h"
 #include "exceptions/win32/report_dialog.h"
 #include "exceptions/win32/reporter_internal.h"
@@ -161,6 +162,7 @@ class TReportRun {
     // report dialog (again while the quit notification declines a quit)
     // and then, when wanted, the request window.
     void ShowReport(const std::string& error_message);
+    void SendMail(TReportFiles& files, const std::optional<std::u16string>& screenshot);
     void WriteLog();
 
     detail::TReporterState& state_ = detail::State();
@@ -182,6 +184,7 @@ class TReportRun {
     bool screenshot_ = false;
     bool clipboard_ = false;
     std::string request_;  // what the user typed in the request window
+    std::string text_to_send_;
 };
 
 void TReportRun::ComposeTexts() {
@@ -189,6 +192,7 @@ void TReportRun::ComposeTexts() {
     fields_.message = LogMessageText(texts_.message);
     general_ = GeneralSections(options_, fields_);
     record_.ReportText = LogItemText(options_, general_, tables_, cpu_, std::string_view());
+    text_to_send_ = record_.ReportText;
 }
 
 void TReportRun::Notify(const std::function<void()>& callback) {
@@ -249,6 +253,7 @@ void TReportRun::ShowReport(const std::string& error_message) {
         (options_.DeliveryMode() != kDeliveryNone || options_.KeepLogFile())) {
         request_ = AskReproductionSteps(options_);
         record_.ReportText = LogItemText(options_, general_, tables_, cpu_, request_);
+        text_to_send_ = record_.ReportText;
     }
 }
 
@@ -256,8 +261,9 @@ void TReportRun::WriteLog() {
     // A callback may retry a failed write; a few times at most.
     for (int attempt = 0; attempt < 10; ++attempt) {
         try {
-            AppendToLog(options_, log_, LogItemText(options_, general_, tables_, cpu_, request_),
-                        duplicate_, true);
+            text_to_send_ = AppendToLog(options_, log_,
+                                        LogItemText(options_, general_, tables_, cpu_, request_),
+                                        duplicate_, true);
             return;
         } catch (const std::exception& error) {
             const std::string message = error.what();
@@ -272,6 +278,29 @@ void TReportRun::WriteLog() {
             return;
         }
     }
+}
+
+void TReportRun::SendMail(TReportFiles& files, const std::optional<std::u16string>& screenshot) {
+    TReportMail mail;
+    mail.options = &options_;
+    mail.text = text_to_send_;
+    mail.reproduction = request_;
+    const size_t slash = log_.find_last_of(u"\\/");
+    mail.log_name = slash == std::u16string::npos ? log_ : log_.substr(slash + 1);
+    if (screenshot_) {
+        mail.screenshot = screenshot;
+    }
+    mail.files = &files;
+    mail.gui = !IsConsoleProgram();
+    mail.action = [this](TReportAction action) { return Action(action); };
+    mail.retry = [this] {
+        bool retry = false;
+        if (callbacks_.error_notify) {
+            Notify([&] { callbacks_.error_notify(record_, TReportAction::AfterSend, retry); });
+        }
+        return retry;
+    };
+    SendReportMail(mail);
 }
 
 bool TReportRun::Run() {
@@ -409,20 +438,19 @@ bool TReportRun::Run() {
     send_ = options_.DeliveryMode() != kDeliveryNone;
     screenshot_ = options_.AttachScreenshot();
     // The screen as it was, before any report window covers it. A capture
-    // that fails leaves the report without a screenshot; the file goes
-    // when the report is done, whatever happens.
+    // that fails leaves the report without a screenshot; the files of the
+    // report go when it is done, whatever happens.
+    TReportFiles files;
     std::optional<std::u16string> screenshot;
     if (options_.AttachScreenshot()) {
-        std::string error;
-        screenshot = WriteScreenshot(&error);
-        if (!screenshot) {
+        std::string error = "Screenshot not written: no temporary folder";
+        const std::u16string path = files.PathOf(kScreenshotFileName);
+        if (!path.empty() && WriteScreenshotFile(path, &error)) {
+            screenshot = path;
+        } else {
             detail::Trace().Line("Screenshot: " + error);
         }
     }
-    const std::unique_ptr<const std::u16string, void (*)(const std::u16string*)> remove_screenshot(
-        screenshot ? &*screenshot : nullptr, [](const std::u16string* path) {
-            DeleteFileW(reinterpret_cast<const wchar_t*>(path->c_str()));
-        });
 
     if (options_.ShowReport()) {
         step_ = 12;
@@ -442,6 +470,11 @@ bool TReportRun::Run() {
     }
     if (clipboard_ && !CopyTextToClipboard(nullptr, record_.ReportText)) {
         detail::Trace().Warning(TInternalError::eeShowError, "Clipboard");
+    }
+
+    step_ = 16;
+    if (options_.DeliveryMode() != kDeliveryNone && !duplicate_ && send_) {
+        SendMail(files, screenshot);
     }
 
     step_ = 18;
