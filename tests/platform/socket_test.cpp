@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "platform/socket_detail.h"
+#include "socket_testing.h"
 #include "support/scripted_server.h"
 
 namespace platform {
@@ -27,23 +28,9 @@ namespace {
 using test_support::Script;
 using test_support::ScriptedServer;
 
-constexpr Ipv4 kLoopback = 0x7f000001;
-// Generous bound for any single wait in these tests; only reached when
-// something is broken.
-constexpr int kWaitMs = 10000;
-
-// The code of the ESocketError that f raises; 0 (and a test failure) when it
-// raises none.
-template <typename F>
-int ErrorCode(F&& f) {
-    try {
-        f();
-    } catch (const ESocketError& e) {
-        return e.Code();
-    }
-    ADD_FAILURE() << "no ESocketError raised";
-    return 0;
-}
+using test::ErrorCode;
+using test::kLoopback;
+using test::kWaitMs;
 
 bool RunningUnderWine() {
 #ifdef _WIN32

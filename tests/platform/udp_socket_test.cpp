@@ -15,25 +15,14 @@
 
 #include "platform/random.h"
 #include "platform/socket.h"
+#include "socket_testing.h"
 
 namespace platform {
 namespace {
 
-constexpr Ipv4 kLoopback = 0x7f000001;
-// Generous bound for any single wait in these tests; only reached when
-// something is broken.
-constexpr int kWaitMs = 10000;
-
-template <typename F>
-int ErrorCode(F&& f) {
-    try {
-        f();
-    } catch (const ESocketError& e) {
-        return e.Code();
-    }
-    ADD_FAILURE() << "no ESocketError raised";
-    return 0;
-}
+using test::ErrorCode;
+using test::kLoopback;
+using test::kWaitMs;
 
 // A port on 127.0.0.1 where nothing listens any more (TCP or UDP).
 template <typename Socket>
