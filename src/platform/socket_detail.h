@@ -2,6 +2,7 @@
 
 // Pieces shared by the POSIX and the Windows socket code.
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -10,6 +11,18 @@
 #include "platform/socket.h"
 
 namespace platform::detail {
+
+// What is left of a wait of timeout_ms that ends at `deadline`, in whole
+// milliseconds (0 once the deadline has passed); -1, no limit, when
+// timeout_ms is negative.
+inline int WaitLeft(int timeout_ms, std::chrono::steady_clock::time_point deadline) {
+    if (timeout_ms < 0) {
+        return -1;
+    }
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+}
 
 #ifndef _WIN32
 // The Windows Sockets number for an errno value (posix/socket.cpp).

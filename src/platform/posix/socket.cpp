@@ -133,11 +133,7 @@ short PollOne(int fd, short events, int timeout_ms) {
         if (errno != EINTR) {
             RaiseLast();
         }
-        if (timeout_ms >= 0) {
-            const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-            wait_ms = left.count() > 0 ? static_cast<int>(left.count()) : 0;
-        }
+        wait_ms = detail::WaitLeft(timeout_ms, deadline);
     }
 }
 
@@ -415,12 +411,7 @@ std::optional<size_t> UdpSocket::ReceiveFrom(void* buffer, size_t max, int timeo
     const int fd = Fd(handle_);
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms < 0 ? 0 : timeout_ms);
     for (;;) {
-        int wait_ms = -1;
-        if (timeout_ms >= 0) {
-            const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-            wait_ms = left.count() > 0 ? static_cast<int>(left.count()) : 0;
-        }
+        const int wait_ms = detail::WaitLeft(timeout_ms, deadline);
         if (PollOne(fd, POLLIN, wait_ms) == 0) {
             return std::nullopt;
         }

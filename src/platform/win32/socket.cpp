@@ -403,12 +403,7 @@ std::optional<size_t> UdpSocket::ReceiveFrom(void* buffer, size_t max, int timeo
     const int piece = static_cast<int>(std::min(max, kMaxPerCall));
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms < 0 ? 0 : timeout_ms);
     for (;;) {
-        int wait_ms = -1;
-        if (timeout_ms >= 0) {
-            const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-            wait_ms = left.count() > 0 ? static_cast<int>(left.count()) : 0;
-        }
+        const int wait_ms = detail::WaitLeft(timeout_ms, deadline);
         if (!SelectReadable(sock, wait_ms)) {
             return std::nullopt;
         }
