@@ -225,19 +225,6 @@ TEST(Screenshot, TheCursorIsDrawnOnItsHotspot) {
     EXPECT_LE(max_y - min_y, 32) << box;
 }
 
-TEST(Screenshot, TheReportsFileGoesIntoTheTemporaryFolder) {
-    std::string error;
-    const std::optional<std::u16string> path = WriteScreenshot(&error);
-    ASSERT_TRUE(path) << error;
-    wchar_t folder[MAX_PATH + 1];
-    const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
-    ASSERT_GT(length, 0u);
-    EXPECT_EQ(*path, U16(std::wstring(folder, length)) + u"Screenshot.png");
-    TReadPng png;
-    EXPECT_TRUE(ReadPng(FileBytes(*path), png, error)) << error;
-    EXPECT_TRUE(DeleteFileW(Wide(*path).c_str()));
-}
-
 TEST(Screenshot, AFileThatCannotBeWrittenIsAMessage) {
     const std::u16string path = OutputPath(u"missing folder\\Screenshot.png");
     std::string error;

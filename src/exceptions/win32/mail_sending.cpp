@@ -30,17 +30,27 @@ constexpr int kFocusWaitMs = 2000;
 // A callback that keeps asking to try again gets a few rounds.
 constexpr int kMaxSendRounds = 10;
 
+// The user's temporary folder with its final "\"; empty when the system
+// names none.
 std::u16string TempFolder() {
     std::wstring folder(MAX_PATH + 1, L'\0');
-    const DWORD length = GetTempPathW(static_cast<DWORD>(folder.size()), folder.data());
-    if (length == 0 || length >= folder.size()) {
-        return {};
+    // The size asked for may change between the calls; two rounds suffice
+    // unless the folder keeps growing, which ends as no folder.
+    for (int round = 0; round < 3; ++round) {
+        const DWORD length = GetTempPathW(static_cast<DWORD>(folder.size()), folder.data());
+        if (length == 0) {
+            return {};
+        }
+        if (length < folder.size()) {
+            folder.resize(length);
+            if (folder.back() != L'\\' && folder.back() != L'/') {
+                folder += L'\\';
+            }
+            return std::u16string(folder.begin(), folder.end());
+        }
+        folder.assign(length, L'\0');
     }
-    folder.resize(length);
-    if (folder.back() != L'\\' && folder.back() != L'/') {
-        folder += L'\\';
-    }
-    return std::u16string(folder.begin(), folder.end());
+    return {};
 }
 
 const wchar_t* Wide(const std::u16string& text) {

@@ -284,42 +284,4 @@ bool WriteScreenshotFile(const std::u16string& path, std::string* error) {
     return false;
 }
 
-std::u16string ScreenshotPath() {
-    std::wstring folder(MAX_PATH + 1, L'\0');
-    // The size asked for may change between the calls; two rounds suffice
-    // unless the folder keeps growing, which ends as no folder.
-    for (int round = 0; round < 3; ++round) {
-        const DWORD length = GetTempPathW(static_cast<DWORD>(folder.size()), folder.data());
-        if (length == 0) {
-            return {};
-        }
-        if (length < folder.size()) {
-            folder.resize(length);
-            if (folder.back() != L'\\' && folder.back() != L'/') {
-                folder += L'\\';
-            }
-            return std::u16string(folder.begin(), folder.end()) + kScreenshotFileName;
-        }
-        folder.assign(length, L'\0');
-    }
-    return {};
-}
-
-std::optional<std::u16string> WriteScreenshot(std::string* error) {
-    std::u16string path;
-    try {
-        path = ScreenshotPath();
-    } catch (const std::exception&) {
-        path.clear();
-    }
-    if (path.empty()) {
-        SetError(error, "Screenshot not written: the system names no temporary folder");
-        return std::nullopt;
-    }
-    if (!WriteScreenshotFile(path, error)) {
-        return std::nullopt;
-    }
-    return path;
-}
-
 }  // namespace exceptions

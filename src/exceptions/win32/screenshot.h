@@ -16,7 +16,7 @@
 
 namespace exceptions {
 
-// The name of the screenshot file in the user's temporary folder.
+// The name under which a report's screenshot is kept and mailed.
 inline constexpr char16_t kScreenshotFileName[] = u"Screenshot.png";
 
 // The virtual screen as an 8-bit device-independent picture.
@@ -45,14 +45,5 @@ std::optional<TScreenCapture> CaptureVirtualScreen(std::string* error);
 // file is replaced only by a whole new one). False with `error` set when the
 // capture or the file fails.
 bool WriteScreenshotFile(const std::u16string& path, std::string* error);
-
-// The user's temporary folder + kScreenshotFileName; empty when the system
-// names no temporary folder.
-std::u16string ScreenshotPath();
-
-// The report's screenshot: captures the screen into ScreenshotPath() and
-// returns that path, or nothing with `error` set. The caller deletes the
-// file when the report no longer needs it.
-std::optional<std::u16string> WriteScreenshot(std::string* error);
 
 }  // namespace exceptions
