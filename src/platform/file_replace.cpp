@@ -8,33 +8,6 @@ namespace platform {
 
 namespace {
 
-// Writes through a temporary file beside `path`; `shown` is how the messages
-// name `path`.
-template <typename Name>
-void ReplaceFile(const Name& path, std::string_view bytes, const std::string& shown) {
-    const Name temporary = TemporaryNameFor(path);
-    {
-        std::unique_ptr<TFileStream> file;
-        try {
-            file = std::make_unique<TFileStream>(temporary, fmCreate);
-        } catch (const EFCreateError&) {
-            throw EFCreateError("Cannot create file " + shown);
-        }
-        try {
-            file->WriteBuffer(bytes);
-            file->Flush();
-        } catch (...) {
-            file.reset();
-            RemoveFile(temporary);
-            throw;
-        }
-    }
-    if (!MoveFileReplacing(temporary, path)) {
-        RemoveFile(temporary);
-        throw EFCreateError("Cannot create file " + shown);
-    }
-}
-
 // A GBK name in the system's form; false when it is not GBK text, which no
 // file can be named by.
 bool SystemName(const std::string& gbk, std::u16string& name) {
@@ -45,10 +18,6 @@ bool SystemName(const std::string& gbk, std::u16string& name) {
         return false;
     }
 }
-
-}  // namespace
-
-namespace {
 
 std::string ReadAll(TFileStream& file) {
     std::string bytes(static_cast<size_t>(file.Size()), '\0');
@@ -76,12 +45,58 @@ std::string TemporaryNameFor(const std::string& path) {
     return path + ".updating";
 }
 
+TReplacingFile::TReplacingFile(std::u16string path)
+    : path_(std::move(path)), temporary_(TemporaryNameFor(path_)) {
+    try {
+        stream_ = std::make_unique<TFileStream>(temporary_, fmCreate);
+    } catch (const EFCreateError&) {
+        throw EFCreateError("Cannot create file " + base::Utf16ToGbkForDisplay(path_));
+    }
+}
+
+TReplacingFile::~TReplacingFile() {
+    stream_.reset();
+    if (!committed_) {
+        RemoveFile(temporary_);
+    }
+}
+
+void TReplacingFile::Restart() {
+    stream_->SetSize(0);
+    stream_->Seek(0, base::SeekOrigin::Beginning);
+}
+
+void TReplacingFile::Commit(const std::u16string& aside) {
+    stream_->Flush();
+    stream_.reset();
+    const bool moved_aside = !aside.empty() && MoveFileOver(path_, aside) == TMoveResult::kMoved;
+    const TMoveResult result = MoveFileOver(temporary_, path_);
+    if (result == TMoveResult::kMoved) {
+        committed_ = true;
+        return;
+    }
+    if (moved_aside) {
+        MoveFileOver(aside, path_);
+    }
+    const std::string shown = base::Utf16ToGbkForDisplay(path_);
+    if (result == TMoveResult::kInUse) {
+        throw EFileInUse("The file is in use: " + shown);
+    }
+    throw EFCreateError("Cannot create file " + shown);
+}
+
 void WriteFileAtomically(const std::u16string& path, std::string_view bytes) {
-    ReplaceFile(path, bytes, base::Utf16ToGbkForDisplay(path));
+    TReplacingFile file(path);
+    file.Stream().WriteBuffer(bytes);
+    file.Commit();
 }
 
 void WriteFileAtomically(const std::string& path, std::string_view bytes) {
-    ReplaceFile(path, bytes, path);
+    std::u16string name;
+    if (!SystemName(path, name)) {
+        throw EFCreateError("Cannot create file " + path);
+    }
+    WriteFileAtomically(name, bytes);
 }
 
 bool MoveFileReplacing(const std::string& from, const std::string& to) {

@@ -7,6 +7,7 @@
 // whatever the system's language. "\" separates folders in both.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -23,6 +24,12 @@ class EFCreateError : public base::EStreamError {
 class EFOpenError : public base::EStreamError {
   public:
     using EStreamError::EStreamError;
+};
+// "The file is in use: NAME": another program holds the file open in a way
+// that does not let it be replaced (a game that is still running).
+class EFileInUse : public EFCreateError {
+  public:
+    using EFCreateError::EFCreateError;
 };
 
 enum TFileMode {
@@ -84,6 +91,53 @@ std::string TemporaryNameFor(const std::string& path);
 
 // Moves `from` over `to` (replacing it) in one step; false on failure.
 bool MoveFileReplacing(const std::u16string& from, const std::u16string& to);
+
+enum class TMoveResult {
+    kMoved,
+    kInUse,   // a program holds `to` (or `from`) open and it cannot be replaced
+    kFailed,  // any other reason (a read-only file, a missing folder, ...)
+};
+// MoveFileReplacing, telling a file in use from other failures.
+TMoveResult MoveFileOver(const std::u16string& from, const std::u16string& to);
+
+// Creates the folder `path` (its parent must exist); true when it exists as
+// a folder afterwards, also when it was there before.
+bool CreateFolder(const std::u16string& path);
+
+// A file written in place of another, so that the old file stays whole until
+// the new one is complete: the bytes go to TemporaryNameFor(path), and Commit
+// flushes them to the disk and moves them over `path` in one step. A file not
+// committed (a transfer that failed, a hash that did not match) is removed
+// with its object.
+class TReplacingFile {
+  public:
+    // Creates the temporary file; EFCreateError "Cannot create file PATH"
+    // when it cannot be made (a missing or read-only folder).
+    explicit TReplacingFile(std::u16string path);
+    ~TReplacingFile();
+    TReplacingFile(const TReplacingFile&) = delete;
+    TReplacingFile& operator=(const TReplacingFile&) = delete;
+
+    // Where the bytes go, until Commit.
+    base::TStream& Stream() { return *stream_; }
+    // Empties the file for bytes that start over.
+    void Restart();
+    // Flushes the bytes to the disk and moves the file over the target.
+    // With `aside`, the target is first moved there: a running program
+    // cannot be replaced but can be renamed. On failure nothing is replaced
+    // (a target moved aside is moved back) and the error is EFileInUse "The
+    // file is in use: PATH", EFCreateError "Cannot create file PATH", or
+    // EWriteError when the flush fails.
+    void Commit(const std::u16string& aside = {});
+
+    const std::u16string& Path() const { return path_; }
+
+  private:
+    std::u16string path_;
+    std::u16string temporary_;
+    std::unique_ptr<TFileStream> stream_;
+    bool committed_ = false;
+};
 bool MoveFileReplacing(const std::string& from, const std::string& to);
 // Removes a file; false when it could not be removed.
 bool RemoveFile(const std::u16string& path);

@@ -62,6 +62,36 @@ std::string EntryError(size_t index, const std::string& what) {
     return "Manifest entry " + std::to_string(index + 1) + ": " + what;
 }
 
+// The hash of a fifth field "sha256=<64 hexadecimal digits>" (any letter
+// case), in lower case. Any other fifth field is no hash and is ignored, as
+// fields after the fourth always were; a "sha256=" field that holds no hash
+// is an error rather than a file left unchecked.
+std::string HashField(size_t index, std::string_view field) {
+    constexpr std::string_view kPrefix = "sha256=";
+    std::string text = base::Trim(field);
+    for (size_t i = 0; i < text.size() && i < kPrefix.size(); ++i) {
+        if (text[i] >= 'A' && text[i] <= 'Z') {
+            text[i] = static_cast<char>(text[i] - 'A' + 'a');
+        }
+    }
+    if (text.compare(0, kPrefix.size(), kPrefix) != 0) {
+        return {};
+    }
+    std::string hash = text.substr(kPrefix.size());
+    bool valid = hash.size() == 64;
+    for (char& c : hash) {
+        if (c >= 'A' && c <= 'F') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+        valid = valid && ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'));
+    }
+    if (!valid) {
+        throw base::Exception(EntryError(
+            index, "\"" + base::Trim(field) + "\" is not sha256= and 64 hexadecimal digits"));
+    }
+    return hash;
+}
+
 }  // namespace
 
 base::TStringList SplitText(std::string_view text, char separator) {
@@ -178,7 +208,8 @@ std::vector<TPendingUpdate> ReadManifest(std::string_view text, const TCheckEnvi
         // least one millisecond later than the local file.
         const int64_t difference = DateTimeToTicks(remote) - static_cast<int64_t>(local);
         if (difference >= static_cast<int64_t>(platform::kTicksPerMillisecond)) {
-            pending.push_back({fields[0] + fields[1] + fields[2], url, path});
+            pending.push_back({fields[0] + fields[1] + fields[2], url, path,
+                               fields.Count() > 4 ? HashField(index, fields[4]) : std::string()});
         }
     }
     return pending;

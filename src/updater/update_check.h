@@ -46,6 +46,9 @@ struct TPendingUpdate {
     std::string display;  // stamp + free text + path, untrimmed, as listed
     std::string url;      // trimmed
     std::string path;     // trimmed
+    // The SHA-256 the file must have (64 lower-case hexadecimal digits), from
+    // an optional fifth field "sha256=<hex>"; empty when the entry has none.
+    std::string sha256;
 };
 
 struct TCheckResult {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+
 #include <cstdio>
 #include <map>
 
@@ -125,6 +127,36 @@ TEST_F(UpdateCheckTest, InvalidManifests) {
              // A path that is not GBK text names no file.
              "2026-12-09 10:30:00@x@\xff.txt@http://h/a"}) {
         EXPECT_THROW(Read(manifest), base::Exception) << manifest;
+    }
+}
+
+// "sha256=<hex>" as the fifth field gives the file's hash; any other fifth
+// field is ignored as before, and a broken hash is no hash to ignore.
+TEST_F(UpdateCheckTest, AFifthFieldMayCarryTheFilesHash) {
+    const std::string entry = "2026-12-09 10:30:00@x@a.txt@http://h/a";
+    const std::string hash = "0123456789abcdef0123456789ABCDEF0123456789abcdef0123456789ABCDEF";
+    std::string lower = hash;
+    for (char& c : lower) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    const struct {
+        std::string tail;
+        std::string expected;
+    } cases[] = {
+        {"", ""},
+        {"@sha256=" + hash, lower},
+        {"@ SHA256=" + hash + " @more", lower},
+        {"@md5=abc", ""},
+    };
+    for (const auto& c : cases) {
+        const auto pending = Read(entry + c.tail);
+        ASSERT_EQ(pending.size(), 1u) << c.tail;
+        EXPECT_EQ(pending[0].sha256, c.expected) << c.tail;
+        EXPECT_EQ(pending[0].url, "http://h/a") << c.tail;
+    }
+    for (const std::string& tail : {std::string("@sha256="), "@sha256=" + hash.substr(1),
+                                    "@sha256=" + hash + "0", "@sha256=" + hash.substr(1) + "g"}) {
+        EXPECT_THROW(Read(entry + tail), base::Exception) << tail;
     }
 }
 

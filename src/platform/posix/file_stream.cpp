@@ -122,6 +122,22 @@ bool MoveFileReplacing(const std::u16string& from, const std::u16string& to) {
     return ::rename(HostName(from).c_str(), HostName(to).c_str()) == 0;
 }
 
+TMoveResult MoveFileOver(const std::u16string& from, const std::u16string& to) {
+    if (MoveFileReplacing(from, to)) {
+        return TMoveResult::kMoved;
+    }
+    return errno == EBUSY || errno == ETXTBSY ? TMoveResult::kInUse : TMoveResult::kFailed;
+}
+
+bool CreateFolder(const std::u16string& path) {
+    const std::string name = HostName(path);
+    if (::mkdir(name.c_str(), 0777) == 0) {
+        return true;
+    }
+    struct stat info {};
+    return ::stat(name.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
 bool RemoveFile(const std::u16string& path) {
     return ::unlink(HostName(path).c_str()) == 0;
 }

@@ -126,6 +126,37 @@ bool MoveFileReplacing(const std::u16string& from, const std::u16string& to) {
            0;
 }
 
+TMoveResult MoveFileOver(const std::u16string& from, const std::u16string& to) {
+    if (MoveFileReplacing(from, to)) {
+        return TMoveResult::kMoved;
+    }
+    switch (GetLastError()) {
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+        case ERROR_USER_MAPPED_FILE:
+            return TMoveResult::kInUse;
+        case ERROR_ACCESS_DENIED: {
+            // Also the answer for a running program; a read-only file is
+            // refused the same way, but is not in use.
+            const DWORD attributes = GetFileAttributesW(Wide(to));
+            return attributes != INVALID_FILE_ATTRIBUTES &&
+                           (attributes & FILE_ATTRIBUTE_READONLY) == 0
+                       ? TMoveResult::kInUse
+                       : TMoveResult::kFailed;
+        }
+        default:
+            return TMoveResult::kFailed;
+    }
+}
+
+bool CreateFolder(const std::u16string& path) {
+    if (CreateDirectoryW(Wide(path), nullptr)) {
+        return true;
+    }
+    const DWORD attributes = GetFileAttributesW(Wide(path));
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
 bool RemoveFile(const std::u16string& path) {
     return DeleteFileW(Wide(path)) != 0;
 }
