@@ -71,9 +71,11 @@ int main() {
         env.check.current_dir = platform::CurrentDirectory();
         env.check.settings = platform::ReadUserFormatSettings();
         env.tick_count = platform::TickCount;
-        env.write_file = [](const std::u16string& path, std::string_view bytes) {
-            platform::WriteFileAtomically(path, bytes);
-        };
+        // An update of the updater itself left the old program beside it.
+        env.program_path = platform::ProgramPath();
+        if (!env.program_path.empty()) {
+            platform::RemoveFile(env.program_path + u".old");
+        }
         env.start_program = [](const std::u16string& program, const std::u16string& folder) {
             platform::StartProgram(program, folder);
         };

@@ -17,4 +17,8 @@ uint32_t TickCount();
 // could not be started.
 bool StartProgram(const std::u16string& program, const std::u16string& folder);
 
+// The running program's own file, as the system names it; empty when it
+// cannot be told.
+std::u16string ProgramPath();
+
 }  // namespace platform

@@ -1,12 +1,14 @@
 #include "updater/update_logic.h"
 
 #include <exception>
+#include <optional>
 #include <utility>
 
 #include "base/exception.h"
 #include "base/rounding.h"
 #include "base/streams.h"
 #include "base/text.h"
+#include "platform/socket.h"
 
 namespace updater {
 
@@ -22,6 +24,27 @@ constexpr char kBeginGauge[] = "开始下载... ";
 constexpr char kDownloadingGauge[] = "下载中... ";
 constexpr char kEndGauge[] = "升级完成";
 constexpr char kDownload[] = "下载 ";
+constexpr char kRetryPrefix[] = "连接中断, ";
+constexpr char kRetryMiddle[] = " 秒后重试 (";
+constexpr char kInUse[] = "文件正在使用中, 无法更新: ";
+
+// Whether two paths name the same file: equal but for the letter case of
+// ASCII letters, as Windows compares names.
+bool SameFile(const std::u16string& a, const std::u16string& b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < a.size(); ++i) {
+        char16_t x = a[i];
+        char16_t y = b[i];
+        x = x >= u'A' && x <= u'Z' ? static_cast<char16_t>(x - u'A' + u'a') : x;
+        y = y >= u'A' && y <= u'Z' ? static_cast<char16_t>(y - u'A' + u'a') : y;
+        if (x != y && !((x == u'/' || x == u'\\') && (y == u'/' || y == u'\\'))) {
+            return false;
+        }
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -81,32 +104,107 @@ void TUpdateLogic::StartPressed() {
     Run();
 }
 
+bool IsPassingFailure(const std::exception& error) {
+    if (const auto* socket = dynamic_cast<const platform::ESocketError*>(&error)) {
+        switch (socket->Code()) {
+            case 10053:  // connection aborted
+            case platform::kWsaConnReset:
+            case platform::kWsaTimedOut:
+            case platform::kWsaConnRefused:
+                return true;
+            default:
+                return false;
+        }
+    }
+    return dynamic_cast<const transfer::EConnClosedGracefully*>(&error) != nullptr;
+}
+
+void TUpdateLogic::CreateFolders(int i) {
+    for (const std::string& folder : FoldersOf(pathList_[i])) {
+        const std::u16string path = LocalFilePath(env_.check.current_dir, folder);
+        if (!env_.create_folder(path)) {
+            throw platform::EFCreateError("Cannot create folder " +
+                                          base::Utf16ToGbkForDisplay(path));
+        }
+    }
+}
+
+std::optional<std::string> TUpdateLogic::Download(int i, TFileWriter& file) {
+    for (int attempt = 0;; ++attempt) {
+        std::string failure;
+        if (attempt > 0) {
+            file.Restart();
+        }
+        try {
+            client_.GetToStream(urlList_[i], file.Stream());
+            const transfer::THTTPResponse& response = client_.Response();
+            if (!response.incomplete) {
+                return std::nullopt;
+            }
+            // A file cut short by the server is never written over a good one.
+            failure = IncompleteBodyMessage(response.body_bytes, response.content_length);
+        } catch (const std::exception& e) {
+            if (!IsPassingFailure(e)) {
+                return e.what();
+            }
+            failure = e.what();
+        }
+        if (attempt == kRetries) {
+            return failure;
+        }
+        const int pause_ms = kFirstRetryPauseMs << attempt;
+        view_.SetFileLabel(kRetryPrefix + std::to_string(pause_ms / 1000) + kRetryMiddle +
+                           std::to_string(attempt + 1) + "/" + std::to_string(kRetries) + ")");
+        view_.Wait(pause_ms);
+    }
+}
+
 void TUpdateLogic::Run() {
     const int count = view_.ItemCount();
-    for (int i = 0; i < count; ++i) {
-        view_.SetItemIndex(i);
-        base::TMemoryStream buffer;
+    TCommitQueue commits;
+    // A file in use stops the run with a message; any other failure to
+    // write leaves the handler, and the application's exception handling
+    // reports it. Either way the old file stays as it was.
+    const auto stopped_by_commit = [&](bool finish) {
         try {
-            client_.Get(urlList_[i], buffer);
-        } catch (const std::exception& e) {
-            view_.ShowMessage(e.what(), TMessageKind::Error);
+            if (finish) {
+                commits.Finish();
+            } else {
+                commits.RethrowFailure();
+            }
+        } catch (const platform::EFileInUse&) {
+            view_.ShowMessage(kInUse + pathList_[commits.FailedTag()], TMessageKind::Error);
+            return true;
+        }
+        return false;
+    };
+    for (int i = 0; i < count; ++i) {
+        if (stopped_by_commit(false)) {
             return;
         }
-        const transfer::THTTPResponse& response = client_.Response();
-        if (response.incomplete) {
-            // A file cut short by the server is never written over a good one.
-            view_.ShowMessage(IncompleteBodyMessage(response.body_bytes, response.content_length),
-                              TMessageKind::Error);
+        view_.SetItemIndex(i);
+        CreateFolders(i);
+        const std::u16string path =
+            LocalFilePath(env_.check.current_dir, ResolvedPath(pathList_[i]));
+        std::unique_ptr<TFileWriter> file = env_.create_file(path);
+        if (const std::optional<std::string> failure = Download(i, *file)) {
+            // The files before this one are complete: they are moved in.
+            file.reset();
+            if (!stopped_by_commit(true)) {
+                view_.ShowMessage(*failure, TMessageKind::Error);
+            }
             return;
         }
         view_.SetProgressText(kWritingGauge);
-        if (buffer.Size() >= kFlushBeforeWriteBytes) {
-            // A long write follows: show its text and the last progress now.
+        if (client_.Response().body_bytes >= kFlushBeforeWriteBytes) {
+            // A long flush may follow: show its text and the last progress now.
             view_.FlushDisplay();
         }
-        // A failed write leaves the handler: the application's exception
-        // handling reports it, and the old file stays as it was.
-        env_.write_file(LocalFilePath(env_.check.current_dir, pathList_[i]), buffer.View());
+        const bool is_program = !env_.program_path.empty() && SameFile(path, env_.program_path);
+        commits.Add(std::move(file), is_program ? path + u".old" : std::u16string(), i);
+    }
+    if (stopped_by_commit(true)) {
+        return;
     }
     view_.SetProgressText(kDoneGauge);
     view_.SetStartCaption(kLaunchCaption);

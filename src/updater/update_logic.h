@@ -8,11 +8,15 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "base/string_list.h"
+#include "platform/file_stream.h"
 #include "transfer/http_client.h"
+#include "updater/file_writing.h"
 #include "updater/update_check.h"
 
 namespace updater {
@@ -49,6 +53,9 @@ class TUpdateView {
     // changes (they pace their repaints during fast transfers); called
     // before a write long enough for a held-back change to be noticed.
     virtual void FlushDisplay() {}
+    // Waits `ms` milliseconds before a transfer is tried again, the window
+    // still painting and answering as during a transfer.
+    virtual void Wait(int ms) = 0;
 
     // A modal message box with only the Yes button; returns when it closes.
     virtual void ShowMessage(const std::string& text, TMessageKind kind) = 0;
@@ -65,8 +72,15 @@ struct TUpdateEnvironment {
     TCheckEnvironment check;
     // The millisecond tick count (wraps at 2^32).
     std::function<uint32_t()> tick_count;
-    // Replaces the file at a path with the bytes, atomically.
-    std::function<void(const std::u16string& path, std::string_view bytes)> write_file;
+    // Starts a file that will replace the one at a path when committed.
+    std::function<std::unique_ptr<TFileWriter>(const std::u16string& path)> create_file =
+        OpenReplacingFile;
+    // Creates a folder whose parent exists; false when it is no folder
+    // afterwards.
+    std::function<bool(const std::u16string& path)> create_folder = platform::CreateFolder;
+    // The running program's own file: a new version of it is moved in after
+    // the running one is moved aside to "<path>.old". Empty: none.
+    std::u16string program_path;
     // Starts a program in a folder; the result is ignored.
     std::function<void(const std::u16string& program, const std::u16string& folder)> start_program;
 };
@@ -89,8 +103,19 @@ class TUpdateLogic {
     const base::TStringList& PathList() const { return pathList_; }
     bool Finished() const { return finished_; }
 
+    // Transfers that fail on the way (refused, reset, timed out, cut
+    // short) are tried again this many times, after a pause that doubles
+    // from kFirstRetryPauseMs.
+    static constexpr int kRetries = 3;
+    static constexpr int kFirstRetryPauseMs = 1000;
+
   private:
     void Run();
+    // Downloads item i into `file`, trying again after a transfer failure
+    // that may pass; the message that stops the run when it fails.
+    std::optional<std::string> Download(int i, TFileWriter& file);
+    // Creates the folders item i needs below the install folder.
+    void CreateFolders(int i);
 
     // Files at least this large are written after the display is brought up
     // to date; smaller ones are written at once (the next change or the
@@ -112,5 +137,11 @@ class TUpdateLogic {
 // The text of the message when a file arrived cut short; `announced` is -1
 // when the response gave no size.
 std::string IncompleteBodyMessage(int64_t received, int64_t announced);
+
+// Whether a transfer that failed with `error` may succeed when tried again:
+// the connection was refused, reset, aborted or timed out, or closed before
+// the response was complete. A failure the server answered (404 and the
+// like) or a malformed response is not worth another try.
+bool IsPassingFailure(const std::exception& error);
 
 }  // namespace updater

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 
+#include "base/text.h"
 #include "platform/files.h"
 
 namespace platform {
@@ -142,13 +143,45 @@ TEST(Files, AFolderOutsideGbkIsNamedExactly) {
     }
 }
 
+// Bytes streamed in, started over, then moved in; the old file moved aside
+// when asked; a file dropped before its commit leaves the old one.
+TEST(ReplacingFile, StreamsStartsOverAndMovesTheOldFileAside) {
+    const std::string gbk = Folder("replacing") + "-程序.exe";
+    const std::u16string name(base::GbkToUtf16(gbk));
+    WriteFileAtomically(name, "old");
+    {
+        TReplacingFile dropped(name);
+        dropped.Stream().WriteBuffer("lost");
+    }
+    EXPECT_EQ(ReadWholeFile(name), "old");
+    EXPECT_FALSE(Exists(TemporaryNameFor(gbk)));
+
+    TReplacingFile file(name);
+    file.Stream().WriteBuffer("garbage of a failed try");
+    file.Restart();
+    file.Stream().WriteBuffer("new");
+    file.Commit(name + u".old");
+    EXPECT_EQ(ReadWholeFile(name), "new");
+    EXPECT_EQ(ReadWholeFile(name + u".old"), "old");
+    EXPECT_FALSE(Exists(TemporaryNameFor(gbk)));
+}
+
 #ifdef _WIN32
-TEST(WriteFileAtomically, ALockedFileKeepsItsContent) {
+TEST(WriteFileAtomically, AFileInUseKeepsItsContent) {
     const std::string name = Folder("atomic-locked") + ".exe";
     WriteFileAtomically(name, "running program");
     {
         TFileStream running(name, fmOpenRead);  // shared for reading only
-        EXPECT_THROW(WriteFileAtomically(name, "new program"), EFCreateError);
+        try {
+            WriteFileAtomically(name, "new program");
+            FAIL() << "replaced a file in use";
+        } catch (const EFileInUse& e) {
+            EXPECT_EQ(std::string(e.what()), "The file is in use: " + name);
+        }
+        // Not even moved aside: the program that holds it did not allow that.
+        TReplacingFile file(base::GbkToUtf16(name));
+        file.Stream().WriteBuffer("new program");
+        EXPECT_THROW(file.Commit(base::GbkToUtf16(name + ".old")), EFileInUse);
     }
     EXPECT_EQ(ReadWholeFile(name), "running program");
     EXPECT_FALSE(Exists(TemporaryNameFor(name)));

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/exception.h"
+#include "platform/file_stream.h"
 #include "transfer/fake_transport.h"
 
 namespace updater {
@@ -45,6 +46,7 @@ class FakeView : public TUpdateView {
         messages.push_back((kind == TMessageKind::Error ? "error: " : "info: ") + text);
     }
     void CloseWindow() override { ++closes; }
+    void Wait(int ms) override { waits.push_back(ms); }
 
     Texts items;
     int index = -1;
@@ -57,6 +59,39 @@ class FakeView : public TUpdateView {
     std::string startCaption = "开始升级";
     Texts messages;
     int closes = 0;
+    std::vector<int> waits;
+};
+
+// Whether the game holds its files open.
+bool gameRunning = false;
+
+// A file kept in memory; committed, it joins the test's written files.
+class MemoryFile : public TFileWriter {
+  public:
+    MemoryFile(std::u16string path, std::vector<std::pair<std::u16string, std::string>>& written,
+               const bool& fail)
+        : path_(std::move(path)), written_(written), fail_(fail) {}
+    base::TStream& Stream() override { return stream_; }
+    void Restart() override {
+        stream_.SetSize(0);
+        stream_.Seek(0, base::SeekOrigin::Beginning);
+    }
+    void Commit(const std::u16string& aside) override {
+        if (fail_) {
+            throw base::EWriteError("Stream write error");
+        }
+        if (path_.find(u"game.dat") != std::u16string::npos && aside.empty() && gameRunning) {
+            throw platform::EFileInUse("The file is in use: game.dat");
+        }
+        written_.emplace_back(path_ + (aside.empty() ? u"" : u" aside " + aside),
+                              std::string(stream_.View()));
+    }
+
+  private:
+    std::u16string path_;
+    std::vector<std::pair<std::u16string, std::string>>& written_;
+    const bool& fail_;
+    base::TMemoryStream stream_;
 };
 
 std::string Ok(const std::string& body) {
@@ -93,11 +128,13 @@ class UpdateLogicTest : public ::testing::Test {
         env.check.last_write_time = [](const std::u16string&) -> platform::FileTime { return 0; };
         env.check.to_local = [](platform::FileTime t) { return t; };
         env.tick_count = [this] { return tick; };
-        env.write_file = [this](const std::u16string& path, std::string_view bytes) {
-            if (failWrites) {
-                throw base::EWriteError("Stream write error");
-            }
-            written.emplace_back(path, std::string(bytes));
+        env.program_path = u"C:\\게임 游戏\\updater.exe";
+        env.create_file = [this](const std::u16string& path) -> std::unique_ptr<TFileWriter> {
+            return std::make_unique<MemoryFile>(path, written, failWrites);
+        };
+        env.create_folder = [this](const std::u16string& path) {
+            folders.push_back(path);
+            return true;
         };
         env.start_program = [this](const std::u16string& program, const std::u16string& folder) {
             started.push_back(program + u" in " + folder);
@@ -121,6 +158,7 @@ class UpdateLogicTest : public ::testing::Test {
     bool failWrites = false;
     std::vector<std::pair<std::u16string, std::string>> written;
     std::vector<std::u16string> started;
+    std::vector<std::u16string> folders;
 };
 
 TEST_F(UpdateLogicTest, ShowListsThePendingUpdates) {
@@ -197,6 +235,7 @@ TEST_F(UpdateLogicTest, AFailedTransferStopsTheRunAndTheNextPressStartsAgain) {
     ASSERT_EQ(written.size(), 1u);
     EXPECT_EQ(view.messages, Texts{"error: HTTP/1.1 404 Not Found"});
     EXPECT_EQ(connector->opened.size(), 3u) << "the third file was not tried";
+    EXPECT_TRUE(view.waits.empty()) << "a status the server answered is not tried again";
     EXPECT_EQ(view.startCaption, "开始升级");
     EXPECT_FALSE(logic->Finished());
     EXPECT_EQ(view.items.size(), 3u);
@@ -210,30 +249,76 @@ TEST_F(UpdateLogicTest, AFailedTransferStopsTheRunAndTheNextPressStartsAgain) {
     EXPECT_TRUE(logic->Finished());
 }
 
-TEST_F(UpdateLogicTest, AFileCutShortIsNotWritten) {
+// A transfer that fails on the way is tried again after 1, 2 and 4 s, the
+// label saying so; then the run stops with the failure's own message. A
+// file cut short is never written.
+TEST_F(UpdateLogicTest, ATransferThatFailsOnTheWayIsTriedAgainThreeTimes) {
     Show();
-    connector->Add({"HTTP/1.1 200 OK\r\nContent-Length: 10\r\nConnection: close\r\n\r\n12345"});
+    const std::string cut =
+        "HTTP/1.1 200 OK\r\nContent-Length: 10\r\nConnection: close\r\n\r\n12345";
+    for (int i = 0; i < 4; ++i) {
+        connector->Add({cut});
+    }
     logic->StartPressed();
     EXPECT_TRUE(written.empty());
     EXPECT_EQ(view.messages, Texts{"error: 下载不完整: 收到 5 字节, 应为 10 字节."});
+    EXPECT_EQ(view.waits, (std::vector<int>{1000, 2000, 4000}));
+    EXPECT_NE(
+        std::find(view.fileLabels.begin(), view.fileLabels.end(), "连接中断, 2 秒后重试 (2/3)"),
+        view.fileLabels.end());
     EXPECT_FALSE(logic->Finished());
 
     // A chunked body announces no size: the message says it was unknown.
+    // The second try brings the whole file, which alone is written.
+    view.waits.clear();
     connector->Add({"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n2\r\nab\r\nzz\r\n\r\n"});
+    connector->Add({Ok("whole")});
+    connector->Add({Ok("")});
+    connector->Add({Ok("c")});
     logic->StartPressed();
-    EXPECT_TRUE(written.empty());
-    EXPECT_EQ(view.messages.back(), "error: 下载不完整: 收到 2 字节, 大小未知.");
+    EXPECT_EQ(view.waits, std::vector<int>{1000});
+    ASSERT_EQ(written.size(), 3u);
+    EXPECT_EQ(written[0].second, "whole");
+    EXPECT_TRUE(logic->Finished());
 }
 
 TEST_F(UpdateLogicTest, AWriteFailureLeavesTheHandler) {
     Show();
     connector->Add({Ok("x")});
     connector->Add({Ok("y")});
+    connector->Add({Ok("z")});
     failWrites = true;
     EXPECT_THROW(logic->StartPressed(), base::EWriteError);
-    EXPECT_EQ(connector->opened.size(), 2u) << "the run stops at the failing item";
+    EXPECT_TRUE(written.empty()) << "nothing after the failing file is moved in";
     EXPECT_FALSE(logic->Finished());
     EXPECT_TRUE(view.messages.empty());
+}
+
+// A file the running game holds stops the run with a message naming it,
+// after the files before it are in place; the updater's own file is moved
+// aside to be replaced; missing folders are made below the install folder.
+TEST_F(UpdateLogicTest, FilesInUseTheProgramItselfAndNewFolders) {
+    Show();
+    connector->Add({Ok("a")});
+    connector->Add({Ok("b")});
+    connector->Add({Ok("c")});
+    gameRunning = true;
+    logic->StartPressed();
+    gameRunning = false;
+    EXPECT_EQ(view.messages, Texts{"error: 文件正在使用中, 无法更新: game.dat"});
+    EXPECT_EQ(written.size(), 2u);
+    EXPECT_FALSE(logic->Finished());
+    EXPECT_EQ(folders,
+              (std::vector<std::u16string>{u"C:\\게임 游戏\\data", u"C:\\게임 游戏\\新建"}));
+
+    written.clear();
+    logic->FormCreate();
+    Show("2026-01-02 10:00:00@@sub\\..\\Updater.EXE@http://files.test/u.exe");
+    connector->Add({Ok("new")});
+    logic->StartPressed();
+    ASSERT_EQ(written.size(), 1u);
+    EXPECT_EQ(written[0].first, u"C:\\게임 游戏\\Updater.EXE aside C:\\게임 游戏\\Updater.EXE.old");
+    EXPECT_TRUE(logic->Finished());
 }
 
 TEST_F(UpdateLogicTest, SpeedAndAmountsFollowTheWorkEvents) {

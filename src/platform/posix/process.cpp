@@ -40,4 +40,17 @@ bool StartProgram(const std::u16string& program, const std::u16string& folder) {
     return true;
 }
 
+std::u16string ProgramPath() {
+    char path[4096];
+    const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length <= 0) {
+        return {};
+    }
+    try {
+        return base::Utf8ToUtf16(std::string_view(path, static_cast<size_t>(length)));
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
 }  // namespace platform

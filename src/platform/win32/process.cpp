@@ -28,4 +28,22 @@ bool StartProgram(const std::u16string& program, const std::u16string& folder) {
     return true;
 }
 
+std::u16string ProgramPath() {
+    std::wstring path(MAX_PATH, L'\0');
+    // A longer path is cut to the buffer; doubling it reaches the longest
+    // path the system has (32 767 characters) within these rounds.
+    for (int round = 0; round < 8; ++round) {
+        const DWORD length =
+            GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) {
+            return {};
+        }
+        if (length < path.size()) {
+            return std::u16string(path.begin(), path.begin() + length);
+        }
+        path.assign(path.size() * 2, L'\0');
+    }
+    return {};
+}
+
 }  // namespace platform

@@ -199,6 +199,14 @@ void TUpdateForm::FlushDisplay() {
     bsSkinLabel2->FlushRepaint();
 }
 
+void TUpdateForm::Wait(int ms) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < end) {
+        DuringTransfer(true);
+        Sleep(transfer::THTTPClient::kWaitSlice);
+    }
+}
+
 void TUpdateForm::ShowMessage(const std::string& text, TMessageKind kind) {
     bsg->ShowMessageDialog(text, static_cast<int>(kind), 1, 0);
 }

@@ -71,6 +71,7 @@ class TUpdateForm : public framework::TForm,
     void SetSpeedLabel(const std::string& text) override;
     void SetStartCaption(const std::string& text) override;
     void FlushDisplay() override;
+    void Wait(int ms) override;
     void ShowMessage(const std::string& text, TMessageKind kind) override;
     void CloseWindow() override;
 
