@@ -26,6 +26,28 @@ std::unique_ptr<TFileWriter> OpenReplacingFile(const std::u16string& path) {
     return std::make_unique<TReplacingFileWriter>(path);
 }
 
+THashingWriter::THashingWriter(std::unique_ptr<TFileWriter> inner)
+    : inner_(std::move(inner)), stream_(std::make_unique<THashingStream>(*this)) {}
+
+int64_t THashingWriter::THashingStream::Write(const void* buffer, int64_t count) {
+    const int64_t written = owner_.inner_->Stream().Write(buffer, count);
+    if (written > 0) {
+        owner_.hash_.Update(buffer, static_cast<size_t>(written));
+        Advance(written);
+    }
+    return written;
+}
+
+void THashingWriter::Restart() {
+    inner_->Restart();
+    hash_.Final();  // starts a new digest
+    stream_ = std::make_unique<THashingStream>(*this);
+}
+
+std::string THashingWriter::HexDigest() {
+    return base::HexDigest(hash_.Final());
+}
+
 TCommitQueue::~TCommitQueue() {
     std::deque<TItem> dropped;
     {

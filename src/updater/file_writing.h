@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/sha256.h"
 #include "base/streams.h"
 
 namespace updater {
@@ -37,6 +38,33 @@ class TFileWriter {
 
 // The file on disk (platform::TReplacingFile).
 std::unique_ptr<TFileWriter> OpenReplacingFile(const std::u16string& path);
+
+// A file whose bytes are hashed (SHA-256) on their way to another writer.
+class THashingWriter : public TFileWriter {
+  public:
+    explicit THashingWriter(std::unique_ptr<TFileWriter> inner);
+    base::TStream& Stream() override { return *stream_; }
+    void Restart() override;
+    void Commit(const std::u16string& aside) override { inner_->Commit(aside); }
+    // The digest (64 lower-case hexadecimal digits) of the bytes written
+    // since the start or the last Restart.
+    std::string HexDigest();
+
+  private:
+    // Passes each write on and hashes what the inner stream took; only
+    // forward, as a transfer writes.
+    class THashingStream : public base::TForwardStream {
+      public:
+        explicit THashingStream(THashingWriter& owner) : owner_(owner) {}
+        int64_t Write(const void* buffer, int64_t count) override;
+
+      private:
+        THashingWriter& owner_;
+    };
+    std::unique_ptr<TFileWriter> inner_;
+    base::TSha256 hash_;
+    std::unique_ptr<THashingStream> stream_;  // anew for each start
+};
 
 // Commits files one after another on a thread of its own, in the order they
 // are added. After the first failure nothing more is committed: the files

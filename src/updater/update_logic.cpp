@@ -27,6 +27,7 @@ constexpr char kDownload[] = "下载 ";
 constexpr char kRetryPrefix[] = "连接中断, ";
 constexpr char kRetryMiddle[] = " 秒后重试 (";
 constexpr char kInUse[] = "文件正在使用中, 无法更新: ";
+constexpr char kHashMismatch[] = "文件校验失败, 未写入: ";
 
 // Whether two paths name the same file: equal but for the letter case of
 // ASCII letters, as Windows compares names.
@@ -63,12 +64,14 @@ TUpdateLogic::TUpdateLogic(TUpdateView& view, transfer::THTTPClient& client, TUp
 void TUpdateLogic::FormCreate() {
     urlList_.Clear();
     pathList_.Clear();
+    hashList_.clear();
     finished_ = false;
 }
 
 void TUpdateLogic::FormClose() {
     urlList_.Clear();
     pathList_.Clear();
+    hashList_.clear();
 }
 
 void TUpdateLogic::FormShow() {
@@ -83,6 +86,7 @@ void TUpdateLogic::FormShow() {
         view_.AddItem(p.display);
         urlList_.Add(std::move(p.url));
         pathList_.Add(std::move(p.path));
+        hashList_.push_back(std::move(p.sha256));
     }
     if (view_.ItemCount() > 0) {
         view_.SetProgressText(result.gauge_text);
@@ -187,7 +191,17 @@ void TUpdateLogic::Run() {
         const std::u16string path =
             LocalFilePath(env_.check.current_dir, ResolvedPath(pathList_[i]));
         std::unique_ptr<TFileWriter> file = env_.create_file(path);
-        if (const std::optional<std::string> failure = Download(i, *file)) {
+        THashingWriter* hashed = nullptr;
+        if (static_cast<size_t>(i) < hashList_.size() && !hashList_[i].empty()) {
+            auto wrapped = std::make_unique<THashingWriter>(std::move(file));
+            hashed = wrapped.get();
+            file = std::move(wrapped);
+        }
+        std::optional<std::string> failure = Download(i, *file);
+        if (!failure && hashed != nullptr && hashed->HexDigest() != hashList_[i]) {
+            failure = kHashMismatch + pathList_[i];
+        }
+        if (failure) {
             // The files before this one are complete: they are moved in.
             file.reset();
             if (!stopped_by_commit(true)) {

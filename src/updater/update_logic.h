@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/string_list.h"
 #include "platform/file_stream.h"
@@ -128,6 +129,7 @@ class TUpdateLogic {
 
     base::TStringList urlList_;
     base::TStringList pathList_;
+    std::vector<std::string> hashList_;  // each file's SHA-256, or empty
     bool finished_ = false;
     int32_t workEventCount_ = 0;
     uint32_t speedStartTick_ = 0;

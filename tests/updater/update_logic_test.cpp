@@ -321,6 +321,22 @@ TEST_F(UpdateLogicTest, FilesInUseTheProgramItselfAndNewFolders) {
     EXPECT_TRUE(logic->Finished());
 }
 
+// A file whose manifest entry carries its SHA-256 is written only when the
+// bytes match; a try cut short does not count into the hash of the next.
+TEST_F(UpdateLogicTest, AFileWithAHashIsWrittenOnlyWhenItMatches) {
+    const std::string abc = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
+    Show("2026-01-02 10:00:00@@a.txt@http://files.test/a@sha256=" + abc +
+         "*2026-01-02 10:00:00@@b.txt@http://files.test/b@sha256=" + abc);
+    connector->Add({"HTTP/1.1 200 OK\r\nContent-Length: 3\r\nConnection: close\r\n\r\nab"});
+    connector->Add({Ok("abc")});
+    connector->Add({Ok("abd")});
+    logic->StartPressed();
+    ASSERT_EQ(written.size(), 1u);
+    EXPECT_EQ(written[0].second, "abc");
+    EXPECT_EQ(view.messages, Texts{"error: 文件校验失败, 未写入: b.txt"});
+    EXPECT_FALSE(logic->Finished());
+}
+
 TEST_F(UpdateLogicTest, SpeedAndAmountsFollowTheWorkEvents) {
     Show();
     view.fileLabels.clear();
