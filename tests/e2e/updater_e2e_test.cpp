@@ -27,6 +27,7 @@
 #include <string>
 #include <vector>
 
+#include "base/sha256.h"
 #include "framework/graphics.h"
 #include "support/input.h"
 #include "window_driver.h"
@@ -407,6 +408,88 @@ TEST_F(UpdaterE2E, ANotFoundFileStopsTheRunAfterWritingTheFilesBeforeIt) {
     EXPECT_EQ(Text(ui.start), L"开始升级");
     Click(ui.close);
     EXPECT_TRUE(updater.Ended(15000));
+}
+
+// A file whose entry names its SHA-256 is written only when it matches; a
+// file that another program holds stays as it was. Each stops the run with
+// a message naming the file.
+TEST_F(UpdaterE2E, AFileThatDoesNotMatchItsHashOrIsInUseIsNotWritten) {
+    const std::wstring folder = Install("verified");
+    ASSERT_TRUE(WriteHostFile(folder + L"\\kept.txt", "old"));
+    ASSERT_TRUE(WriteHostFile(folder + L"\\held.txt", "old"));
+    const struct {
+        std::string manifest;
+        const wchar_t* message;
+    } runs[] = {
+        {"2030-01-01 08:00:00@@good.txt@" + Publish("verified", "good.txt", "good") +
+             "@sha256=" + base::Sha256Hex("good") + "*2030-01-01 08:00:00@@kept.txt@" +
+             Publish("verified", "kept.txt", "tampered") + "@sha256=" + base::Sha256Hex("new"),
+         L"文件校验失败, 未写入: kept.txt"},
+        {"2030-01-01 08:00:00@@held.txt@" + Publish("verified", "held.txt", "new"),
+         L"文件正在使用中, 无法更新: held.txt"},
+    };
+    // The game holds held.txt open and lets others only read it.
+    HANDLE held = CreateFileW((folder + L"\\held.txt").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    for (const auto& run : runs) {
+        UpdaterProcess updater(UPDATER_EXE, folder, Publish("verified", "list.txt", run.manifest));
+        HWND window = updater.Window();
+        ASSERT_NE(window, nullptr);
+        Controls ui(window);
+        ASSERT_TRUE(WaitUntil([&] { return SendMessageW(ui.list, LB_GETCOUNT, 0, 0) > 0; }));
+        Click(ui.start);
+        HWND error = updater.Dialog(L"错误");
+        ASSERT_NE(error, nullptr) << DescribeWindows(updater.Pid());
+        EXPECT_EQ(DialogText(error), run.message);
+        ASSERT_TRUE(PressYes(error));
+        Click(ui.close);
+        EXPECT_TRUE(updater.Ended(15000));
+    }
+    CloseHandle(held);
+    EXPECT_EQ(ReadHostFile(folder + L"\\good.txt"), "good");
+    EXPECT_EQ(ReadHostFile(folder + L"\\kept.txt"), "old");
+    EXPECT_EQ(ReadHostFile(folder + L"\\held.txt"), "old");
+    EXPECT_FALSE(Exists(folder + L"\\kept.txt.updating"));
+    EXPECT_FALSE(Exists(folder + L"\\held.txt.updating"));
+}
+
+// An update of updater.exe itself: the running program is moved aside to
+// updater.exe.old, the new one takes its place, and the next start removes
+// the old one.
+TEST_F(UpdaterE2E, TheUpdaterReplacesItselfAndRemovesTheOldOneAtTheNextStart) {
+    const std::wstring folder = Install("self");
+    const std::wstring program = folder + L"\\updater.exe";
+    ASSERT_TRUE(CopyFileW(Wide(UPDATER_EXE).c_str(), program.c_str(), FALSE));
+    DeleteFileW((program + L".old").c_str());
+    const std::string build = ReadHostFile(Wide(UPDATER_EXE));
+    // The new version: the same program with a few bytes after its end,
+    // which Windows ignores.
+    const std::string update = build + "new version";
+    const std::string manifest =
+        "2030-01-01 08:00:00@@updater.exe@" + Publish("self", "updater.bin", update);
+    const std::string list = Publish("self", "list.txt", manifest);
+    {
+        UpdaterProcess updater(GbkText(program), folder, list);
+        HWND window = updater.Window();
+        ASSERT_NE(window, nullptr);
+        Controls ui(window);
+        ASSERT_TRUE(WaitUntil([&] { return SendMessageW(ui.list, LB_GETCOUNT, 0, 0) == 1; }));
+        Click(ui.start);
+        HWND done = updater.Dialog(L"信息");
+        ASSERT_NE(done, nullptr) << DescribeWindows(updater.Pid());
+        EXPECT_EQ(DialogText(done), L"升级完成.");
+        EXPECT_EQ(ReadHostFile(program), update);
+        EXPECT_EQ(ReadHostFile(program + L".old"), build);
+        ASSERT_TRUE(PressYes(done));
+        Click(ui.close);
+        EXPECT_TRUE(updater.Ended(15000));
+    }
+    UpdaterProcess again(GbkText(program), folder, list);
+    ASSERT_NE(again.Window(), nullptr);
+    EXPECT_TRUE(WaitUntil([&] { return !Exists(program + L".old"); }));
+    Click(Controls(again.Window()).close);
+    EXPECT_TRUE(again.Ended(15000));
 }
 
 // A file that cannot be written ends the run in a report: its message is
