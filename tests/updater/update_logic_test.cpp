@@ -268,15 +268,17 @@ TEST_F(UpdateLogicTest, ATransferThatFailsOnTheWayIsTriedAgainThreeTimes) {
         view.fileLabels.end());
     EXPECT_FALSE(logic->Finished());
 
-    // A chunked body announces no size: the message says it was unknown.
-    // The second try brings the whole file, which alone is written.
+    // A reset in the middle of the body, then a chunked body cut short: the
+    // third try brings the whole file, which alone is written.
     view.waits.clear();
+    connector->Add({"HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nwh"}, false)->end_error =
+        platform::kWsaConnReset;
     connector->Add({"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n2\r\nab\r\nzz\r\n\r\n"});
     connector->Add({Ok("whole")});
     connector->Add({Ok("")});
     connector->Add({Ok("c")});
     logic->StartPressed();
-    EXPECT_EQ(view.waits, std::vector<int>{1000});
+    EXPECT_EQ(view.waits, (std::vector<int>{1000, 2000}));
     ASSERT_EQ(written.size(), 3u);
     EXPECT_EQ(written[0].second, "whole");
     EXPECT_TRUE(logic->Finished());
