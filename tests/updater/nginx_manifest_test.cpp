@@ -125,9 +125,12 @@ TEST(NginxManifestTest, CheckListsExactlyTheFilesThatDiffer) {
         if (file.install == TFile::kMissing) {
             continue;
         }
-        // The installed copy with the release file's time, or older.
+        // The installed copy with the release file's time, or older. The
+        // time is set to a whole second on both: the Windows runtime sets
+        // file times to the second.
         WriteFile(to, "installed");
-        const auto time = fs::last_write_time(from);
+        const auto time = std::chrono::floor<std::chrono::seconds>(fs::last_write_time(from));
+        fs::last_write_time(from, time);
         fs::last_write_time(to,
                             file.install == TFile::kSame ? time : time - std::chrono::seconds(10));
     }
