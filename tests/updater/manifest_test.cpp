@@ -74,7 +74,7 @@ TEST(ManifestEntries, FieldsInTheUpdatersOrder) {
     EXPECT_EQ(EntryText("2026-12-01 10:30:00", "新版地图", "data\\maps.pak", "http://h/m", ""),
               "2026-12-01 10:30:00@ 新版地图 @data\\maps.pak@http://h/m");
     EXPECT_EQ(EntryText("2026-12-01 10:30:00", "", "a.txt", "http://h/a.txt", "ab12"),
-              "2026-12-01 10:30:00@  @a.txt@http://h/a.txt@sha256=ab12");
+              "2026-12-01 10:30:00@ @a.txt@http://h/a.txt@sha256=ab12");
 }
 
 TEST(ManifestPaths, AcceptedNamesInGbk) {

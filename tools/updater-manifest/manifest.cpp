@@ -217,7 +217,10 @@ void CheckDisplay(std::string_view display) {
 
 std::string EntryText(const std::string& stamp, const std::string& display, const std::string& path,
                       const std::string& url, const std::string& sha256) {
-    std::string entry = stamp + "@ " + display + " @" + path + "@" + url;
+    // The updater lists stamp, list text and path run together: blanks keep
+    // them apart.
+    const std::string text = display.empty() ? " " : " " + display + " ";
+    std::string entry = stamp + "@" + text + "@" + path + "@" + url;
     if (!sha256.empty()) {
         entry += "@sha256=" + sha256;
     }

@@ -72,8 +72,8 @@ void CheckBaseUrl(std::string_view base_url);
 void CheckDisplay(std::string_view display);
 
 // The manifest entry of one file: stamp, display text with a blank either
-// side, path and URL separated by "@", and "@sha256=" with 64 hex digits
-// when `sha256` is not empty.
+// side (one blank when it is empty), path and URL separated by "@", and
+// "@sha256=" with 64 hex digits when `sha256` is not empty.
 std::string EntryText(const std::string& stamp, const std::string& display, const std::string& path,
                       const std::string& url, const std::string& sha256);
 
