@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -38,5 +39,21 @@ FileTime FileTimeToLocalFileTime(FileTime utc);
 // trailing separator (except for a root). Natively "/" separates its folders;
 // a name that is not UTF-8 raises base::EEncodingError.
 std::u16string CurrentDirectory();
+
+// One entry of a folder listing. Links are followed: a link to a file is a
+// file, a link to a folder a folder.
+struct TFolderEntry {
+    std::u16string name;  // the name alone, as the system holds it
+    bool is_folder = false;
+    bool is_file = false;     // a regular file; neither for a device, pipe or socket
+    FileTime last_write = 0;  // UTC
+    uint64_t size = 0;        // of a file
+};
+
+// The entries of `folder` ("\" separates its folders, as in the names above),
+// without "." and "..", in the order the system gives them. base::Exception
+// naming the folder when it cannot be read, or (natively) naming the entry
+// whose name is not UTF-8 or that cannot be examined (a link to nothing).
+std::vector<TFolderEntry> ListFolder(const std::u16string& folder);
 
 }  // namespace platform

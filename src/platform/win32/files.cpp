@@ -1,5 +1,8 @@
 #include <windows.h>
 
+#include <string>
+#include <vector>
+
 #include "base/exception.h"
 #include "base/text.h"
 #include "platform/files.h"
@@ -50,6 +53,42 @@ FileTime FileTimeToLocalFileTime(FileTime utc) {
         return utc;
     }
     return ToTicks(out);
+}
+
+std::vector<TFolderEntry> ListFolder(const std::u16string& folder) {
+    const std::u16string pattern = folder + u"\\*";
+    WIN32_FIND_DATAW data;
+    HANDLE search = FindFirstFileW(reinterpret_cast<const wchar_t*>(pattern.c_str()), &data);
+    const auto failed = [&folder]() {
+        return base::Exception("The folder " + base::Utf16ToGbkForDisplay(folder) +
+                               " cannot be read (error " + std::to_string(GetLastError()) + ")");
+    };
+    if (search == INVALID_HANDLE_VALUE) {
+        throw failed();
+    }
+    std::vector<TFolderEntry> entries;
+    do {
+        const std::u16string name(reinterpret_cast<const char16_t*>(data.cFileName));
+        if (name == u"." || name == u"..") {
+            continue;
+        }
+        TFolderEntry entry;
+        entry.name = name;
+        entry.is_folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        entry.is_file = !entry.is_folder && (data.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) == 0;
+        entry.last_write = ToTicks(data.ftLastWriteTime);
+        entry.size = entry.is_file
+                         ? (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow
+                         : 0;
+        entries.push_back(std::move(entry));
+    } while (FindNextFileW(search, &data));
+    const DWORD error = GetLastError();
+    FindClose(search);
+    if (error != ERROR_NO_MORE_FILES) {
+        SetLastError(error);
+        throw failed();
+    }
+    return entries;
 }
 
 std::u16string CurrentDirectory() {
