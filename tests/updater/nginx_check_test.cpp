@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "base/sha256.h"
 #include "base/text.h"
 #include "platform/locale.h"
 #include "transfer/http_client.h"
@@ -31,10 +32,14 @@ namespace fs = std::filesystem;
 
 const std::string kFixture = NGINX_FIXTURE_DIR;
 
-std::string ReadFile(const std::string& path) {
+std::string ReadFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
-    EXPECT_TRUE(in.good()) << "cannot open " << path;
+    EXPECT_TRUE(in.good()) << "cannot open " << base::Utf16ToUtf8(path.u16string());
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string ReadFile(const std::string& path) {
+    return ReadFile(fs::path(path));
 }
 
 // A GBK path (folders separated by "/" or "\") as the file system takes it.
@@ -298,6 +303,44 @@ TEST_F(NginxCheckTest, ToolReportsAnUnsafePath) {
     EXPECT_EQ(run.err, url +
                            "获取升级信息失败.\nreason: Manifest entry 1: unsafe path "
                            "\"a\\..\\..\\x\"\n");
+}
+
+// --run does what the start button does: the files land in the folder, in
+// folders made for them, and a file whose hash does not match stops the run
+// with nothing of it written.
+TEST_F(NginxCheckTest, ToolRunsTheUpdateIntoTheFolder) {
+    const std::string dir = kFixture + "/run";
+    std::error_code ignored;
+    fs::remove_all(HostPath(dir), ignored);
+    WriteFile(dir + "/placeholder.txt", "");
+    const std::string body(300000, 'r');
+    WriteFile(kFixture + "/www/updater/run/big.bin", body);
+    const std::string hash = base::Sha256Hex(body);
+    const std::string url =
+        Publish("run-manifest.txt",
+                Entry(kFuture, "", "新目录\\子目录\\big.bin", Url("/updater/run/big.bin")) +
+                    "@sha256=" + hash);
+    std::string quoted_dir = dir;
+#ifdef _WIN32
+    for (char& c : quoted_dir) {
+        if (c == '/') {
+            c = '\\';
+        }
+    }
+#endif
+    const ToolRun run = RunTool("--run --dir " + Quote(quoted_dir) + " " + Quote(url));
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_TRUE(run.out.ends_with("升级完成.\n")) << run.out;
+    EXPECT_EQ(base::Sha256Hex(ReadFile(HostPath(dir + "/新目录/子目录/big.bin"))), hash);
+
+    const std::string bad =
+        Publish("run-bad.txt", Entry(kFuture, "", "bad.bin", Url("/updater/run/big.bin")) +
+                                   "@sha256=" + std::string(64, '0'));
+    const ToolRun refused = RunTool("--run --dir " + Quote(quoted_dir) + " " + Quote(bad));
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_TRUE(refused.out.ends_with("文件校验失败, 未写入: bad.bin\n")) << refused.out;
+    EXPECT_FALSE(fs::exists(HostPath(dir + "/bad.bin")));
+    EXPECT_FALSE(fs::exists(HostPath(dir + "/bad.bin.updating")));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <string>
@@ -64,6 +65,17 @@ class FakeView : public TUpdateView {
 
 // Whether the game holds its files open.
 bool gameRunning = false;
+// The most bytes any file took in one write.
+int64_t largestWrite = 0;
+
+// A memory stream that notes its largest write.
+class NotingStream : public base::TMemoryStream {
+  public:
+    int64_t Write(const void* buffer, int64_t count) override {
+        largestWrite = std::max(largestWrite, count);
+        return TMemoryStream::Write(buffer, count);
+    }
+};
 
 // A file kept in memory; committed, it joins the test's written files.
 class MemoryFile : public TFileWriter {
@@ -91,7 +103,7 @@ class MemoryFile : public TFileWriter {
     std::u16string path_;
     std::vector<std::pair<std::u16string, std::string>>& written_;
     const bool& fail_;
-    base::TMemoryStream stream_;
+    NotingStream stream_;
 };
 
 std::string Ok(const std::string& body) {
@@ -247,6 +259,23 @@ TEST_F(UpdateLogicTest, AFailedTransferStopsTheRunAndTheNextPressStartsAgain) {
     EXPECT_EQ(written.size(), 4u);
     EXPECT_EQ(written[1].second, "1") << "the first file is fetched again";
     EXPECT_TRUE(logic->Finished());
+}
+
+// A body goes to its file piece by piece as it arrives, never held whole.
+TEST_F(UpdateLogicTest, TheBodyGoesToItsFileAsItArrives) {
+    Show("2026-01-02 10:00:00@@big.bin@http://files.test/big");
+    const std::string body(200000, 'b');
+    std::vector<std::string> pieces = {"HTTP/1.1 200 OK\r\nContent-Length: 200000\r\n\r\n"};
+    for (size_t at = 0; at < body.size(); at += 10000) {
+        pieces.push_back(body.substr(at, 10000));
+    }
+    connector->Add(pieces);
+    largestWrite = 0;
+    logic->StartPressed();
+    ASSERT_EQ(written.size(), 1u);
+    EXPECT_EQ(written[0].second, body);
+    EXPECT_GT(largestWrite, 0);
+    EXPECT_LE(largestWrite, static_cast<int64_t>(transfer::THTTPClient::kReceivePiece));
 }
 
 // A transfer that fails on the way is tried again after 1, 2 and 4 s, the
