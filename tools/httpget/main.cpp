@@ -1,11 +1,11 @@
 // httpget: fetches each URL in turn with one HTTP client, so that keep-alive,
 // cookies and relative URLs work as they do in the updater, and writes the
 // bodies to standard output or, appended in order, to one file. With --into,
-// each body is held in memory and written to a file of its own in DIR (named
-// after the URL's last path segment) exactly as the updater writes files:
-// to a temporary file, flushed, then moved over the old one. A name that
-// would not stay in DIR, or that Windows would change, is refused before
-// anything is fetched.
+// each body goes to a file of its own in DIR (named after the URL's last path
+// segment) exactly as the updater writes files: streamed into a temporary
+// file as it arrives, then flushed and moved over the old one on a writer
+// thread while the next body downloads. A name that would not stay in DIR, or
+// that Windows would change, is refused before anything is fetched.
 //
 //   httpget [--events] [--output FILE | --into DIR] [--timeout MS] URL...
 //
@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,8 +28,10 @@
 
 #include "base/exception.h"
 #include "base/streams.h"
+#include "base/text.h"
 #include "platform/file_stream.h"
 #include "transfer/http_client.h"
+#include "updater/file_writing.h"
 #include "updater/update_check.h"
 
 namespace {
@@ -206,13 +209,17 @@ int Run(const Options& options) {
 
     int status = 0;
     TFileWriter writer(out);
+    updater::TCommitQueue commits;
     try {
         for (const std::string& url : options.urls) {
-            base::TMemoryStream body;
+            commits.RethrowFailure();
+            std::unique_ptr<updater::TFileWriter> file;
             if (options.into.empty()) {
                 client.GetToStream(url, writer);
             } else {
-                client.Get(url, body);
+                file = updater::OpenReplacingFile(
+                    base::GbkToUtf16(options.into + "/" + FileNameOf(url)));
+                client.GetToStream(url, file->Stream());
             }
             const transfer::THTTPResponse& response = client.Response();
             if (response.incomplete) {
@@ -224,8 +231,8 @@ int Run(const Options& options) {
                 status = 1;
                 break;
             }
-            if (!options.into.empty()) {
-                platform::WriteFileAtomically(options.into + "/" + FileNameOf(url), body.View());
+            if (file) {
+                commits.Add(std::move(file), {}, 0);
             }
         }
     } catch (const base::Exception& e) {
@@ -234,6 +241,15 @@ int Run(const Options& options) {
     } catch (const std::exception& e) {
         Fail(e.what());
         status = 1;
+    }
+    // The files that arrived whole are moved in, also after a failure.
+    try {
+        commits.Finish();
+    } catch (const std::exception& e) {
+        if (status == 0) {
+            Fail(e.what());
+            status = 1;
+        }
     }
     // The bytes that arrived stay, also after a failure.
     const bool flushed = writer.Flush();
