@@ -18,6 +18,7 @@
 #include "base/sha256.h"
 #include "base/text.h"
 #include "platform/locale.h"
+#include "tool_run.h"
 #include "transfer/http_client.h"
 #include "updater/update_check.h"
 
@@ -32,11 +33,9 @@ namespace fs = std::filesystem;
 
 const std::string kFixture = NGINX_FIXTURE_DIR;
 
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    EXPECT_TRUE(in.good()) << "cannot open " << base::Utf16ToUtf8(path.u16string());
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using test::Quote;
+using test::ReadFile;
+using test::ToolRun;
 
 std::string ReadFile(const std::string& path) {
     return ReadFile(fs::path(path));
@@ -224,39 +223,8 @@ TEST_F(NginxCheckTest, NoArgumentIsABadArgument) {
 
 // The tool as a black box: its exit status, standard output and error.
 
-struct ToolRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string Quote(const std::string& word) {
-#ifdef _WIN32
-    return "\"" + word + "\"";
-#else
-    return "'" + word + "'";
-#endif
-}
-
 ToolRun RunTool(const std::string& arguments) {
-    const std::string out = kFixture + "/updater-check.out";
-    const std::string err = kFixture + "/updater-check.err";
-    std::string command =
-        Quote(UPDATER_CHECK) + " " + arguments + " >" + Quote(out) + " 2>" + Quote(err);
-    ToolRun run;
-#ifdef _WIN32
-    // cmd.exe drops the first and the last quote of the whole line.
-    command = "\"" + command + "\"";
-    run.status = std::system(command.c_str());
-#else
-    const int raw = std::system(command.c_str());
-    if (raw != -1 && WIFEXITED(raw)) {
-        run.status = WEXITSTATUS(raw);
-    }
-#endif
-    run.out = ReadFile(out);
-    run.err = ReadFile(err);
-    return run;
+    return test::RunTool(UPDATER_CHECK, arguments, kFixture + "/updater-check");
 }
 
 std::string Utf8(const std::string& gbk) {

@@ -17,6 +17,7 @@
 
 #include "base/sha256.h"
 #include "base/text.h"
+#include "tool_run.h"
 #include "transfer/http_client.h"
 
 #ifndef _WIN32
@@ -46,10 +47,12 @@ std::string ProgramPath(const std::string& ascii) {
     return path;
 }
 
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    EXPECT_TRUE(in.good()) << "cannot open " << path.string();
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+using updater::test::Quote;
+using updater::test::ReadFile;
+using updater::test::ToolRun;
+
+ToolRun RunTool(const std::string& program, const std::string& arguments) {
+    return updater::test::RunTool(program, arguments, ProgramPath("manifest-tool"));
 }
 
 void WriteFile(const fs::path& path, const std::string& bytes) {
@@ -65,40 +68,6 @@ std::string Port() {
         text.pop_back();
     }
     return text;
-}
-
-std::string Quote(const std::string& word) {
-#ifdef _WIN32
-    return "\"" + word + "\"";
-#else
-    return "'" + word + "'";
-#endif
-}
-
-struct ToolRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-ToolRun RunTool(const std::string& program, const std::string& arguments) {
-    const std::string out = ProgramPath("manifest-tool.out");
-    const std::string err = ProgramPath("manifest-tool.err");
-    std::string command = Quote(program) + " " + arguments + " >" + Quote(out) + " 2>" + Quote(err);
-    ToolRun run;
-#ifdef _WIN32
-    // cmd.exe drops the first and the last quote of the whole line.
-    command = "\"" + command + "\"";
-    run.status = std::system(command.c_str());
-#else
-    const int raw = std::system(command.c_str());
-    if (raw != -1 && WIFEXITED(raw)) {
-        run.status = WEXITSTATUS(raw);
-    }
-#endif
-    run.out = ReadFile(out);
-    run.err = ReadFile(err);
-    return run;
 }
 
 struct TFile {

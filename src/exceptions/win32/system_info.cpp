@@ -8,6 +8,7 @@
 #include "base/text.h"
 #include "exceptions/win32/modules.h"
 #include "framework/graphics.h"
+#include "platform/process.h"
 
 namespace exceptions {
 
@@ -15,23 +16,6 @@ namespace {
 
 std::string Gbk(std::wstring_view text) {
     return framework::GbkText(text);
-}
-
-std::wstring ExecutablePath() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (int tries = 0; tries < 8; ++tries) {
-        const DWORD length =
-            GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0) {
-            return {};
-        }
-        if (length < path.size()) {
-            path.resize(length);
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
-    return {};
 }
 
 std::wstring FileNameOf(const std::wstring& path) {
@@ -168,7 +152,8 @@ TLogTime NowLogTime() {
 }
 
 void CollectSystemFields(TReportFields& fields) {
-    const std::wstring exe = ExecutablePath();
+    const std::u16string program = platform::ProgramPath();
+    const std::wstring exe(program.begin(), program.end());
     CollectApplication(fields, exe);
     CollectComputer(fields, exe);
     CollectSystem(fields);
