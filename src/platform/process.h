@@ -17,6 +17,12 @@ uint32_t TickCount();
 // could not be started.
 bool StartProgram(const std::u16string& program, const std::u16string& folder);
 
+// Command-line argument `index` of a console program as the system gave it:
+// on Windows from the wide command line (the narrow arguments lose what the
+// ANSI code page cannot hold), elsewhere `argv[index]` read as UTF-8. Empty
+// when there is no such argument.
+std::u16string CommandLineArgument(char** argv, int index);
+
 // The running program's own file, as the system names it; empty when it
 // cannot be told.
 std::u16string ProgramPath();

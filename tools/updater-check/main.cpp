@@ -32,9 +32,6 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
-#include <windows.h>
-
-#include <shellapi.h>
 #endif
 
 namespace {
@@ -51,26 +48,6 @@ std::string Out(const std::string& gbk) {
     } catch (const base::EEncodingError&) {
         return gbk;  // bytes that are not GBK go out as they are
     }
-}
-
-// Argument `index` as the system gave it: on Windows from the wide command
-// line (the narrow arguments lose what the ANSI code page cannot hold),
-// elsewhere from UTF-8.
-std::u16string SystemArgument(char** argv, int index) {
-#ifdef _WIN32
-    (void)argv;
-    int count = 0;
-    LPWSTR* args = CommandLineToArgvW(GetCommandLineW(), &count);
-    std::u16string argument;
-    if (args != nullptr && index < count) {
-        const std::wstring_view wide(args[index]);
-        argument.assign(wide.begin(), wide.end());
-    }
-    LocalFree(args);
-    return argument;
-#else
-    return base::Utf8ToUtf16(argv[index]);
-#endif
 }
 
 int Usage() {
@@ -166,8 +143,8 @@ int main(int argc, char** argv) {
 
     updater::TCheckEnvironment env;
     try {
-        env.current_dir =
-            dir_index > 0 ? SystemArgument(argv, dir_index) : platform::CurrentDirectory();
+        env.current_dir = dir_index > 0 ? platform::CommandLineArgument(argv, dir_index)
+                                        : platform::CurrentDirectory();
     } catch (const base::Exception& e) {
         std::fprintf(stderr, "updater-check: the folder cannot be named: %s\n", e.what());
         return 2;

@@ -16,13 +16,11 @@
 #include "base/text.h"
 #include "manifest.h"
 #include "platform/file_stream.h"
+#include "platform/process.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
-#include <windows.h>
-
-#include <shellapi.h>
 #endif
 
 namespace {
@@ -40,26 +38,6 @@ void Fail(const std::string& gbk) {
         }
     }
     std::fwrite(text.data(), 1, text.size(), stderr);
-}
-
-// Argument `index` as the system gave it: on Windows from the wide command
-// line (the narrow arguments lose what the ANSI code page cannot hold),
-// elsewhere from UTF-8.
-std::u16string SystemArgument(char** argv, int index) {
-#ifdef _WIN32
-    (void)argv;
-    int count = 0;
-    LPWSTR* args = CommandLineToArgvW(GetCommandLineW(), &count);
-    std::u16string argument;
-    if (args != nullptr && index < count) {
-        const std::wstring_view wide(args[index]);
-        argument.assign(wide.begin(), wide.end());
-    }
-    LocalFree(args);
-    return argument;
-#else
-    return base::Utf8ToUtf16(argv[index]);
-#endif
 }
 
 int Usage() {
@@ -111,8 +89,8 @@ int main(int argc, char** argv) {
         std::u16string folder;
         std::u16string output;
         try {
-            folder = SystemArgument(argv, dir_index);
-            output = output_index > 0 ? SystemArgument(argv, output_index) : u"";
+            folder = platform::CommandLineArgument(argv, dir_index);
+            output = output_index > 0 ? platform::CommandLineArgument(argv, output_index) : u"";
         } catch (const base::EEncodingError&) {
             Fail("the folder or the output file cannot be named (not UTF-8 text)");
             return 2;
@@ -122,7 +100,8 @@ int main(int argc, char** argv) {
         }
         if (display_index > 0) {
             try {
-                options.display = base::Utf16ToGbk(SystemArgument(argv, display_index));
+                options.display =
+                    base::Utf16ToGbk(platform::CommandLineArgument(argv, display_index));
             } catch (const base::EEncodingError&) {
                 Fail("the display text is not text that GBK can hold");
                 return 1;

@@ -40,6 +40,10 @@ bool StartProgram(const std::u16string& program, const std::u16string& folder) {
     return true;
 }
 
+std::u16string CommandLineArgument(char** argv, int index) {
+    return index >= 0 && argv[index] != nullptr ? base::Utf8ToUtf16(argv[index]) : u"";
+}
+
 std::u16string ProgramPath() {
     char path[4096];
     const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <string>
 
 namespace platform {
@@ -26,6 +28,18 @@ bool StartProgram(const std::u16string& program, const std::u16string& folder) {
     CloseHandle(info.hThread);
     CloseHandle(info.hProcess);
     return true;
+}
+
+std::u16string CommandLineArgument(char** /*argv*/, int index) {
+    int count = 0;
+    LPWSTR* args = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::u16string argument;
+    if (args != nullptr && index >= 0 && index < count) {
+        const std::wstring_view wide(args[index]);
+        argument.assign(wide.begin(), wide.end());
+    }
+    LocalFree(args);
+    return argument;
 }
 
 std::u16string ProgramPath() {
