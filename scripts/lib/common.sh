@@ -91,6 +91,12 @@ updater_configure_native() {
     fi
 }
 
+# Builds the native tools that the Windows builds run while they build (see
+# cmake/HostTools.cmake); updater_configure_native first.
+updater_build_host_tools() {
+    cmake --build "$build_native" --target wdc cldgen >/dev/null
+}
+
 # Configures (when needed) the Windows build of one architecture.
 updater_configure_windows() {
     local arch=$1 dir

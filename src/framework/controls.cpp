@@ -3,7 +3,9 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <mutex>
 #include <set>
+#include <unordered_map>
 
 #include "framework/forms.h"
 
@@ -11,8 +13,37 @@ namespace framework {
 
 namespace {
 
-// The window property that leads from a window to its control.
-constexpr wchar_t kControlProperty[] = L"UpdaterControl";
+// Which control each window of the process belongs to. Every message of
+// every control looks its control up, so the table lives in the process: a
+// window property would cost a call into the window system each time (under
+// Wine a round trip to its server, tens of microseconds on a busy machine).
+class TControlTable {
+  public:
+    void Set(HWND hwnd, TWinControl* control) {
+        std::lock_guard lock(mutex_);
+        controls_[hwnd] = control;
+    }
+    void Remove(HWND hwnd) {
+        std::lock_guard lock(mutex_);
+        controls_.erase(hwnd);
+    }
+    TWinControl* Find(HWND hwnd) {
+        std::lock_guard lock(mutex_);
+        const auto it = controls_.find(hwnd);
+        return it != controls_.end() ? it->second : nullptr;
+    }
+
+  private:
+    std::mutex mutex_;
+    std::unordered_map<HWND, TWinControl*> controls_;
+};
+
+TControlTable& ControlTable() {
+    // Never destroyed: windows may still get messages while the program's
+    // static objects go.
+    static auto* table = new TControlTable;
+    return *table;
+}
 
 HINSTANCE Instance() {
     return GetModuleHandleW(nullptr);
@@ -372,7 +403,7 @@ TWinControl* TWinControl::FindControl(HWND hwnd) {
     if (hwnd == nullptr) {
         return nullptr;
     }
-    return static_cast<TWinControl*>(GetPropW(hwnd, kControlProperty));
+    return ControlTable().Find(hwnd);
 }
 
 void TWinControl::CreateParams(TCreateParams& p) {
@@ -433,7 +464,7 @@ void TWinControl::CreateWnd() {
             throw EComponentError("Cannot create the window of " +
                                   (Name().empty() ? std::string("a control") : Name()));
         }
-        SetPropW(hwnd, kControlProperty, this);
+        ControlTable().Set(hwnd, this);
         handle_ = hwnd;
         defaultProc_ = reinterpret_cast<WNDPROC>(
             SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&StandardWndProc)));
@@ -487,7 +518,7 @@ LRESULT CALLBACK TWinControl::StandardWndProc(HWND hwnd, UINT msg, WPARAM wParam
         const auto* cs = reinterpret_cast<const CREATESTRUCTW*>(lParam);
         control = static_cast<TWinControl*>(cs->lpCreateParams);
         if (control != nullptr) {
-            SetPropW(hwnd, kControlProperty, control);
+            ControlTable().Set(hwnd, control);
             control->handle_ = hwnd;
         }
     }
@@ -500,7 +531,7 @@ LRESULT CALLBACK TWinControl::StandardWndProc(HWND hwnd, UINT msg, WPARAM wParam
     TMessage m{msg, wParam, lParam, 0};
     control->MainWndProc(m);
     if (msg == WM_NCDESTROY) {
-        RemovePropW(hwnd, kControlProperty);
+        ControlTable().Remove(hwnd);
         if (control->handle_ == hwnd) {
             control->handle_ = nullptr;
             control->defaultProc_ = nullptr;

@@ -741,6 +741,56 @@ TEST(Controls, ChildrenMayComeAndGoWhileTheirParentMakesTheirWindows) {
     }
 }
 
+// A control over a window of a system class, taken over by the framework.
+class TSystemEdit : public TWinControl {
+  public:
+    using TWinControl::TWinControl;
+
+  protected:
+    void CreateParams(TCreateParams& p) override {
+        TWinControl::CreateParams(p);
+        p.windowClass = L"EDIT";
+        p.systemClass = true;
+    }
+};
+
+TEST(Controls, EachWindowLeadsToItsControlUntilItIsDestroyed) {
+    TForm form(nullptr);
+    form.SetBorderStyle(bsNone);
+    auto* own = new TWinControl(&form);
+    own->SetParent(&form);
+    auto* edit = new TSystemEdit(&form);
+    edit->SetParent(&form);
+    form.HandleNeeded();
+    HWND foreign = CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 10, 10, form.Handle(),
+                                   nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(foreign, nullptr);
+    EXPECT_EQ(TWinControl::FindControl(form.Handle()), &form);
+    EXPECT_EQ(TWinControl::FindControl(own->Handle()), own);
+    EXPECT_EQ(TWinControl::FindControl(edit->Handle()), edit);
+    EXPECT_EQ(TWinControl::FindControl(foreign), nullptr);
+    EXPECT_EQ(TWinControl::FindControl(nullptr), nullptr);
+    // Messages reach the control through the lookup: the system window
+    // answers with its own text.
+    SetWindowTextW(edit->Handle(), L"abc");
+    EXPECT_EQ(SendMessageW(edit->Handle(), WM_GETTEXTLENGTH, 0, 0), 3);
+
+    const HWND oldOwn = own->Handle();
+    const HWND oldEdit = edit->Handle();
+    own->RecreateWnd();
+    edit->RecreateWnd();
+    EXPECT_EQ(TWinControl::FindControl(own->Handle()), own);
+    EXPECT_EQ(TWinControl::FindControl(edit->Handle()), edit);
+    // A destroyed window leads nowhere (unless the system gave its handle
+    // to the new window).
+    EXPECT_EQ(TWinControl::FindControl(oldOwn), oldOwn == own->Handle() ? own : nullptr);
+    EXPECT_EQ(TWinControl::FindControl(oldEdit), oldEdit == edit->Handle() ? edit : nullptr);
+    DestroyWindow(foreign);
+    const HWND ownWindow = own->Handle();
+    delete own;
+    EXPECT_EQ(TWinControl::FindControl(ownWindow), nullptr);
+}
+
 // A form that frees itself when closed, and counts its deletions.
 class TFreeOnClose : public TForm {
   public:

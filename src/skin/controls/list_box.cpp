@@ -26,6 +26,26 @@ void TbsListBoxWindow::CreateHandleDone() {
 }
 
 void TbsListBoxWindow::WndProc(TMessage& m) {
+    if (list_.selectionHeld_) {
+        switch (m.Msg) {
+            case LB_GETCURSEL:
+                // What the list will show once the pace allows.
+                m.Result = list_.itemIndex_;
+                return;
+            case LB_GETCOUNT:
+            case LB_GETTEXT:
+            case LB_GETTEXTLEN:
+                break;  // the selection does not change the answer
+            case WM_DESTROY:
+            case WM_NCDESTROY:
+                list_.selectionHeld_ = false;
+                break;
+            default:
+                // Whatever else the list does sees the selection first.
+                list_.ApplyHeldSelection();
+                break;
+        }
+    }
     switch (m.Msg) {
         case WM_ERASEBKGND:
             list_.EraseList(reinterpret_cast<HDC>(m.WParam));
@@ -97,6 +117,7 @@ void TbsSkinListBox::LoadItems() {
     for (const std::string& item : items_) {
         SendMessageW(h, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(WideText(item).c_str()));
     }
+    selectionHeld_ = false;
     SendMessageW(h, LB_SETCURSEL, static_cast<WPARAM>(itemIndex_), 0);
     UpdateScrollBar();
 }
@@ -104,6 +125,7 @@ void TbsSkinListBox::LoadItems() {
 void TbsSkinListBox::ClearItems() {
     items_.clear();
     itemIndex_ = -1;
+    selectionHeld_ = false;
     if (listBox_->HandleAllocated()) {
         SendMessageW(listBox_->Handle(), LB_RESETCONTENT, 0, 0);
     }
@@ -131,6 +153,9 @@ void TbsSkinListBox::AddItem(const std::string& text) {
         UpdateScrollBar();
         return;
     }
+    // The index moves with the insertion below: the system list must have
+    // the selection before, to move its own the same way.
+    ApplyHeldSelection();
     const std::wstring wide = WideText(text);
     const auto at = std::upper_bound(items_.begin(), items_.end(), wide,
                                      [](const std::wstring& value, const std::string& item) {
@@ -193,7 +218,7 @@ void TbsSkinListBox::SetItems(const std::vector<std::string>& items) {
 }
 
 int TbsSkinListBox::ItemIndex() const {
-    if (listBox_->HandleAllocated()) {
+    if (listBox_->HandleAllocated() && !selectionHeld_) {
         return static_cast<int>(
             SendMessageW(const_cast<TbsListBoxWindow*>(listBox_)->Handle(), LB_GETCURSEL, 0, 0));
     }
@@ -202,22 +227,49 @@ int TbsSkinListBox::ItemIndex() const {
 
 void TbsSkinListBox::SetItemIndex(int index) {
     itemIndex_ = index >= 0 && index < ItemCount() ? index : -1;
-    if (listBox_->HandleAllocated()) {
+    if (!listBox_->HandleAllocated()) {
+        return;
+    }
+    if (RepaintDue()) {
         // Selecting also scrolls the item into view, which the system list
-        // box draws at once. Selections that follow each other faster than
-        // the repaint pace are drawn by the next one or the message loop.
-        HWND h = listBox_->Handle();
-        const bool now = RepaintDue();
-        if (!now) {
-            SendMessageW(h, WM_SETREDRAW, FALSE, 0);
-        }
-        SendMessageW(h, LB_SETCURSEL, static_cast<WPARAM>(itemIndex_), 0);
-        UpdateScrollBar();
-        if (!now) {
-            SendMessageW(h, WM_SETREDRAW, TRUE, 0);
-            InvalidateRect(h, nullptr, TRUE);
-            HoldBackRepaint();
-        }
+        // box draws at once.
+        selectionHeld_ = true;
+        ApplyHeldSelection();
+        return;
+    }
+    // Selections that follow each other faster than the repaint pace (one
+    // per file of a transfer) are not given to the system list at all: each
+    // would scroll and redraw it, several calls into the window system.
+    // The last one is given with the held-back repaint; until then the
+    // list answers LB_GETCURSEL with it, and any other message to the list
+    // gives it first.
+    selectionHeld_ = true;
+    HoldBackRepaint();
+}
+
+void TbsSkinListBox::ApplyHeldSelection() {
+    if (!selectionHeld_) {
+        return;
+    }
+    selectionHeld_ = false;
+    if (!listBox_->HandleAllocated()) {
+        return;  // the new window takes itemIndex_ when it is made
+    }
+    HWND h = listBox_->Handle();
+    // The system list redraws the items whose selection changed at once; a
+    // row that scrolling uncovered is painted here, not left blank until
+    // the message loop runs again.
+    SendMessageW(h, LB_SETCURSEL, static_cast<WPARAM>(itemIndex_), 0);
+    UpdateScrollBar();
+    UpdateWindow(h);
+}
+
+void TbsSkinListBox::ShowNow() {
+    if (selectionHeld_) {
+        // Only the list's rows changed, and the list draws those itself.
+        ApplyHeldSelection();
+    } else {
+        Repaint();
     }
 }
 
@@ -411,7 +463,18 @@ void TbsSkinListBox::DrawItem(const DRAWITEMSTRUCT& item) {
                                                 : itemLook_;
         TBitmapData strip;
         BuildPartImage3H(*picture, look, itemLeftOffset_, itemRightOffset_, w, strip);
-        TBitmap bitmap(std::max(w, 1), std::max(h, 1));
+        // One bitmap for every row while the rows keep their size: making
+        // one costs more than drawing a row.
+        if (!itemBuffer_ || itemBuffer_->Width() != std::max(w, 1) ||
+            itemBuffer_->Height() != std::max(h, 1)) {
+            itemBuffer_ = std::make_unique<TBitmap>(std::max(w, 1), std::max(h, 1));
+        }
+        TBitmap& bitmap = *itemBuffer_;
+        if (strip.Empty()) {
+            // Nothing of the last row may show through: a new bitmap is black.
+            bitmap.Canvas().Brush().SetColor(clBlack);
+            bitmap.Canvas().FillRect(Rect(0, 0, bitmap.Width(), bitmap.Height()));
+        }
         bitmap.Canvas().StretchDraw(Rect(0, 0, w, h), strip);
         TRect text = itemTextRect_;
         text.right += w - itemLook_.Width();
@@ -466,6 +529,11 @@ void TbsSkinListBox::DrawItem(const DRAWITEMSTRUCT& item) {
 
 void TbsSkinListBox::WndProc(TMessage& m) {
     switch (m.Msg) {
+        case WM_PAINT:
+            // The frame's paint ends the held-back repaint: the list shows
+            // the selection held with it.
+            ApplyHeldSelection();
+            break;
         case WM_DRAWITEM:
             DrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(m.LParam));
             m.Result = TRUE;

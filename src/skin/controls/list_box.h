@@ -10,6 +10,7 @@
 // list looks like an enabled one and takes no input, but the program still
 // moves its selection.
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -49,7 +50,8 @@ class TbsSkinListBox : public TbsSkinCustomControl {
     void AddItem(const std::string& text);
     void SetItems(const std::vector<std::string>& items);
 
-    // The selected item, -1 for none; setting it scrolls the item into view.
+    // The selected item, -1 for none; setting it scrolls the item into view
+    // (at the repaint pace, like every change of a skinned control).
     int ItemIndex() const;
     void SetItemIndex(int index);
 
@@ -84,8 +86,9 @@ class TbsSkinListBox : public TbsSkinCustomControl {
 
     // Also paints the items at once.
     void Repaint() override;
-    // The inner list paints itself: a paced change repaints both windows.
-    void ShowNow() override { Repaint(); }
+    // The inner list paints itself: a paced change gives the system list
+    // the selection held back for the pace and repaints both windows.
+    void ShowNow() override;
 
   protected:
     void PaintDefault(TBitmap& target) override;
@@ -108,9 +111,15 @@ class TbsSkinListBox : public TbsSkinCustomControl {
     // The background of the inner list (below the last item).
     void EraseList(HDC dc);
     void ApplyItemHeight();
+    // Gives the system list the selection that SetItemIndex held back.
+    void ApplyHeldSelection();
 
     std::vector<std::string> items_;
     int itemIndex_ = -1;
+    // The off-screen bitmap of a skinned row, kept between rows.
+    std::unique_ptr<TBitmap> itemBuffer_;
+    // itemIndex_ is not yet the system list's selection (see SetItemIndex).
+    bool selectionHeld_ = false;
     bool sorted_ = false;
     bool multiSelect_ = false;
     bool captionMode_ = false;

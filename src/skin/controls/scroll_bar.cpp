@@ -85,6 +85,9 @@ void TbsSkinScrollBar::SetSmallChange(int value) {
 }
 
 void TbsSkinScrollBar::SetLargeChange(int value) {
+    if (value == largeChange_) {
+        return;  // the list sets it again with every change of its range
+    }
     largeChange_ = value;
     Invalidate();
 }

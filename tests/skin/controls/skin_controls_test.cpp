@@ -390,6 +390,70 @@ TEST_F(ControlsTest, AHeldBackChangeIsPaintedWithinOnePace) {
     EXPECT_EQ(label->paints, painted + 1);
 }
 
+TEST_F(ControlsTest, SelectionsWithinThePaceReachTheSystemListWithTheHeldBackRepaint) {
+    PaceClockGuard clock;
+    auto* list = Make<TbsSkinListBox>(10, 10, 300, 100);
+    for (int i = 0; i < 30; ++i) {
+        list->AddItem("item " + std::to_string(i));
+    }
+    HWND inner = list->ListBox().Handle();
+    Pump(50);
+    const auto top = [&] { return SendMessageW(inner, LB_GETTOPINDEX, 0, 0); };
+    const auto systemSelection = [&] {
+        // Past the control's own answer: what the system list holds.
+        return CallWindowProcW(reinterpret_cast<WNDPROC>(GetClassLongPtrW(inner, GCLP_WNDPROC)),
+                               inner, LB_GETCURSEL, 0, 0);
+    };
+    clock.Advance(TbsSkinControl::kRepaintInterval);
+    list->SetItemIndex(1);
+    EXPECT_EQ(systemSelection(), 1) << "the first selection is given at once";
+    // One way each for the held selection to reach the system list: the
+    // held-back repaint, the message loop, a message that depends on it,
+    // and an insertion in a sorted list, which moves it.
+    const struct {
+        const char* how;
+        std::function<void()> release;
+        int expected;
+    } cases[] = {
+        {"flushed", [&] { list->FlushRepaint(); }, 20},
+        {"message loop", [&] { Pump(100); }, 21},
+        {"LB_GETTOPINDEX", [&] { EXPECT_GT(top(), 0) << "scrolled into view"; }, 22},
+        {"a selection once the pace is over",
+         [&] {
+             clock.Advance(TbsSkinControl::kRepaintInterval);
+             list->SetItemIndex(24);
+         },
+         24},
+    };
+    for (const auto& c : cases) {
+        clock.Advance(TbsSkinControl::kRepaintInterval);
+        list->SetItemIndex(0);
+        list->SetItemIndex(c.expected - 1);
+        list->SetItemIndex(c.expected);
+        EXPECT_NE(systemSelection(), c.expected) << c.how << ": held back";
+        EXPECT_EQ(list->ItemIndex(), c.expected) << c.how;
+        EXPECT_EQ(SendMessageW(inner, LB_GETCURSEL, 0, 0), c.expected) << c.how;
+        EXPECT_EQ(SendMessageW(inner, LB_GETCOUNT, 0, 0), 30) << c.how;
+        EXPECT_NE(systemSelection(), c.expected) << c.how << ": reading does not give it";
+        c.release();
+        EXPECT_EQ(systemSelection(), c.expected) << c.how;
+        EXPECT_EQ(list->ItemIndex(), c.expected) << c.how;
+    }
+    // A held selection moves with an item sorted in before it.
+    list->ClearItems();
+    list->SetSorted(true);
+    for (const char* item : {"b", "d", "f"}) {
+        list->AddItem(item);
+    }
+    clock.Advance(TbsSkinControl::kRepaintInterval);
+    list->SetItemIndex(0);
+    list->SetItemIndex(2);  // "f", held
+    list->AddItem("a");
+    EXPECT_EQ(list->ItemIndex(), 3);
+    EXPECT_EQ(systemSelection(), 3);
+    EXPECT_EQ(list->Item(list->ItemIndex()), "f");
+}
+
 TEST_F(ControlsTest, ASortedListBoxKeepsItsItemsInTheOrderItShows) {
     const std::vector<std::string> sorted = {"alpha", "Bravo", "charlie", "delta"};
     const auto expectOrder = [&](TbsSkinListBox& list, const char* when) {
