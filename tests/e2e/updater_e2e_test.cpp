@@ -30,6 +30,7 @@
 #include "base/sha256.h"
 #include "framework/graphics.h"
 #include "support/input.h"
+#include "support/scripted_server.h"
 #include "window_driver.h"
 
 namespace {
@@ -490,6 +491,35 @@ TEST_F(UpdaterE2E, TheUpdaterReplacesItselfAndRemovesTheOldOneAtTheNextStart) {
     EXPECT_TRUE(WaitUntil([&] { return !Exists(program + L".old"); }));
     Click(Controls(again.Window()).close);
     EXPECT_TRUE(again.Ended(15000));
+}
+
+// A connection reset in the middle of a body is tried again after a second,
+// the label saying so, and the file arrives whole.
+TEST_F(UpdaterE2E, ATransferBrokenOffIsTriedAgain) {
+    const std::wstring folder = Install("retry");
+    const std::string body = Bytes(100000, 7);
+    const std::string head =
+        "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n";
+    using test_support::Script;
+    test_support::ScriptedServer server(
+        {Script().ReadRequest().Send(head + body.substr(0, 30000)).Reset(),
+         Script().ReadRequest().Send(head + body).WaitForPeerClose(10000)});
+    const std::string manifest = "2030-01-01 08:00:00@@retried.bin@" + server.Url("/retried.bin");
+    UpdaterProcess updater(UPDATER_EXE, folder, Publish("retry", "list.txt", manifest));
+    HWND window = updater.Window();
+    ASSERT_NE(window, nullptr);
+    Controls ui(window);
+    ASSERT_TRUE(WaitUntil([&] { return SendMessageW(ui.list, LB_GETCOUNT, 0, 0) == 1; }));
+    Click(ui.start);
+    EXPECT_TRUE(WaitUntil([&] { return Text(ui.fileLabel) == L"连接中断, 1 秒后重试 (1/3)"; }))
+        << GbkText(Text(ui.fileLabel));
+    HWND done = updater.Dialog(L"信息");
+    ASSERT_NE(done, nullptr) << DescribeWindows(updater.Pid());
+    EXPECT_EQ(ReadHostFile(folder + L"\\retried.bin"), body);
+    EXPECT_EQ(server.Connections(), 2);
+    ASSERT_TRUE(PressYes(done));
+    Click(ui.close);
+    EXPECT_TRUE(updater.Ended(15000));
 }
 
 // A file that cannot be written ends the run in a report: its message is
