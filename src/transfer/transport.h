@@ -10,7 +10,21 @@
 #include <string>
 #include <string_view>
 
+#include "base/exception.h"
+
 namespace transfer {
+
+// A secure connection that could not be made or kept: no secure transport
+// in this build, a handshake the server or the system refused, a
+// certificate that is not trusted, expired or made for another host, or a
+// record that cannot be read. The message says which.
+class ETlsError : public base::Exception {
+  public:
+    using Exception::Exception;
+};
+
+inline constexpr char kNoSecureTransport[] =
+    "HTTPS is supported only in the Windows build of this program.";
 
 class TConnection {
   public:
@@ -38,9 +52,19 @@ class TConnector {
     // Resolves `host` and opens a connection, raising the socket error on
     // failure.
     virtual std::unique_ptr<TConnection> Open(const std::string& host, uint16_t port) = 0;
+    // The same, secured by TLS: the server's certificate must chain to a
+    // root the system trusts, be valid now and name `host`. Raises ETlsError
+    // when it cannot be made; by default (a build without a secure
+    // transport) always, with kNoSecureTransport.
+    virtual std::unique_ptr<TConnection> OpenSecure(const std::string& host, uint16_t port) {
+        (void)host;
+        (void)port;
+        throw ETlsError(kNoSecureTransport);
+    }
 };
 
-// Plain TCP connections through the platform's sockets.
+// TCP connections through the platform's sockets; in the Windows build also
+// secure ones, through the system's TLS.
 std::unique_ptr<TConnector> MakeSocketConnector();
 
 }  // namespace transfer
