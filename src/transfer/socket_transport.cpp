@@ -1,6 +1,10 @@
 #include "platform/socket.h"
 #include "transfer/transport.h"
 
+#ifdef _WIN32
+#include "transfer/win32/tls_connection.h"
+#endif
+
 namespace transfer {
 
 namespace {
@@ -32,6 +36,13 @@ class SocketConnector : public TConnector {
         const platform::Ipv4 address = platform::ResolveIpv4(host);
         return std::make_unique<SocketConnection>(platform::TcpSocket::Connect(address, port));
     }
+
+#ifdef _WIN32
+    std::unique_ptr<TConnection> OpenSecure(const std::string& host, uint16_t port) override {
+        const platform::Ipv4 address = platform::ResolveIpv4(host);
+        return OpenTlsConnection(platform::TcpSocket::Connect(address, port), host);
+    }
+#endif
 };
 
 }  // namespace
