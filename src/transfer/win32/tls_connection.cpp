@@ -49,13 +49,15 @@ constexpr size_t kMaxBuffer = 1024 * 1024;
 // Handshake round trips; a server that keeps the handshake going longer is
 // refused.
 constexpr int kMaxHandshakeRounds = 64;
+// SECURITY_FLAG_IGNORE_CERT_CN_INVALID of wininet.h, which the SSL policy
+// takes too.
+constexpr DWORD kIgnoreNameMismatch = 0x00001000;
 // How long the close_notify at the end may take to leave.
 constexpr int kShutdownSendTimeoutMs = 1000;
 
-constexpr ULONG kContextRequest = ISC_REQ_SEQUENCE_DETECT | ISC_REQ_REPLAY_DETECT |
-                                  ISC_REQ_CONFIDENTIALITY | ISC_REQ_EXTENDED_ERROR |
-                                  ISC_REQ_ALLOCATE_MEMORY | ISC_REQ_STREAM |
-                                  ISC_REQ_USE_SUPPLIED_CREDS;
+constexpr ULONG kContextRequest =
+    ISC_REQ_SEQUENCE_DETECT | ISC_REQ_REPLAY_DETECT | ISC_REQ_CONFIDENTIALITY |
+    ISC_REQ_EXTENDED_ERROR | ISC_REQ_ALLOCATE_MEMORY | ISC_REQ_STREAM | ISC_REQ_USE_SUPPLIED_CREDS;
 
 // The system's text for a status code, followed by the code in hexadecimal
 // (the text alone is often too vague to act on).
@@ -121,6 +123,7 @@ class TlsConnection : public TConnection {
         const bool bounded = timeout_ms > 0;
         const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
         Negotiate(/*first=*/true, bounded, deadline);
+        CheckProtocol();
         CheckCertificate();
         if (QueryContextAttributesW(&context_, SECPKG_ATTR_STREAM_SIZES, &sizes_) != SEC_E_OK ||
             sizes_.cbMaximumMessage == 0) {
@@ -147,7 +150,8 @@ class TlsConnection : public TConnection {
             if (status != SEC_E_OK) {
                 throw ETlsError("Sending to " + host_ + " over TLS failed: " + SystemText(status));
             }
-            socket_.SendAll(record, buffers[0].cbBuffer + buffers[1].cbBuffer + buffers[2].cbBuffer);
+            socket_.SendAll(record,
+                            buffers[0].cbBuffer + buffers[1].cbBuffer + buffers[2].cbBuffer);
             bytes.remove_prefix(n);
         }
     }
@@ -190,8 +194,8 @@ class TlsConnection : public TConnection {
                                             SP_PROT_TLS1_0_CLIENT | SP_PROT_TLS1_1_CLIENT;
         SCH_CREDENTIALS credentials{};
         credentials.dwVersion = SCH_CREDENTIALS_VERSION;
-        credentials.dwFlags = SCH_CRED_MANUAL_CRED_VALIDATION | SCH_CRED_NO_DEFAULT_CREDS |
-                              SCH_USE_STRONG_CRYPTO;
+        credentials.dwFlags =
+            SCH_CRED_MANUAL_CRED_VALIDATION | SCH_CRED_NO_DEFAULT_CREDS | SCH_USE_STRONG_CRYPTO;
         credentials.cTlsParameters = 1;
         credentials.pTlsParameters = &parameters;
         SECURITY_STATUS status = AcquireCredentialsHandleW(
@@ -244,9 +248,9 @@ class TlsConnection : public TConnection {
             SecBufferDesc output_desc{SECBUFFER_VERSION, 2, output};
             ULONG attributes = 0;
             const SECURITY_STATUS status = InitializeSecurityContextW(
-                &credentials_, has_context_ ? &context_ : nullptr, target_.data(),
-                kContextRequest, 0, 0, with_input ? &input_desc : nullptr, 0, &context_,
-                &output_desc, &attributes, nullptr);
+                &credentials_, has_context_ ? &context_ : nullptr, target_.data(), kContextRequest,
+                0, 0, with_input ? &input_desc : nullptr, 0, &context_, &output_desc, &attributes,
+                nullptr);
             if (status == SEC_E_OK || status == SEC_I_CONTINUE_NEEDED ||
                 status == SEC_I_INCOMPLETE_CREDENTIALS) {
                 has_context_ = true;  // made by the first call; a later failure keeps it
@@ -305,8 +309,8 @@ class TlsConnection : public TConnection {
 
     void ReadForHandshake(bool bounded, Clock::time_point deadline) {
         if (bounded) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - Clock::now());
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
             if (left.count() <= 0 || !socket_.WaitReadable(static_cast<int>(left.count()))) {
                 throw platform::ESocketError(platform::kWsaTimedOut);
             }
@@ -407,8 +411,8 @@ class TlsConnection : public TConnection {
                 }
                 int wait = -1;
                 if (timeout_ms >= 0) {
-                    const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(
-                        Clock::now() - start);
+                    const auto spent =
+                        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
                     wait = static_cast<int>(std::max<int64_t>(0, timeout_ms - spent.count()));
                 }
                 if (!socket_.WaitReadable(wait)) {
@@ -437,6 +441,23 @@ class TlsConnection : public TConnection {
         }
     }
 
+    // Systems that cannot refuse the older protocols up front (they ignore
+    // the disabled protocols of the credentials) are held to it here.
+    void CheckProtocol() {
+        SecPkgContext_ConnectionInfo info{};
+        if (QueryContextAttributesW(&context_, SECPKG_ATTR_CONNECTION_INFO, &info) != SEC_E_OK) {
+            throw ETlsError(HandshakeFailed("no connection details."));
+        }
+        if ((info.dwProtocol & (SP_PROT_TLS1_2_CLIENT | SP_PROT_TLS1_3_CLIENT)) == 0) {
+            throw ETlsError(
+                HandshakeFailed("the server offers only protocols older than TLS 1.2."));
+        }
+    }
+
+    // The chain is checked by the system twice: the status of the chain it
+    // built, then the SSL policy with the host name. The chain status comes
+    // first because a system's policy may pass a chain that does not end in
+    // a trusted root at all.
     void CheckCertificate() {
         const CERT_CONTEXT* raw = nullptr;
         SECURITY_STATUS status =
@@ -454,15 +475,47 @@ class TlsConnection : public TConnection {
         chain_para.RequestedUsage.Usage.cUsageIdentifier = 1;
         chain_para.RequestedUsage.Usage.rgpszUsageIdentifier = usages;
         const CERT_CHAIN_CONTEXT* raw_chain = nullptr;
-        if (!CertGetCertificateChain(nullptr, cert.get(), nullptr, cert->hCertStore, &chain_para,
-                                     0, nullptr, &raw_chain)) {
+        if (!CertGetCertificateChain(nullptr, cert.get(), nullptr, cert->hCertStore, &chain_para, 0,
+                                     nullptr, &raw_chain)) {
             throw ETlsError(Refused(SystemText(HRESULT_FROM_WIN32(GetLastError()))));
         }
         const std::unique_ptr<const CERT_CHAIN_CONTEXT, ChainDeleter> chain(raw_chain);
 
+        const std::string of = "The certificate of " + host_;
+        // Revocation is not asked about, so its "unknown" says nothing; a
+        // certificate that outlives its issuer's is no fault either.
+        const DWORD errors =
+            chain->TrustStatus.dwErrorStatus &
+            ~static_cast<DWORD>(CERT_TRUST_REVOCATION_STATUS_UNKNOWN |
+                                CERT_TRUST_IS_OFFLINE_REVOCATION | CERT_TRUST_IS_NOT_TIME_NESTED);
+        if (errors & (CERT_TRUST_IS_UNTRUSTED_ROOT | CERT_TRUST_IS_PARTIAL_CHAIN |
+                      CERT_TRUST_IS_NOT_SIGNATURE_VALID | CERT_TRUST_IS_CYCLIC)) {
+            throw ETlsError(of + " is not trusted.");
+        }
+        if (errors & CERT_TRUST_IS_NOT_TIME_VALID) {
+            throw ETlsError(of + (CertVerifyTimeValidity(nullptr, cert->pCertInfo) < 0
+                                      ? " is not valid yet."
+                                      : " has expired."));
+        }
+        if (errors & CERT_TRUST_IS_REVOKED) {
+            throw ETlsError(of + " has been revoked.");
+        }
+        if (errors & CERT_TRUST_IS_NOT_VALID_FOR_USAGE) {
+            throw ETlsError(of + " is not meant for a server.");
+        }
+        if (errors != 0) {
+            char code[16];
+            std::snprintf(code, sizeof(code), "0x%08lX", static_cast<unsigned long>(errors));
+            throw ETlsError(Refused(std::string("its chain has faults (") + code + ")."));
+        }
+
+        // An address is looked for among the certificate's addresses here:
+        // not every system's policy compares addresses.
+        const bool address = IsIpv4Address(host_);
         SSL_EXTRA_CERT_CHAIN_POLICY_PARA ssl{};
         ssl.cbSize = sizeof(ssl);
         ssl.dwAuthType = AUTHTYPE_SERVER;
+        ssl.fdwChecks = address ? kIgnoreNameMismatch : 0;
         ssl.pwszServerName = target_.data();
         CERT_CHAIN_POLICY_PARA policy{};
         policy.cbSize = sizeof(policy);
@@ -473,10 +526,9 @@ class TlsConnection : public TConnection {
                                               &verdict)) {
             throw ETlsError(Refused(SystemText(HRESULT_FROM_WIN32(GetLastError()))));
         }
-        const std::string of = "The certificate of " + host_;
         switch (static_cast<HRESULT>(verdict.dwError)) {
             case S_OK:
-                return;
+                break;
             case CERT_E_UNTRUSTEDROOT:
             case CERT_E_CHAINING:
             case CERT_E_UNTRUSTEDCA:
@@ -484,9 +536,6 @@ class TlsConnection : public TConnection {
             case TRUST_E_CERT_SIGNATURE:
                 throw ETlsError(of + " is not trusted.");
             case CERT_E_EXPIRED:
-                if (CertVerifyTimeValidity(nullptr, cert->pCertInfo) < 0) {
-                    throw ETlsError(of + " is not valid yet.");
-                }
                 throw ETlsError(of + " has expired.");
             case CERT_E_CN_NO_MATCH:
                 throw ETlsError(of + " is made for another host.");
@@ -497,6 +546,66 @@ class TlsConnection : public TConnection {
             default:
                 throw ETlsError(Refused(SystemText(static_cast<HRESULT>(verdict.dwError))));
         }
+        if (address && !NamesAddress(*cert, host_)) {
+            throw ETlsError(of + " is made for another host.");
+        }
+    }
+
+    // A dotted IPv4 address: four numbers 0-255 of at most three digits.
+    static bool IsIpv4Address(const std::string& host) {
+        int parts = 0;
+        size_t i = 0;
+        while (i <= host.size()) {
+            size_t digits = 0;
+            int value = 0;
+            while (i < host.size() && host[i] >= '0' && host[i] <= '9' && digits < 4) {
+                value = value * 10 + (host[i] - '0');
+                ++digits;
+                ++i;
+            }
+            if (digits == 0 || digits > 3 || value > 255) {
+                return false;
+            }
+            ++parts;
+            if (i == host.size()) {
+                return parts == 4;
+            }
+            if (host[i] != '.' || parts == 4) {
+                return false;
+            }
+            ++i;
+        }
+        return false;
+    }
+
+    // Whether the certificate's alternative names hold the IPv4 address.
+    static bool NamesAddress(const CERT_CONTEXT& cert, const std::string& host) {
+        unsigned char wanted[4] = {};
+        if (std::sscanf(host.c_str(), "%hhu.%hhu.%hhu.%hhu", &wanted[0], &wanted[1], &wanted[2],
+                        &wanted[3]) != 4) {
+            return false;
+        }
+        const CERT_EXTENSION* extension = CertFindExtension(
+            szOID_SUBJECT_ALT_NAME2, cert.pCertInfo->cExtension, cert.pCertInfo->rgExtension);
+        if (extension == nullptr) {
+            return false;
+        }
+        CERT_ALT_NAME_INFO* names = nullptr;
+        DWORD size = 0;
+        if (!CryptDecodeObjectEx(X509_ASN_ENCODING, X509_ALTERNATE_NAME, extension->Value.pbData,
+                                 extension->Value.cbData, CRYPT_DECODE_ALLOC_FLAG, nullptr, &names,
+                                 &size)) {
+            return false;
+        }
+        bool found = false;
+        for (DWORD i = 0; i < names->cAltEntry && !found; ++i) {
+            const CERT_ALT_NAME_ENTRY& entry = names->rgAltEntry[i];
+            found = entry.dwAltNameChoice == CERT_ALT_NAME_IP_ADDRESS &&
+                    entry.IPAddress.cbData == 4 &&
+                    std::memcmp(entry.IPAddress.pbData, wanted, 4) == 0;
+        }
+        LocalFree(names);
+        return found;
     }
 
     std::string Refused(const std::string& why) const {
