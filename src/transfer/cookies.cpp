@@ -199,10 +199,11 @@ void TCookieManager::Expire(int64_t now) {
     std::erase_if(cookies_, [now](const TCookie& c) { return c.expires && *c.expires <= now; });
 }
 
-std::string TCookieManager::HeaderFor(std::string_view host, std::string_view path) const {
+std::string TCookieManager::HeaderFor(std::string_view host, std::string_view path,
+                                      bool secure) const {
     std::string header;
     for (const TCookie& c : cookies_) {
-        if (c.value.empty() || c.secure || !DomainMatches(host, c.domain) ||
+        if (c.value.empty() || (c.secure && !secure) || !DomainMatches(host, c.domain) ||
             path.substr(0, c.path.size()) != c.path) {
             continue;
         }

@@ -41,9 +41,10 @@ class TCookieManager {
     // Drops the cookies whose expiry has passed.
     void Expire(int64_t now);
     // The Cookie header value for a request: name=value pairs joined by
-    // "; " of the cookies for this host and path prefix that have a value
-    // and are not secure; empty when there are none.
-    std::string HeaderFor(std::string_view host, std::string_view path) const;
+    // "; " of the cookies for this host and path prefix that have a value;
+    // cookies marked secure only for a secure request. Empty when there are
+    // none.
+    std::string HeaderFor(std::string_view host, std::string_view path, bool secure = false) const;
 
     const std::vector<TCookie>& Cookies() const { return cookies_; }
     void Clear() { cookies_.clear(); }

@@ -377,11 +377,10 @@ void THTTPClient::Disconnect() {
 }
 
 void THTTPClient::OpenConnection(const Target& t) {
-    if (connection_ && (!SameText(connection_host_, t.host) || connection_port_ != t.port)) {
+    const bool secure = IsHttps(t.scheme);
+    if (connection_ && (!SameText(connection_host_, t.host) || connection_port_ != t.port ||
+                        connection_secure_ != secure)) {
         CloseConnection();
-    }
-    if (IsHttps(t.scheme)) {
-        throw ETransferError("IOHandler value is not valid");
     }
     if (connection_ &&
         (!response_.keep_alive || (reader_ && reader_->Closed()) || connection_->PeerClosed())) {
@@ -391,9 +390,14 @@ void THTTPClient::OpenConnection(const Target& t) {
         reused_ = true;
         return;
     }
-    connection_ = connector_->Open(SameText(t.host, "localhost") ? "127.0.0.1" : t.host, t.port);
+    // A secure connection names the host as the URL does: its certificate
+    // is checked against that name.
+    connection_ =
+        secure ? connector_->OpenSecure(t.host, t.port)
+               : connector_->Open(SameText(t.host, "localhost") ? "127.0.0.1" : t.host, t.port);
     connection_host_ = t.host;
     connection_port_ = t.port;
+    connection_secure_ = secure;
     reader_ = std::make_unique<Reader>(*connection_, read_timeout_, OnWaiting);
     reused_ = false;
 }
@@ -404,12 +408,12 @@ void THTTPClient::SendRequest(const Target& t, bool with_credentials) {
     }
     TRequestHeaders headers = request_;
     headers.host = t.host.find(':') != std::string::npos ? "[" + t.host + "]" : t.host;
-    if (t.port_text != "80") {
+    if (t.port_text != (IsHttps(t.scheme) ? "443" : "80")) {
         headers.host += ":" + t.port_text;
     }
     if (cookies_created_ && allow_cookies_) {
         cookies_.Expire(Now());
-        headers.cookie = cookies_.HeaderFor(t.host, t.path + t.document);
+        headers.cookie = cookies_.HeaderFor(t.host, t.path + t.document, IsHttps(t.scheme));
     }
     if (with_credentials) {
         headers.authorization = "Basic " + base::Base64(t.username + ":" + t.password);
@@ -639,36 +643,65 @@ void THTTPClient::EndExchange() {
     }
 }
 
-void THTTPClient::Exchange(std::string_view url, base::TStream& dest) {
-    const Target target = Prepare(url);
-    OpenConnection(target);
-    try {
-        SendAndReadHead(target, false);
-        // A Basic challenge is answered once, with the URL's credentials.
-        if (response_.code == 401 && target.has_credentials && OffersBasic()) {
-            base::TForwardStream challenge_body;  // kept nowhere
-            ReadBody(challenge_body);
-            EndExchange();
-            OpenConnection(target);
-            SendAndReadHead(target, true);
-        }
-        if (AcceptsResponse()) {
-            ReadBody(dest);
-        } else {
-            base::TMemoryStream error_body;
-            ReadBody(error_body);
-            EndExchange();
-            throw EHTTPProtocolException(response_.status_line, response_.code,
-                                         error_body.ToString());
-        }
-    } catch (const EHTTPProtocolException&) {
-        throw;
-    } catch (...) {
-        response_.keep_alive = false;
-        CloseConnection();
-        throw;
+std::optional<std::string> THTTPClient::SecureRedirect(const Target& target) const {
+    const int code = response_.code;
+    const std::optional<std::string> location = response_.headers.Find("Location");
+    if (code < 300 || code > 399 || code == 304 || !location || location->empty()) {
+        return std::nullopt;
     }
-    EndExchange();
+    const std::string scheme = ParseUri(*location).scheme;
+    const bool to_secure = scheme.empty() ? IsHttps(target.scheme) : IsHttps(scheme);
+    if (IsHttps(target.scheme) && !to_secure) {
+        throw ETransferError("Redirect from HTTPS to an insecure location refused: " + *location);
+    }
+    if (!to_secure) {
+        return std::nullopt;
+    }
+    return location;
+}
+
+void THTTPClient::Exchange(std::string_view url, base::TStream& dest) {
+    std::string next(url);
+    for (int redirects = 0;; ++redirects) {
+        const Target target = Prepare(next);
+        OpenConnection(target);
+        try {
+            SendAndReadHead(target, false);
+            // A Basic challenge is answered once, with the URL's credentials.
+            if (response_.code == 401 && target.has_credentials && OffersBasic()) {
+                base::TForwardStream challenge_body;  // kept nowhere
+                ReadBody(challenge_body);
+                EndExchange();
+                OpenConnection(target);
+                SendAndReadHead(target, true);
+            }
+            if (AcceptsResponse()) {
+                ReadBody(dest);
+            } else {
+                base::TMemoryStream error_body;
+                ReadBody(error_body);
+                EndExchange();
+                // A redirect to HTTPS is followed; any other fails as it did.
+                if (const std::optional<std::string> location = SecureRedirect(target)) {
+                    if (redirects >= kMaxRedirects) {
+                        throw ETransferError("Too many redirects.");
+                    }
+                    next = *location;
+                    continue;
+                }
+                throw EHTTPProtocolException(response_.status_line, response_.code,
+                                             error_body.ToString());
+            }
+        } catch (const EHTTPProtocolException&) {
+            throw;
+        } catch (...) {
+            response_.keep_alive = false;
+            CloseConnection();
+            throw;
+        }
+        EndExchange();
+        return;
+    }
 }
 
 void THTTPClient::GetToStream(std::string_view url, base::TStream& dest) {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -70,6 +71,8 @@ class THTTPClient {
     // Interim (1xx) answers to one request before the client gives up.
     static constexpr int kMaxInterimResponses = 10;
     static constexpr int kDefaultReadTimeout = 60000;
+    // Redirects to HTTPS followed for one request.
+    static constexpr int kMaxRedirects = 5;
 
     THTTPClient();
     explicit THTTPClient(std::unique_ptr<TConnector> connector);
@@ -135,6 +138,11 @@ class THTTPClient {
     Target Prepare(std::string_view url);
     void OpenConnection(const Target& target);
     void Exchange(std::string_view url, base::TStream& dest);
+    // The location of a redirect to follow: a 3xx answer (not 304) whose
+    // Location leads to HTTPS. A redirect from HTTPS elsewhere raises
+    // ETransferError; any other redirect gives nothing (it fails as a
+    // status).
+    std::optional<std::string> SecureRedirect(const Target& target) const;
     void SendAndReadHead(const Target& target, bool with_credentials);
     void SendRequest(const Target& target, bool with_credentials);
     void ReadHead(bool& any_byte);
@@ -152,6 +160,7 @@ class THTTPClient {
     std::unique_ptr<Reader> reader_;
     std::string connection_host_;
     uint16_t connection_port_ = 0;
+    bool connection_secure_ = false;
     bool reused_ = false;
 
     // The previous request, against which relative URLs are completed. The

@@ -182,40 +182,50 @@ void TUpdateLogic::Run() {
         }
         return false;
     };
-    for (int i = 0; i < count; ++i) {
-        if (stopped_by_commit(false)) {
-            return;
-        }
-        view_.SetItemIndex(i);
-        CreateFolders(i);
-        const std::u16string path =
-            LocalFilePath(env_.check.current_dir, ResolvedPath(pathList_[i]));
-        std::unique_ptr<TFileWriter> file = env_.create_file(path);
-        THashingWriter* hashed = nullptr;
-        if (static_cast<size_t>(i) < hashList_.size() && !hashList_[i].empty()) {
-            auto wrapped = std::make_unique<THashingWriter>(std::move(file));
-            hashed = wrapped.get();
-            file = std::move(wrapped);
-        }
-        std::optional<std::string> failure = Download(i, *file);
-        if (!failure && hashed != nullptr && hashed->HexDigest() != hashList_[i]) {
-            failure = kHashMismatch + pathList_[i];
-        }
-        if (failure) {
-            // The files before this one are complete: they are moved in.
-            file.reset();
-            if (!stopped_by_commit(true)) {
-                view_.ShowMessage(*failure, TMessageKind::Error);
+    try {
+        for (int i = 0; i < count; ++i) {
+            if (stopped_by_commit(false)) {
+                return;
             }
-            return;
+            view_.SetItemIndex(i);
+            CreateFolders(i);
+            const std::u16string path =
+                LocalFilePath(env_.check.current_dir, ResolvedPath(pathList_[i]));
+            std::unique_ptr<TFileWriter> file = env_.create_file(path);
+            THashingWriter* hashed = nullptr;
+            if (static_cast<size_t>(i) < hashList_.size() && !hashList_[i].empty()) {
+                auto wrapped = std::make_unique<THashingWriter>(std::move(file));
+                hashed = wrapped.get();
+                file = std::move(wrapped);
+            }
+            std::optional<std::string> failure = Download(i, *file);
+            if (!failure && hashed != nullptr && hashed->HexDigest() != hashList_[i]) {
+                failure = kHashMismatch + pathList_[i];
+            }
+            if (failure) {
+                // The files before this one are complete: they are moved in.
+                file.reset();
+                if (!stopped_by_commit(true)) {
+                    view_.ShowMessage(*failure, TMessageKind::Error);
+                }
+                return;
+            }
+            view_.SetProgressText(kWritingGauge);
+            if (client_.Response().body_bytes >= kFlushBeforeWriteBytes) {
+                // A long flush may follow: show its text and the last progress now.
+                view_.FlushDisplay();
+            }
+            const bool is_program = !env_.program_path.empty() && SameFile(path, env_.program_path);
+            commits.Add(std::move(file), is_program ? path + u".old" : std::u16string(), i);
         }
-        view_.SetProgressText(kWritingGauge);
-        if (client_.Response().body_bytes >= kFlushBeforeWriteBytes) {
-            // A long flush may follow: show its text and the last progress now.
-            view_.FlushDisplay();
+    } catch (...) {
+        // The files before the failure are complete: they are moved in
+        // before the failure goes on to the application's handling.
+        try {
+            commits.Finish();
+        } catch (...) {
         }
-        const bool is_program = !env_.program_path.empty() && SameFile(path, env_.program_path);
-        commits.Add(std::move(file), is_program ? path + u".old" : std::u16string(), i);
+        throw;
     }
     if (stopped_by_commit(true)) {
         return;

@@ -141,9 +141,10 @@ int main(int argc, char** argv) {
                 plainTotal / runs, intoTotal / runs, windowTotal / runs);
     std::printf("ratio window/(httpget --into) %.3f (the display's cost; goal <= 1.10)\n",
                 windowTotal / intoTotal);
-    std::printf("ratio window/(httpget --output) %.3f (also the updater's safe writes; "
-                "goal <= 1.25)\n",
-                windowTotal / plainTotal);
+    std::printf(
+        "ratio window/(httpget --output) %.3f (also the updater's safe writes; "
+        "goal <= 1.25)\n",
+        windowTotal / plainTotal);
     // For scripts: both ratios on one line.
     std::printf("ratios %.3f %.3f\n", windowTotal / intoTotal, windowTotal / plainTotal);
     return 0;

@@ -57,9 +57,13 @@ class FakeConnection : public TConnection {
 class FakeConnector : public TConnector {
   public:
     // Connection i opened by the client plays sides[i]; further opens are
-    // refused.
+    // refused. Secure connections are played the same way (the TLS itself
+    // is not pretended) when `secure_available`; otherwise they are refused
+    // as in a build without a secure transport.
     std::vector<std::shared_ptr<FakeServerSide>> sides;
     std::vector<std::pair<std::string, uint16_t>> opened;
+    std::vector<bool> opened_secure;  // per connection in `opened`
+    bool secure_available = false;
 
     std::shared_ptr<FakeServerSide> Add(std::vector<std::string> pieces, bool close_at_end = true) {
         auto side = std::make_shared<FakeServerSide>();
@@ -70,10 +74,23 @@ class FakeConnector : public TConnector {
     }
 
     std::unique_ptr<TConnection> Open(const std::string& host, uint16_t port) override {
+        return OpenAs(host, port, false);
+    }
+
+    std::unique_ptr<TConnection> OpenSecure(const std::string& host, uint16_t port) override {
+        if (!secure_available) {
+            return TConnector::OpenSecure(host, port);
+        }
+        return OpenAs(host, port, true);
+    }
+
+  private:
+    std::unique_ptr<TConnection> OpenAs(const std::string& host, uint16_t port, bool secure) {
         if (opened.size() >= sides.size()) {
             throw platform::ESocketError(platform::kWsaConnRefused);
         }
         opened.emplace_back(host, port);
+        opened_secure.push_back(secure);
         return std::make_unique<FakeConnection>(sides[opened.size() - 1]);
     }
 };

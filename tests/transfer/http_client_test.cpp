@@ -187,8 +187,8 @@ TEST_F(HttpClientTest, RelativeUrlsAreCompletedAgainstThePreviousRequest) {
 }
 
 TEST_F(HttpClientTest, UrlsThatCannotBeUsed) {
-    EXPECT_EQ(FailureOf<ETransferError>("https://h/x"), "IOHandler value is not valid");
-    EXPECT_EQ(FailureOf<ETransferError>("HTTPS://h:8443/x"), "IOHandler value is not valid");
+    // Without a secure transport (the native build) HTTPS says so.
+    EXPECT_EQ(FailureOf<ETlsError>("https://h/x"), kNoSecureTransport);
     // A relative URL with nothing before it, and another scheme without a
     // port, have no port to go to.
     for (const char* url : {"ftp://h/x", "x.txt"}) {
@@ -600,6 +600,40 @@ TEST_F(HttpClientTest, CookiesAreStoredAndSentBack) {
                                                       "Cookie: a=1; b=2"}));
     // The first request had no Cookie line; the store is made by a response.
     EXPECT_EQ(side->sent.find("Cookie"), side->sent.find("Cookie: a=1; b=2; c=3"));
+}
+
+// HTTPS goes through the connector's secure connections: the default port
+// 443 left out of the Host header, a redirect to HTTPS followed (at most
+// kMaxRedirects times), a redirect from HTTPS to anything else refused, and
+// cookies marked secure sent over HTTPS only.
+TEST_F(HttpClientTest, HttpsRedirectsAndSecureCookies) {
+    fake->secure_available = true;
+    auto plain =
+        fake->Add({"HTTP/1.1 301 Moved\r\nLocation: https://h/y\r\n"
+                   "Set-Cookie: s=1; secure\r\nSet-Cookie: p=2\r\n"
+                   "Content-Length: 3\r\n\r\nold"});
+    auto secure = fake->Add(
+        {"HTTP/1.1 302 Found\r\nLocation: /z\r\nContent-Length: 0\r\n\r\n", Ok("body")}, false);
+    EXPECT_EQ(client->Get("http://h/x"), "body");
+    EXPECT_EQ(fake->opened_secure, (std::vector<bool>{false, true}));
+    EXPECT_EQ(fake->opened[1], (std::pair<std::string, uint16_t>("h", 443)));
+    EXPECT_NE(secure->sent.find("GET /y HTTP/1.1\r\nHost: h\r\n"), std::string::npos);
+    EXPECT_NE(secure->sent.find("GET /z HTTP/1.1\r\nHost: h\r\n"), std::string::npos)
+        << "a relative location stays secure, on the kept-alive connection";
+    EXPECT_NE(secure->sent.find("Cookie: s=1; p=2"), std::string::npos);
+    EXPECT_EQ(plain->sent.find("Cookie"), std::string::npos);
+
+    fake->Add({"HTTP/1.1 302 Found\r\nLocation: http://h/down\r\nContent-Length: 0\r\n\r\n"});
+    EXPECT_EQ(FailureOf<ETransferError>("https://h:8443/a"),
+              "Redirect from HTTPS to an insecure location refused: http://h/down");
+    EXPECT_NE(fake->sides.back()->sent.find("Host: h:8443\r\n"), std::string::npos);
+
+    std::vector<std::string> loop;
+    for (int i = 0; i <= THTTPClient::kMaxRedirects; ++i) {
+        loop.push_back("HTTP/1.1 307 Again\r\nLocation: /again\r\nContent-Length: 0\r\n\r\n");
+    }
+    fake->Add(loop, false);
+    EXPECT_EQ(FailureOf<ETransferError>("https://h/again"), "Too many redirects.");
 }
 
 TEST_F(HttpClientTest, LongHeaderLinesAreFolded) {

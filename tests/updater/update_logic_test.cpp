@@ -146,7 +146,7 @@ class UpdateLogicTest : public ::testing::Test {
         };
         env.create_folder = [this](const std::u16string& path) {
             folders.push_back(path);
-            return true;
+            return path != refusedFolder;
         };
         env.start_program = [this](const std::u16string& program, const std::u16string& folder) {
             started.push_back(program + u" in " + folder);
@@ -171,6 +171,7 @@ class UpdateLogicTest : public ::testing::Test {
     std::vector<std::pair<std::u16string, std::string>> written;
     std::vector<std::u16string> started;
     std::vector<std::u16string> folders;
+    std::u16string refusedFolder;
 };
 
 TEST_F(UpdateLogicTest, ShowListsThePendingUpdates) {
@@ -311,6 +312,16 @@ TEST_F(UpdateLogicTest, ATransferThatFailsOnTheWayIsTriedAgainThreeTimes) {
     ASSERT_EQ(written.size(), 3u);
     EXPECT_EQ(written[0].second, "whole");
     EXPECT_TRUE(logic->Finished());
+}
+
+TEST_F(UpdateLogicTest, AFolderThatCannotBeMadeLeavesTheHandlerAfterTheFilesBeforeIt) {
+    Show();
+    connector->Add({Ok("a")});
+    refusedFolder = u"C:\\게임 游戏\\新建";
+    EXPECT_THROW(logic->StartPressed(), platform::EFCreateError);
+    ASSERT_EQ(written.size(), 1u);
+    EXPECT_EQ(written[0].second, "a");
+    EXPECT_FALSE(logic->Finished());
 }
 
 TEST_F(UpdateLogicTest, AWriteFailureLeavesTheHandler) {
