@@ -221,6 +221,25 @@ TEST(TlsTest, CertificateFailuresNameTheReason) {
     }
 }
 
+TEST(TlsTest, DecryptedBytesNotYetTakenAreReadableWithoutTheSocket) {
+    const auto connection = Connect(PortOf("https"));
+    connection->Send(GetRequest("/small.txt"));
+    char buffer[4096];
+    ASSERT_EQ(connection->Receive(buffer, 1, kReadTimeoutMs), 1u);
+    EXPECT_EQ(buffer[0], 'H');
+    // The rest of the record waits, decrypted; nothing more comes from the
+    // server until the next request.
+    EXPECT_TRUE(connection->WaitReadable(0));
+    EXPECT_FALSE(connection->PeerClosed());
+    std::string rest;
+    for (int i = 0; i < 10 && rest.find(Document("small.txt")) == std::string::npos; ++i) {
+        rest.append(buffer, connection->Receive(buffer, sizeof(buffer), kReadTimeoutMs));
+    }
+    EXPECT_EQ(rest.rfind("TTP/1.1 200 OK\r\n", 0), 0u);
+    EXPECT_NE(rest.find(Document("small.txt")), std::string::npos);
+    EXPECT_FALSE(connection->WaitReadable(0));
+}
+
 TEST(TlsTest, RequestLongerThanOneRecordArrivesWhole) {
     // nginx refuses a POST to a file after reading its body; the next
     // request on the connection is answered only when every record of the
