@@ -13,7 +13,9 @@
 // the check off.
 //
 // Failures raise ETlsError with one of these messages (HOST is the host as
-// given):
+// given; <system text> is the system's text for its status code, followed
+// by the code, "(0x80090326)", or "error 0x80090326" where the system has
+// no text):
 //   "The certificate of HOST is not trusted."
 //   "The certificate of HOST has expired."
 //   "The certificate of HOST is not valid yet."
@@ -23,6 +25,8 @@
 //   "The certificate of HOST was refused: <system text>"
 //   "TLS handshake with HOST failed: <system text>"
 //   "TLS handshake with HOST failed: the server closed the connection."
+//   "TLS handshake with HOST failed: the server offers only protocols older
+//    than TLS 1.2."
 //   "The connection to HOST ended in the middle of a TLS record."
 //   "Reading from HOST over TLS failed: <system text>"
 //   "Sending to HOST over TLS failed: <system text>"
