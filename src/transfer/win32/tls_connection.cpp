@@ -127,7 +127,7 @@ class TlsConnection : public TConnection {
         CheckCertificate();
         if (QueryContextAttributesW(&context_, SECPKG_ATTR_STREAM_SIZES, &sizes_) != SEC_E_OK ||
             sizes_.cbMaximumMessage == 0) {
-            throw ETlsError(HandshakeFailed("no record sizes"));
+            throw ETlsError(HandshakeFailed("no record sizes."));
         }
         out_.resize(sizes_.cbHeader + sizes_.cbMaximumMessage + sizes_.cbTrailer);
         established_ = true;
