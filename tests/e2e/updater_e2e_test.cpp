@@ -31,6 +31,7 @@
 #include "framework/graphics.h"
 #include "support/input.h"
 #include "support/scripted_server.h"
+#include "support/test_root.h"
 #include "window_driver.h"
 
 namespace {
@@ -50,6 +51,15 @@ std::string Port() {
 
 std::string Url(const std::string& target) {
     return "http://127.0.0.1:" + Port() + "/" + target;
+}
+
+// The same on one of the fixture's HTTPS servers ("https", "https-expired").
+std::string SecureUrl(const std::string& server, const std::string& target) {
+    std::string port = ReadHostFile(Wide(kFixture + "/" + server + "-port"));
+    while (!port.empty() && (port.back() == '\n' || port.back() == '\r')) {
+        port.pop_back();
+    }
+    return "https://127.0.0.1:" + port + "/" + target;
 }
 
 std::string Bytes(size_t n, unsigned seed) {
@@ -518,6 +528,58 @@ TEST_F(UpdaterE2E, ATransferBrokenOffIsTriedAgain) {
     EXPECT_EQ(ReadHostFile(folder + L"\\retried.bin"), body);
     EXPECT_EQ(server.Connections(), 2);
     ASSERT_TRUE(PressYes(done));
+    Click(ui.close);
+    EXPECT_TRUE(updater.Ended(15000));
+}
+
+// The whole run over HTTPS, the certificates checked against a test
+// authority that the Wine prefix trusts while the test runs: the manifest and
+// one file from the HTTPS server, another through a redirect from HTTP to
+// HTTPS. Then a file on a server whose certificate has expired stops the run
+// with the reason.
+TEST_F(UpdaterE2E, TheWholeRunGoesOverHttps) {
+    const test_support::TrustedTestRoot root(ReadHostFile(Wide(kFixture + "/tls/ca.der")));
+    const std::wstring folder = Install("https");
+    const std::string a = Bytes(200000, 11);
+    const std::string b = "经过重定向";
+    Publish("https", "a.bin", a);
+    Publish("https", "b.txt", b);
+    const std::string manifest = "2030-01-01 08:00:00@@a.bin@" +
+                                 SecureUrl("https", "e2e/https/a.bin") +
+                                 "*2030-01-01 08:00:00@@b.txt@" + Url("to-https/e2e/https/b.txt");
+    Publish("https", "list.txt", manifest);
+    {
+        UpdaterProcess updater(UPDATER_EXE, folder, SecureUrl("https", "e2e/https/list.txt"));
+        HWND window = updater.Window();
+        ASSERT_NE(window, nullptr);
+        Controls ui(window);
+        ASSERT_TRUE(WaitUntil([&] { return SendMessageW(ui.list, LB_GETCOUNT, 0, 0) == 2; }))
+            << DescribeWindows(updater.Pid());
+        Click(ui.start);
+        HWND done = updater.Dialog(L"信息");
+        ASSERT_NE(done, nullptr) << DescribeWindows(updater.Pid());
+        EXPECT_EQ(DialogText(done), L"升级完成.");
+        EXPECT_EQ(ReadHostFile(folder + L"\\a.bin"), a);
+        EXPECT_EQ(ReadHostFile(folder + L"\\b.txt"), b);
+        ASSERT_TRUE(PressYes(done));
+        Click(ui.close);
+        EXPECT_TRUE(updater.Ended(15000));
+    }
+    const std::string expired =
+        "2030-01-01 08:00:00@@c.bin@" + SecureUrl("https-expired", "e2e/https/a.bin");
+    UpdaterProcess updater(
+        UPDATER_EXE, folder,
+        SecureUrl("https", Publish("https", "expired.txt", expired).substr(Url("").size())));
+    HWND window = updater.Window();
+    ASSERT_NE(window, nullptr);
+    Controls ui(window);
+    ASSERT_TRUE(WaitUntil([&] { return SendMessageW(ui.list, LB_GETCOUNT, 0, 0) == 1; }));
+    Click(ui.start);
+    HWND error = updater.Dialog(L"错误");
+    ASSERT_NE(error, nullptr) << DescribeWindows(updater.Pid());
+    EXPECT_EQ(DialogText(error), L"The certificate of 127.0.0.1 has expired.");
+    EXPECT_FALSE(Exists(folder + L"\\c.bin"));
+    ASSERT_TRUE(PressYes(error));
     Click(ui.close);
     EXPECT_TRUE(updater.Ended(15000));
 }
