@@ -220,14 +220,25 @@ TcpSocket TcpSocket::Listen(Ipv4 address, uint16_t port, int backlog) {
     return s;
 }
 
+namespace {
+
+// Closes the socket that a TcpSocket or a UdpSocket holds and marks the
+// handle closed (-1, their invalid handle).
+constexpr intptr_t kNoSocket = -1;
+void CloseSocket(intptr_t& handle) {
+    if (handle != kNoSocket) {
+        ::closesocket(static_cast<SOCKET>(std::exchange(handle, kNoSocket)));
+    }
+}
+
+}  // namespace
+
 bool TcpSocket::IsOpen() const {
     return handle_ != kInvalid;
 }
 
 void TcpSocket::Close() {
-    if (handle_ != kInvalid) {
-        ::closesocket(static_cast<SOCKET>(std::exchange(handle_, kInvalid)));
-    }
+    CloseSocket(handle_);
 }
 
 void TcpSocket::AbortiveClose() {
@@ -363,9 +374,7 @@ bool UdpSocket::IsOpen() const {
 }
 
 void UdpSocket::Close() {
-    if (handle_ != kInvalid) {
-        ::closesocket(static_cast<SOCKET>(std::exchange(handle_, kInvalid)));
-    }
+    CloseSocket(handle_);
 }
 
 void UdpSocket::SendTo(Ipv4 address, uint16_t port, const void* data, size_t size) {
