@@ -118,9 +118,10 @@ class TUpdateLogic {
     // Creates the folders item i needs below the install folder.
     void CreateFolders(int i);
 
-    // Files at least this large are written after the display is brought up
-    // to date; smaller ones are written at once (the next change or the
-    // message loop shows what is held back).
+    // After a file at least this large the display is brought up to date
+    // before the file is handed to the writer thread, whose flush may hold
+    // the end of the run; smaller ones are handed over at once (the next
+    // change or the message loop shows what is held back).
     static constexpr int64_t kFlushBeforeWriteBytes = 1 << 20;
 
     TUpdateView& view_;
